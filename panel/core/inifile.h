@@ -1,0 +1,64 @@
+// In-memory image of an INI file (the settings file and the parameter files).
+// Read whole, changed in memory, written whole: Windows-1251 on disk, UTF-8
+// in the image, CRLF line ends, each section followed by one empty line.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class IniFileError : public std::runtime_error {
+public:
+    explicit IniFileError(const std::string& message) : std::runtime_error(message) {}
+};
+
+class IniImage {
+public:
+    IniImage() = default;
+
+    // Parses file bytes (Windows-1251).
+    static IniImage fromBytes(std::string_view bytes);
+    // The file bytes as they are written (Windows-1251, CRLF).
+    std::string toBytes() const;
+
+    // Reads the file; a missing file reads as empty. Throws IniFileError when
+    // an existing file cannot be read.
+    static IniImage load(const std::string& path);
+    // Writes the file atomically (temporary file in the same folder, then
+    // renamed over the old one). Throws IniFileError with the reason
+    // ("Cannot create file <path>" when it cannot be created).
+    void save(const std::string& path) const;
+
+    // Section and key names match without regard to letter case.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    long long readInteger(std::string_view section, std::string_view key, long long def) const;
+    bool readBool(std::string_view section, std::string_view key, bool def) const;
+    double readFloat(std::string_view section, std::string_view key, double def) const;
+    std::string readString(std::string_view section, std::string_view key,
+                           const std::string& def) const;
+
+    // An existing key keeps its place; a new key goes to the end of its
+    // section; a new section to the end of the file.
+    void writeString(std::string_view section, std::string_view key, const std::string& value);
+    void writeInteger(std::string_view section, std::string_view key, long long value);
+    void writeBool(std::string_view section, std::string_view key, bool value);
+    void writeFloat(std::string_view section, std::string_view key, double value);
+
+    std::vector<std::string> sections() const;
+
+private:
+    struct Line {
+        std::string key;    // empty for a line without "="
+        std::string value;  // the value, or the whole line when it holds no "="
+        bool isPair = false;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Line> lines;
+    };
+    Section* findSection(std::string_view name);
+    const Section* findSection(std::string_view name) const;
+    std::vector<Section> sections_;
+};

@@ -1,0 +1,39 @@
+// Number text of the program: numbers to text and back, always with "." as
+// the decimal separator whatever the locale says.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+enum TFloatFormat { ffGeneral = 0, ffExponent = 1, ffFixed = 2, ffNumber = 3, ffCurrency = 4 };
+
+// A text that should have been a number (the message names the text).
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
+};
+
+namespace numtext {
+
+// value in the given format; precision is clamped to 2..18, digits are the
+// decimals of ffFixed/ffNumber/ffCurrency (and the exponent digits of ffExponent).
+std::string formatFloat(double value, TFloatFormat format, int precision, int digits);
+
+// Shortest general form with up to `precision` significant digits
+// (0.00083 -> "0.00083", 30000 with 4 -> "3E4", 12345 with 4 -> "1.235E4").
+std::string formatGeneral(double value, int precision = 15);
+
+// Optional blanks, optional sign, digits with at most one ".", optional
+// exponent, optional blanks, nothing else.
+std::optional<double> parseFloat(std::string_view text);
+
+// Decimal integer; with allowHex a value beginning with "0x" or "$" is
+// hexadecimal (the INI files' rule). Surrounding blanks are allowed.
+std::optional<long long> parseInteger(std::string_view text, bool allowHex = true);
+
+// Throws EConvertError "'%s' is not a valid integer value".
+int strToInt(std::string_view text);
+
+}  // namespace numtext

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "hardwareexception.h"
+
+// The program's only way to the actuators: the port in use, the selected
+// network address, and one request/answer exchange per command.
+// Port 0 means no port: every exchange is then skipped (nothing is sent,
+// nothing raised, and a Get decodes RxBuf as the last real answer left it).
+class TWakePort {
+public:
+    explicit TWakePort(int maxPort);
+    virtual ~TWakePort();
+    TWakePort(const TWakePort&) = delete;
+    TWakePort& operator=(const TWakePort&) = delete;
+
+    int MaxPort = 0;
+    std::string PortName;  // "COMn", or "None" when no port is in use
+    int Port = 0;          // 1..MaxPort; 0 = no port
+    int Baud = 9600;
+    int DevAddr = 0;       // 0..127; 0 sends frames without an address byte
+    int Cmd = 0;
+    std::string CmdName;
+    std::recursive_mutex Lock;
+    std::array<std::uint8_t, 256> TxBuf{};
+    std::array<std::uint8_t, 256> RxBuf{};
+
+    std::string GetPortName(int n) const;
+    int GetPortNum(const std::string& name) const;
+    void SetPort(int n);
+    void SetPortName(const std::string& name);
+    bool PortAvailable(int n) const;
+    bool PortAvailable(const std::string& name) const;
+    void Open(int n, int baud);
+    void Open(const std::string& name, int baud);
+    void Close();
+    void SetDevAddr(int a);
+    void SendRequest(int code, const std::string& name, int n);
+    int ReceiveAnswer(int timeout);
+
+    // The command set: one operation per actuator command, named as the command.
+    std::string GetInfo();  // UTF-8
+    void SetAddr(int addr);
+    void SetM(int vmin, int extra);
+    void GetM(int& vmin, int& extra);
+    void SetA(int a, int ia);
+    void GetA(int& a, int& ia);
+    void SetP(int vp, int ip, int np);
+    void GetP(int& vp, int& ip, int& np);
+    void SetL(int vl, int il, int no, int nc);
+    void GetL(int& vl, int& il, int& no, int& nc);
+    void SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int i4);
+    void GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& v4, int& i4,
+              int& workStatus);
+    void SetS(int motionCode);
+    void GetS(int& driveState, int& driveFlags);
+    void SetN(int n);
+    int GetN();
+    void SetT(int nt);
+    void GetT(int& nt);
+    void GetI(int& inputCurrent);
+    void SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, int max2, int hyst2,
+              int en3, int min3, int max3, int hyst3);
+    void GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2, int& max2,
+              int& hyst2, int& en3, int& min3, int& max3, int& hyst3);
+    int GetRS();
+};
+
+// Motion codes of SetS.
+enum MotionCode : int { CmdStopOff = 0, CmdStop = 4, CmdOpen = 5, CmdClose = 6 };

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <memory>
+
+#include "wakeport.h"
+
+class QTimer;
+class QFileDialog;
+class QAction;
+class TFloatEdit;
+
+namespace Ui {
+class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
+class NetPage;      // netpage.ui: tsNet
+class ControlPage;  // controlpage.ui: tsControl
+class RelaysPage;   // relayspage.ui: tsRelays
+class ParamsPage;   // paramspage.ui: tsParams
+}  // namespace Ui
+
+// The program's one window. Its fields are the window's shared state; the
+// handlers are named after their control and event. Every handler that Qt
+// calls runs through RunGuarded (errorbox.h), so that an exception shows the
+// error box and the program goes on.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget* parent = nullptr);  // runs FormCreate
+    ~TMainForm() override;
+
+    // --- shared state ---
+    std::unique_ptr<TWakePort> WakePort;
+    bool Master = false;
+    int PortNumber = 0;
+    int BaudRate = 9600;
+    int Address = 0;
+    bool DeviceFound = false;
+    bool Scanning = false;
+    int GridRow = 1;
+    int GridCol = 2;
+    bool NameEditing = false;
+    std::array<QString, 128> Names;
+    QString Dir;
+    double MMPerStep = 0.00083;
+    int MotSteps = 200;
+    int OptoBlades = 8;
+
+    QTimer* Timer1 = nullptr;
+    QFileDialog* OpenDialog = nullptr;
+    QFileDialog* SaveDialog = nullptr;
+    std::array<QAction*, 8> PortItems{};  // COM1..COM8, built at start-up
+
+    Ui::TMainForm* ui = nullptr;
+    Ui::NetPage* uiNet = nullptr;
+    Ui::ControlPage* uiControl = nullptr;
+    Ui::RelaysPage* uiRelays = nullptr;
+    Ui::ParamsPage* uiParams = nullptr;
+
+    // The settings file: the program's path with ".ini".
+    static QString SettingsPath();
+
+    // --- start-up, shutdown, settings ---
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void LoadSettings();
+    void SaveSettings();
+    void mnExitClick();
+    void mnAboutClick();
+    void PageControlChange();
+
+    // --- port menu ---
+    void SelectPort(int n);
+    void mnCOM1Click(QAction* sender);
+    void mnPortClick();
+
+    // --- network scan and device table ---
+    void bbScanStartClick();
+    void bbScanStopClick();
+    void bbSelectClick();
+    void TableStrGridSelectCell(int col, int row);
+    void TableStrGridGetEditText(int col, int row);
+    void TableStrGridExit();
+    void FitNameColumn();
+    void EndNameEdit(bool commit);
+    void SelectAddress(int a);
+    void feAddr1Changed(TFloatEdit* sender);
+    void feAddr2Changed(TFloatEdit* sender);
+    void feAddr3Changed(TFloatEdit* sender);
+
+    // --- position monitoring and motion ---
+    void Timer1Timer();
+    void bbCloseClick();
+    void bbStopClick();
+    void bbStopOffClick();
+    void bbOpenClick();
+
+    // --- drive parameters ---
+    void bbReadClick();
+    void bbWriteClick();
+    void btSetAddrClick();
+    void btResNClick();
+    void cbTravelClick();
+
+    // --- relays ---
+    void bbReadRelClick();
+    void bbWriteRelClick();
+
+    // --- parameter files ---
+    void bbFileOpenClick();
+    void bbFileSaveClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setupNetPage();       // mainform_net.cpp
+    void setupControlPage();   // mainform_control.cpp
+    void setupParamsPage();    // mainform_params.cpp
+    void setupRelaysPage();    // mainform_relays.cpp
+    bool closed_ = false;
+};

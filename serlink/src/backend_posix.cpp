@@ -1,0 +1,463 @@
+// POSIX backend: termios, modem-control and RS-485 ioctls, poll-driven
+// one-byte reads and bounded writes.
+#include "backend.h"
+
+#include "lineops_posix.h"
+#include "portname.h"
+#include "termios2_linux.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+
+namespace serlink {
+
+namespace {
+
+int realIoctl(int fd, unsigned long request, void* arg)
+{
+    return ::ioctl(fd, request, arg);
+}
+
+}  // namespace
+
+LineOps& lineOps()
+{
+    static LineOps ops{&realIoctl};
+    return ops;
+}
+
+namespace backend {
+
+const Handle invalidHandle = -1;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
+constexpr auto writeTimeout = std::chrono::milliseconds(1000);
+
+struct PortState {
+    int fd = -1;
+    KernelSettings saved{};
+    std::uint32_t baud = 9600;
+    std::chrono::milliseconds readTimeout{1000};
+    bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
+};
+
+PortState port;
+
+// Pseudo-terminals and some USB adapters have no modem lines, RS-485 mode or
+// line-status register; such a port is still usable.
+bool notSupportedHere(int error)
+{
+    return error == ENOTTY || error == EINVAL || error == EOPNOTSUPP;
+}
+
+int lineIoctl(unsigned long request, void* arg)
+{
+    return lineOps().ioctl(port.fd, request, arg);
+}
+
+bool setModemBit(int bit, bool on)
+{
+    int bits = bit;
+    return lineIoctl(on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+}
+
+// A modem line that the device may not have: failure for lack of support is
+// not an error of the caller's request.
+bool setModemBitIfPresent(int bit, bool on)
+{
+    return setModemBit(bit, on) || notSupportedHere(errno);
+}
+
+// Opens without blocking on carrier detect and keeps the descriptor
+// non-blocking: reads and writes wait in poll() against their own deadlines.
+int openExclusive(const char* name)
+{
+    const std::string path = devicePath(name);
+    if (path.empty())
+        return -1;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // The advisory lock holds against root too, and against a second open by
+    // this library; TIOCEXCL keeps other non-root programs out.
+    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::chrono::nanoseconds remaining(Clock::time_point deadline)
+{
+    const auto left = deadline - Clock::now();
+    return left > Clock::duration::zero() ? std::chrono::duration_cast<std::chrono::nanoseconds>(left)
+                                          : std::chrono::nanoseconds::zero();
+}
+
+// Waits for `events` until the deadline: 1 ready, 0 timed out, -1 device gone.
+int waitFor(short events, Clock::time_point deadline)
+{
+    for (;;) {
+        const auto left = remaining(deadline);
+        timespec ts{static_cast<time_t>(left.count() / 1000000000),
+                    static_cast<long>(left.count() % 1000000000)};
+        pollfd p{port.fd, events, 0};
+        const int n = ppoll(&p, 1, &ts, nullptr);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            return 0;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+            return -1;
+        return 1;
+    }
+}
+
+speed_t standardSpeed(std::uint32_t baud)
+{
+    switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 576000: return B576000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+    case 1152000: return B1152000;
+    case 1500000: return B1500000;
+    case 2000000: return B2000000;
+    default: return B0;
+    }
+}
+
+bool setKernelRs485(bool on)
+{
+    serial_rs485 conf{};
+    if (on)
+        conf.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    if (lineIoctl(TIOCSRS485, &conf) != 0)
+        return false;
+    // TIOCGRS485 alone succeeds on ports without the mode: read it back.
+    serial_rs485 check{};
+    if (lineIoctl(TIOCGRS485, &check) != 0)
+        return false;
+    return ((check.flags & SER_RS485_ENABLED) != 0) == on;
+}
+
+std::chrono::microseconds characterTime()
+{
+    const std::uint32_t baud = port.baud ? port.baud : 9600;
+    return std::chrono::microseconds(10'000'000ULL / baud + 1);
+}
+
+}  // namespace
+
+bool probe(const char* name)
+{
+    const int fd = openExclusive(name);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+bool open(const char* name, Handle& handle)
+{
+    if (port.fd >= 0)
+        close();
+    port = PortState{};
+    port.fd = openExclusive(name);
+    handle = port.fd >= 0 ? port.fd : invalidHandle;
+    if (port.fd < 0)
+        return false;
+    ::ioctl(port.fd, TIOCEXCL);
+    return true;
+}
+
+bool configure(std::uint32_t baud)
+{
+    if (!kernelGetSettings(port.fd, port.saved))
+        return false;
+    termios t;
+    if (tcgetattr(port.fd, &t) != 0)
+        return false;
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK | IUCLC | IMAXBEL);
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CREAD | CLOCAL;
+    // VMIN 1 makes an empty non-blocking read answer EAGAIN; with 0 it would
+    // return 0, which is kept to mean the device has gone.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    const speed_t speed = standardSpeed(baud);
+    if (speed != B0) {
+        cfsetispeed(&t, speed);
+        cfsetospeed(&t, speed);
+    }
+    if (tcsetattr(port.fd, TCSANOW, &t) != 0)
+        return false;
+    if (speed == B0 && !kernelSetBaud(port.fd, baud))
+        return false;
+    port.baud = baud;
+    if (!setModemBitIfPresent(TIOCM_DTR, false) || !setModemBitIfPresent(TIOCM_RTS, true))
+        return false;
+    // The kernel sizes its own queues; there is nothing to set for 512 bytes.
+    port.readTimeout = std::chrono::milliseconds(1000);
+    return purge();
+}
+
+bool close()
+{
+    if (port.fd < 0)
+        return false;
+    if (port.kernelRs485)
+        setKernelRs485(false);
+    const bool restored = kernelSetSettings(port.fd, port.saved);
+    ::ioctl(port.fd, TIOCNXCL);
+    const bool closed = ::close(port.fd) == 0;
+    port.fd = -1;
+    return restored && closed;
+}
+
+bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits, bool& driverSwitches)
+{
+    driverSwitches = false;
+    termios t;
+    if (tcgetattr(port.fd, &t) != 0)
+        return false;
+    bool rtsOn = false;
+    bool handshake = false;
+    bool wantKernelRs485 = false;
+    if (directionMode || rtsLowBits == 3) {
+        wantKernelRs485 = true;
+    } else {
+        rtsOn = rtsLowBits == 1;
+        handshake = rtsLowBits == 2;
+    }
+    if (wantKernelRs485) {
+        driverSwitches = setKernelRs485(true);
+        port.kernelRs485 = driverSwitches;
+        // Without the kernel mode the library drives RTS itself, idle low.
+        rtsOn = !driverSwitches && !directionMode;
+    } else if (port.kernelRs485) {
+        setKernelRs485(false);
+        port.kernelRs485 = false;
+    }
+    if (handshake)
+        t.c_cflag |= CRTSCTS;
+    else
+        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    if (tcsetattr(port.fd, TCSANOW, &t) != 0)
+        return false;
+    if (!driverSwitches && !handshake && !setModemBitIfPresent(TIOCM_RTS, rtsOn))
+        return false;
+    // POSIX has no DTR handshake; mode 2 leaves DTR raised as "enabled".
+    return setModemBitIfPresent(TIOCM_DTR, dtrLowBits != 0);
+}
+
+bool escape(std::uint32_t function)
+{
+    if (port.fd < 0)
+        return false;
+    switch (function) {
+    case 1: return tcflow(port.fd, TCOOFF) == 0;
+    case 2: return tcflow(port.fd, TCOON) == 0;
+    case 3: return setModemBit(TIOCM_RTS, true);
+    case 4: return setModemBit(TIOCM_RTS, false);
+    case 5: return setModemBit(TIOCM_DTR, true);
+    case 6: return setModemBit(TIOCM_DTR, false);
+    case 8: return lineIoctl(TIOCSBRK, nullptr) == 0;
+    case 9: return lineIoctl(TIOCCBRK, nullptr) == 0;
+    default: return false;
+    }
+}
+
+bool modemStatus(std::uint32_t& status)
+{
+    int bits = 0;
+    if (port.fd < 0 || lineIoctl(TIOCMGET, &bits) != 0)
+        return false;
+    status = ((bits & TIOCM_CTS) ? 0x10u : 0u) | ((bits & TIOCM_DSR) ? 0x20u : 0u) |
+             ((bits & TIOCM_RNG) ? 0x40u : 0u) | ((bits & TIOCM_CD) ? 0x80u : 0u);
+    return true;
+}
+
+bool purge()
+{
+    return port.fd >= 0 && tcflush(port.fd, TCIOFLUSH) == 0;
+}
+
+bool flush()
+{
+    return port.fd >= 0 && tcdrain(port.fd) == 0;
+}
+
+// Event mask bits as the caller knows them: EV_RXCHAR 0x001, EV_TXEMPTY
+// 0x004, EV_CTS 0x008, EV_DSR 0x010, EV_RLSD 0x020, EV_ERR 0x080, EV_RING
+// 0x100. Received bytes and errors come from poll(); an empty output queue
+// from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
+// could not be woken). A mask of nothing to wait for, or a device that goes
+// away, fails at once.
+bool waitEvent(std::uint32_t mask, std::uint32_t& event)
+{
+    constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010,
+                            rlsd = 0x020, err = 0x080, ring = 0x100;
+    if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)
+        return false;
+    int linesBefore = 0;
+    const bool haveLines = lineIoctl(TIOCMGET, &linesBefore) == 0;
+    for (;;) {
+        std::uint32_t seen = 0;
+        pollfd p{port.fd, static_cast<short>((mask & rxChar) ? POLLIN : 0), 0};
+        const int n = poll(&p, 1, 10);
+        if (n < 0 && errno != EINTR)
+            return false;
+        if (n > 0) {
+            if (p.revents & (POLLHUP | POLLNVAL))
+                return false;
+            if (p.revents & POLLERR)
+                seen |= err;
+            if (p.revents & POLLIN)
+                seen |= rxChar;
+        }
+        int queued = 0;
+        if ((mask & txEmpty) && ioctl(port.fd, TIOCOUTQ, &queued) == 0 && queued == 0)
+            seen |= txEmpty;
+        int lines = 0;
+        if (haveLines && lineIoctl(TIOCMGET, &lines) == 0) {
+            const int changed = lines ^ linesBefore;
+            if (changed & TIOCM_CTS) seen |= cts;
+            if (changed & TIOCM_DSR) seen |= dsr;
+            if (changed & TIOCM_CD) seen |= rlsd;
+            if (changed & TIOCM_RNG) seen |= ring;
+        }
+        seen &= mask;
+        if (seen != 0) {
+            event = seen;
+            return true;
+        }
+    }
+}
+
+bool setReadTimeout(std::uint32_t milliseconds)
+{
+    if (port.fd < 0)
+        return false;
+    port.readTimeout = std::chrono::milliseconds(milliseconds);
+    return true;
+}
+
+bool readByte(std::uint8_t& byte)
+{
+    if (port.fd < 0)
+        return false;
+    const auto deadline = Clock::now() + port.readTimeout;
+    for (;;) {
+        const ssize_t n = ::read(port.fd, &byte, 1);
+        if (n == 1)
+            return true;
+        if (n == 0)
+            return false;  // end of file: the device has gone
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        if (waitFor(POLLIN, deadline) != 1)
+            return false;
+    }
+}
+
+bool write(const std::uint8_t* bytes, std::size_t count)
+{
+    if (port.fd < 0)
+        return false;
+    const auto deadline = Clock::now() + writeTimeout;
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(port.fd, bytes + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        if (waitFor(POLLOUT, deadline) != 1)
+            return false;
+    }
+    return true;
+}
+
+bool setRts(bool on)
+{
+    return port.fd >= 0 && setModemBit(TIOCM_RTS, on);
+}
+
+// tcdrain() has no time limit, and a line held by flow control or a hung
+// driver would keep the transmitter on the bus for ever; so the output queue
+// is watched against a deadline instead, then the UART's TEMT bit where the
+// driver reports it, else two character times for the shift register.
+void waitTransmitterEmpty()
+{
+    if (port.fd < 0)
+        return;
+    int queued = 0;
+    if (lineIoctl(TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    const auto deadline = Clock::now() + characterTime() * (queued + 2) + std::chrono::milliseconds(100);
+    const timespec tick{0, 200'000};
+    while (queued > 0 && Clock::now() < deadline) {
+        nanosleep(&tick, nullptr);
+        if (lineIoctl(TIOCOUTQ, &queued) != 0)
+            break;
+    }
+    unsigned int lsr = 0;
+    if (lineIoctl(TIOCSERGETLSR, &lsr) == 0) {
+        while ((lsr & TIOCSER_TEMT) == 0 && Clock::now() < deadline) {
+            nanosleep(&tick, nullptr);
+            if (lineIoctl(TIOCSERGETLSR, &lsr) != 0)
+                break;
+        }
+        return;
+    }
+    const auto shiftOut = std::chrono::duration_cast<std::chrono::nanoseconds>(characterTime() * 2);
+    const timespec wait{0, static_cast<long>(shiftOut.count() % 1000000000)};
+    nanosleep(&wait, nullptr);
+}
+
+}  // namespace backend
+}  // namespace serlink

@@ -11,6 +11,8 @@
 // Events are plain callables; an empty one is "not assigned".
 class TFloatEdit : public QLineEdit {
     Q_OBJECT
+    // TFloatFormat as its number 0..4, so that a Designer form can set it.
+    Q_PROPERTY(int Format READ FormatIndex WRITE SetFormatIndex)
     Q_PROPERTY(int Digits READ Digits WRITE SetDigits)
     Q_PROPERTY(int Precision READ Precision WRITE SetPrec)
     Q_PROPERTY(bool MinMaxCheck READ MinMaxCheck WRITE SetMinMaxCheck)
@@ -24,6 +26,8 @@ public:
 
     TFloatFormat Format() const { return format_; }
     void SetFormat(TFloatFormat f);
+    int FormatIndex() const { return static_cast<int>(format_); }
+    void SetFormatIndex(int f);  // outside 0..4 is ignored
     int Digits() const { return digits_; }
     void SetDigits(int d);  // 0..255
     int Precision() const { return precision_; }

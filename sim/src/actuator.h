@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <string>
 #include <vector>
 
 #include "sim/simline.h"
@@ -60,8 +60,8 @@ public:
     // limit-switch flags and the relays.
     void advance(double seconds);
 
-    // The answer's data to one request (command code as in the request), or
-    // nothing when the actuator stays silent by its own rules.
+    // Carries out one request and gives the answer's data (error byte first,
+    // except GetInfo). Faults are not applied here.
     std::vector<std::uint8_t> execute(int command, const std::vector<std::uint8_t>& data);
 
     // Relay states and flags from the current values, without moving.
@@ -70,12 +70,7 @@ public:
 private:
     enum class Phase { Idle, Unlock, Backlash, Move, Lock };
 
-    struct Segment {
-        int driveState;
-        double target;  // motor steps
-        int speed;      // motor steps per second
-    };
-
+    void syncCounter();
     void startMotion(int direction);
     void stopMotion(bool switchOff);
     void enterPhase(Phase phase);

@@ -83,7 +83,7 @@ public:
     // Runs f on the actuator now at that address, under the line's lock.
     // Returns false when there is none.
     bool with(int address, const std::function<void(ActuatorState&)>& f);
-    ActuatorState state(int address) const;  // a copy
+    ActuatorState state(int address) const;  // a copy; address 0 when there is none
 
     void setFaults(int address, const Faults& faults);  // address 0: every actuator
     void clearFaults();
@@ -103,6 +103,9 @@ public:
 
     // Advances the motion model to now; the host calls it before each request.
     void advance();
+    // Advances the motion model by that much simulated time, whatever the
+    // clock says (tests step the model deterministically with time scale 0).
+    void advanceBy(std::chrono::microseconds simulated);
 
 private:
     struct Impl;

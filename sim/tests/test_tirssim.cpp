@@ -1,0 +1,168 @@
+// tirssim end to end: started as a process, reached through its link with
+// the real serial library, stopped by a signal.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cp1251.h"
+#include "serlink.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        char name[] = "/tmp/sim_tirssim.XXXXXX";
+        path_ = ::mkdtemp(name) ? name : "";
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// Runs the program with its output into a file; returns the process id.
+pid_t spawn(const fs::path& program, const std::vector<std::string>& args, const fs::path& output) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, output.c_str(), O_WRONLY | O_APPEND, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// The exit status, or -1 when the process did not end in time.
+int waitExit(pid_t pid, std::chrono::milliseconds timeout) {
+    int status = 0;
+    if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The identification text of the actuator at that address, or nothing.
+std::optional<std::string> getInfo(int address) {
+    if (TxFrame(std::uint8_t(address), 3, 0, nullptr) != 1)
+        return std::nullopt;
+    std::uint8_t a = 0, c = 0, n = 0, data[255];
+    if (RxFrame(500, &a, &c, &n, data) != 1 || a != address || c != 3 || n == 0 || data[n - 1] != 0)
+        return std::nullopt;
+    return cp1251::toUtf8(std::string(reinterpret_cast<char*>(data), n - 1));
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(Tirssim, ServesItsLinkUntilTerminated) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path link = dir.path() / "links" / "COM7";
+    const fs::path out = dir.path() / "out.txt";
+    const pid_t pid = spawn(TIRSSIM_PATH, {"--link", link.string(), "--device", "3", "--device", "9:Привод 9"}, out);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(out);
+
+    ASSERT_EQ(OpenCOM(link.c_str(), 19200), 1);
+    EXPECT_EQ(getInfo(3), "ТИРС-70 №0003");
+    EXPECT_EQ(getInfo(9), "Привод 9");
+    EXPECT_EQ(getInfo(1), std::nullopt);  // the defaults are replaced
+    CloseCOM();
+
+    const std::string slave = fs::read_symlink(link).string();
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(waitExit(pid, 20s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    EXPECT_NE(readFile(out).find(slave), std::string::npos);
+}
+
+TEST(Tirssim, DefaultLineIsTwoActuatorsOnCom2BesideTheProgram) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path program = dir.path() / "tirssim";
+    fs::copy_file(TIRSSIM_PATH, program);
+    fs::create_directories(dir.path() / "ports");
+    fs::create_symlink("/nonexistent/old", dir.path() / "ports" / "COM2");  // replaced
+    const fs::path link = dir.path() / "ports" / "COM2";
+    const pid_t pid = spawn(program, {}, dir.path() / "out.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitFor([&] {
+        std::error_code ec;
+        return fs::read_symlink(link, ec).string().rfind("/dev/", 0) == 0 && !ec;
+    }, 20s));
+
+    ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
+    EXPECT_EQ(getInfo(1), "ТИРС-70 №0001");
+    EXPECT_EQ(getInfo(2), "ТИРС-70 №0002");
+    CloseCOM();
+
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    EXPECT_EQ(waitExit(pid, 20s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+}
+
+TEST(Tirssim, UsageOnHelpAndBadOptions) {
+    TempDir dir;
+    const fs::path out = dir.path() / "out.txt";
+    struct Row { std::vector<std::string> args; int status; };
+    const Row rows[] = {
+        {{"--help"}, 0},
+        {{"--bogus"}, 2},
+        {{"--device", "0"}, 2},
+        {{"--device", "128:x"}, 2},
+        {{"--port", "LPT1"}, 2},
+        {{"--baud"}, 2},
+        {{"--time-scale", "fast"}, 2},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.args[0]);
+        const pid_t pid = spawn(TIRSSIM_PATH, r.args, out);
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(waitExit(pid, 20s), r.status);
+        EXPECT_NE(readFile(out).find("usage: tirssim"), std::string::npos);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// tirssim: a simulated actuator line on a pseudo-terminal, reachable by the
+// program as a "COMn" port through the ports/ folder beside this executable.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sim/simline.h"
+#include "statusline.h"
+
+namespace {
+
+struct Options {
+    std::string port = "COM2";
+    std::string link;  // explicit link path; overrides port
+    std::vector<std::pair<int, std::string>> devices;
+    int baud = 9600;
+    bool pace = false;
+    double timeScale = 1.0;
+};
+
+void usage(std::FILE* to) {
+    std::fprintf(to,
+                 "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
+                 "               [--pace] [--time-scale X]\n"
+                 "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
+                 "  --link PATH      make the link at PATH instead\n"
+                 "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
+                 "                   (default: 1 and 2, \"ТИРС-70 №0001\" and \"ТИРС-70 №0002\")\n"
+                 "  --baud N         the line's baud rate for --pace (default 9600)\n"
+                 "  --pace           send every byte in its real line time (10 bits)\n"
+                 "  --time-scale X   simulated time runs X times as fast as real time\n");
+}
+
+std::string defaultText(int address) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "ТИРС-70 №%04d", address);
+    return buf;
+}
+
+bool parseInt(const std::string& s, long lo, long hi, int& out) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
+        return false;
+    out = int(v);
+    return true;
+}
+
+// False on a bad option; help is set for --help.
+bool parse(int argc, char** argv, Options& o, bool& help) {
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= argc)
+                return false;
+            v = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            help = true;
+            return true;
+        } else if (a == "--pace") {
+            o.pace = true;
+        } else if (a == "--port") {
+            int n;
+            if (!value(v) || v.rfind("COM", 0) != 0 || !parseInt(v.substr(3), 1, 255, n))
+                return false;
+            o.port = v;
+        } else if (a == "--link") {
+            if (!value(v) || v.empty())
+                return false;
+            o.link = v;
+        } else if (a == "--device") {
+            if (!value(v))
+                return false;
+            const auto colon = v.find(':');
+            int address;
+            if (!parseInt(v.substr(0, colon), 1, 127, address))
+                return false;
+            o.devices.emplace_back(address, colon == std::string::npos ? defaultText(address) : v.substr(colon + 1));
+        } else if (a == "--baud") {
+            if (!value(v) || !parseInt(v, 50, 4000000, o.baud))
+                return false;
+        } else if (a == "--time-scale") {
+            if (!value(v))
+                return false;
+            char* end = nullptr;
+            o.timeScale = std::strtod(v.c_str(), &end);
+            if (*end != '\0' || !(o.timeScale >= 0) || o.timeScale > 1e6)
+                return false;
+        } else {
+            return false;
+        }
+    }
+    if (o.devices.empty())
+        o.devices = {{1, defaultText(1)}, {2, defaultText(2)}};
+    return true;
+}
+
+std::filesystem::path programFolder() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+// Replaces whatever is at path with a link to target.
+bool makeLink(const std::filesystem::path& path, const std::string& target) {
+    std::error_code ec;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), ec);
+    ::unlink(path.c_str());
+    if (::symlink(target.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "tirssim: cannot make the link %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Removes the link only while it is still ours (another tirssim may have
+// taken the name since).
+void removeLink(const std::filesystem::path& path, const std::string& target) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec) && std::filesystem::read_symlink(path, ec) == target)
+        ::unlink(path.c_str());
+}
+
+class StatusPrinter {
+public:
+    explicit StatusPrinter(bool tty) : tty_(tty) {}
+
+    void show(const std::vector<std::string>& lines) {
+        const auto now = std::chrono::steady_clock::now();
+        if (tty_) {
+            if (shown_ > 0)
+                std::printf("\033[%dA", shown_);  // back to the first status line
+            for (const std::string& l : lines)
+                std::printf("\r%s\033[K\n", l.c_str());
+            shown_ = int(lines.size());
+        } else {
+            // Plain lines for a log: only what changed, at most once a second.
+            if (lines == last_ || now - lastPrint_ < std::chrono::seconds(1))
+                return;
+            for (const std::string& l : lines)
+                std::printf("%s\n", l.c_str());
+            last_ = lines;
+            lastPrint_ = now;
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    bool tty_;
+    int shown_ = 0;
+    std::vector<std::string> last_;
+    std::chrono::steady_clock::time_point lastPrint_{};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    if (!parse(argc, argv, options, help)) {
+        usage(stderr);
+        return 2;
+    }
+    if (help) {
+        usage(stdout);
+        return 0;
+    }
+
+    // Block the stop signals in every thread; the main loop takes them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    sim::Line line;
+    for (const auto& [address, text] : options.devices)
+        line.addActuator(address, text);
+    line.setTimeScale(options.timeScale);
+    sim::PtyLine host(line);
+    if (options.pace)
+        host.setPace(options.baud);
+    if (!host.start()) {
+        std::fprintf(stderr, "tirssim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    const std::filesystem::path link =
+        options.link.empty() ? programFolder() / "ports" / options.port : std::filesystem::path(options.link);
+    if (!makeLink(link, host.slavePath()))
+        return 1;
+
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::printf("tirssim: линия %s, ссылка %s\n", host.slavePath().c_str(), link.c_str());
+    StatusPrinter printer(::isatty(STDOUT_FILENO));
+    const timespec slice{0, 250'000'000};
+    for (;;) {
+        line.advance();
+        std::vector<std::string> lines;
+        for (int address : line.addresses())
+            lines.push_back(tirssim::statusLine(line.state(address)));
+        printer.show(lines);
+        const int sig = sigtimedwait(&stopSignals, nullptr, &slice);
+        if (sig == SIGINT || sig == SIGTERM)
+            break;
+    }
+    host.stop();
+    removeLink(link, host.slavePath());
+    std::printf("tirssim: остановлен\n");
+    return 0;
+}

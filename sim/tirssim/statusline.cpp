@@ -1,0 +1,42 @@
+#include "statusline.h"
+
+#include <cstdio>
+
+namespace tirssim {
+
+std::string driveStateText(int code) {
+    static const char* const texts[] = {
+        "Привод остановлен",
+        "Выполняется открытие",
+        "Выполняется закрытие",
+        "Выборка люфта на открытие",
+        "Выборка люфта на закрытие",
+        "Запирание на открытие",
+        "Запирание на закрытие",
+        "Блокировка открытия закончена",
+        "Блокировка закрытия закончена",
+        "Разблокировка на открытие",
+        "Разблокировка на закрытие",
+        "Калибровка рабочего хода на открытие",
+        "Калибровка рабочего хода на закрытие",
+    };
+    return code >= 0 && code < int(std::size(texts)) ? texts[code] : std::string();
+}
+
+std::string statusLine(const sim::ActuatorState& s) {
+    const int percent = s.Nt > 0 ? s.N * 100 / s.Nt : 0;
+    std::string flags;
+    const struct { int bit; const char* name; } names[] = {
+        {0x01, "откр"}, {0x02, "закр"}, {0x04, "LIMO"}, {0x08, "LIMC"}, {0x10, "PC"}};
+    for (const auto& n : names)
+        if (s.driveFlags & n.bit)
+            flags += flags.empty() ? n.name : std::string(" ") + n.name;
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "N %d/%d (%d%%), реле %c%c%c, вход %d мкА", s.N, s.Nt, percent,
+                  (s.relayStates & 1) ? '1' : '-', (s.relayStates & 2) ? '2' : '-',
+                  (s.relayStates & 4) ? '3' : '-', s.inputCurrent);
+    return "[" + std::to_string(s.address) + "] " + s.info + ": " + driveStateText(s.driveState) +
+           " [" + flags + "], " + buf;
+}
+
+}  // namespace tirssim

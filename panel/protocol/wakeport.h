@@ -68,6 +68,19 @@ public:
     void GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2, int& max2,
               int& hyst2, int& en3, int& min3, int& max3, int& hyst3);
     int GetRS();
+
+private:
+    // ReceiveAnswer that also asks for at least minCount data bytes (the
+    // error byte included), so that a short answer never decodes stale bytes.
+    int ReceiveAnswer(int timeout, int minCount);
+    // Steps 3 and 4 of every command: send TxBuf[0..n-1], take an answer of
+    // at least answerCount bytes. Returns how many RxBuf bytes belong to the
+    // answer (all of RxBuf's answer bytes when no port is in use).
+    int Exchange(int code, const char* name, int n, int answerCount);
+    void PutByte(int pos, int v);
+    void PutWord(int pos, int v);
+    int Byte(int pos) const;
+    int Word(int pos) const;
 };
 
 // Motion codes of SetS.

@@ -1,0 +1,68 @@
+#include "simport.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+void pointPortsAt(const std::string& target, int simPort, int maxPort) {
+    const fs::path ports = fs::read_symlink("/proc/self/exe").parent_path() / "ports";
+    fs::create_directories(ports);
+    for (int n = 1; n <= maxPort; ++n) {
+        const fs::path entry = ports / ("COM" + std::to_string(n));
+        std::error_code ignored;
+        fs::remove(entry, ignored);
+        const fs::path to = n == simPort ? fs::path(target)
+                                         : fs::path("/nonexistent/tirs-test-COM" + std::to_string(n));
+        fs::create_symlink(to, entry);
+    }
+}
+
+std::string commandError(const std::string& command, const std::string& reason) {
+    return "Ошибка команды " + command + ":\r" + reason;
+}
+
+std::string hardwareError(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EHardwareException& e) {
+        return e.what();
+    }
+    return "";
+}
+
+void SimPortTest::SetUp() {
+    line.addActuator(SimAddress, "ТИРС-70 №0001");
+    line.with(SimAddress, [](sim::ActuatorState& s) { s.frozen = true; });
+    pty = std::make_unique<sim::PtyLine>(line);
+    ASSERT_TRUE(pty->start());
+    pointPortsAt(pty->slavePath());
+    port.Open(SimPortNumber, 9600);
+    port.SetDevAddr(SimAddress);
+    ASSERT_EQ(port.Port, SimPortNumber);
+}
+
+void SimPortTest::TearDown() {
+    port.Close();
+    if (pty) pty->stop();
+}
+
+void SimPortTest::answerWith(const std::vector<std::uint8_t>& data) {
+    sim::Faults faults;
+    faults.answerData = data;
+    setFaults(faults);
+}
+
+void SimPortTest::setFaults(const sim::Faults& faults) {
+    line.setFaults(SimAddress, faults);
+}
+
+std::vector<sim::LoggedRequest> SimPortTest::requests(std::size_t count) const {
+    pty->waitForRequests([count](const auto& log) { return log.size() >= count; },
+                         std::chrono::seconds(2));
+    return pty->requests();
+}
+
+bool SimPortTest::anyRequestWithin(std::chrono::milliseconds timeout) const {
+    return pty->waitForRequests([](const auto& log) { return !log.empty(); }, timeout);
+}

@@ -1,0 +1,347 @@
+// The client's core: port naming, opening, the address, the checks on an
+// answer and their messages, the no-port state and the exchange lock.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "simport.h"
+
+using namespace std::chrono_literals;
+
+TEST(WakePortNaming, StartsWithoutAPort) {
+    TWakePort port(8);
+    EXPECT_EQ(port.MaxPort, 8);
+    EXPECT_EQ(port.Port, 0);
+    EXPECT_EQ(port.PortName, "None");
+    EXPECT_EQ(port.Baud, 9600);
+    EXPECT_EQ(port.DevAddr, 0);
+    EXPECT_EQ(port.Cmd, 0);
+    EXPECT_EQ(port.CmdName, "");
+    for (auto b : port.TxBuf) ASSERT_EQ(b, 0);
+    for (auto b : port.RxBuf) ASSERT_EQ(b, 0);
+}
+
+TEST(WakePortNaming, PortNames) {
+    const TWakePort port(8);
+    const struct {
+        int n;
+        const char* name;
+    } rows[] = {{0, "None"}, {-1, "None"}, {9, "None"}, {1, "COM1"}, {3, "COM3"}, {8, "COM8"}};
+    for (const auto& r : rows) EXPECT_EQ(port.GetPortName(r.n), r.name) << r.n;
+    EXPECT_EQ(TWakePort(12).GetPortName(12), "COM12");
+}
+
+TEST(WakePortNaming, PortNumbers) {
+    const TWakePort port(8);
+    const struct {
+        const char* name;
+        int n;
+    } rows[] = {{"COM3", 3}, {"COM8", 8}, {"COM1", 1}, {"com3", 0}, {"None", 0},
+                {"COM9", 0}, {"COM03", 0}, {"COM3 ", 0}, {"", 0}, {"COM0", 0}};
+    for (const auto& r : rows) EXPECT_EQ(port.GetPortNum(r.name), r.n) << r.name;
+}
+
+TEST(WakePortNaming, SetPortAndSetPortName) {
+    TWakePort port(8);
+    port.SetPort(5);
+    EXPECT_EQ(port.Port, 5);
+    EXPECT_EQ(port.PortName, "COM5");
+    port.SetPort(9);
+    EXPECT_EQ(port.Port, 9);  // the number as given; the name says there is no such port
+    EXPECT_EQ(port.PortName, "None");
+    port.SetPortName("COM2");
+    EXPECT_EQ(port.Port, 2);
+    EXPECT_EQ(port.PortName, "COM2");
+    port.SetPortName("com2");
+    EXPECT_EQ(port.Port, 0);
+    EXPECT_EQ(port.PortName, "com2");
+}
+
+TEST(WakePortNaming, DeviceAddressRange) {
+    TWakePort port(8);
+    const struct {
+        int given, kept;
+    } rows[] = {{127, 127}, {1, 1}, {0, 0}, {128, 0}, {-1, 0}, {255, 0}, {64, 64}};
+    for (const auto& r : rows) {
+        port.SetDevAddr(5);
+        port.SetDevAddr(r.given);
+        EXPECT_EQ(port.DevAddr, r.kept) << r.given;
+    }
+}
+
+TEST(WakePortNaming, FreshClientDecodesZerosWithoutAPort) {
+    TWakePort port(8);
+    int a = -1, ia = -1;
+    port.GetA(a, ia);
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(ia, 0);
+    EXPECT_EQ(port.GetN(), 0);
+    EXPECT_EQ(port.GetInfo(), "");
+    port.SetS(CmdOpen);
+    EXPECT_EQ(port.Cmd, 0);
+    EXPECT_EQ(port.CmdName, "");
+}
+
+using WakePortLine = SimPortTest;
+
+TEST_F(WakePortLine, OpenKeepsNameNumberAndBaud) {
+    port.Close();
+    EXPECT_EQ(port.Port, 0);
+    EXPECT_EQ(port.PortName, "None");
+    port.Open(3, 19200);
+    EXPECT_EQ(port.Port, 3);
+    EXPECT_EQ(port.PortName, "COM3");
+    EXPECT_EQ(port.Baud, 19200);
+    int nt = 0;
+    port.GetT(nt);
+    EXPECT_EQ(nt, line.state(SimAddress).Nt);
+
+    port.Close();
+    port.Open("COM3", 4800);
+    EXPECT_EQ(port.Port, 3);
+    EXPECT_EQ(port.Baud, 4800);
+    port.GetT(nt);
+}
+
+TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing) {
+    port.Close();
+    EXPECT_NO_THROW(port.Open(9, 9600));
+    EXPECT_EQ(port.Port, 0);
+    EXPECT_EQ(port.PortName, "None");
+    EXPECT_EQ(port.Baud, 9600);
+    EXPECT_NO_THROW(port.SetA(1, 2));
+    EXPECT_FALSE(anyRequestWithin(300ms));
+}
+
+TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange) {
+    port.Close();
+    port.Open(4, 9600);  // a dangling link
+    EXPECT_EQ(port.Port, 4);
+    EXPECT_EQ(hardwareError([&] { port.GetRS(); }), commandError("GetRS", NoAnswer));
+}
+
+TEST_F(WakePortLine, PortAvailability) {
+    EXPECT_FALSE(port.PortAvailable(3)) << "held open by this client";
+    port.Close();
+    EXPECT_TRUE(port.PortAvailable(3));
+    EXPECT_TRUE(port.PortAvailable("COM3"));
+    EXPECT_TRUE(port.PortAvailable(pty->slavePath()));
+    EXPECT_FALSE(port.PortAvailable(4));
+    EXPECT_FALSE(port.PortAvailable(0));
+    EXPECT_FALSE(port.PortAvailable(9));
+    EXPECT_FALSE(port.PortAvailable("None"));
+}
+
+TEST_F(WakePortLine, RemembersTheCommandAndAcceptsAnyAnswerLength) {
+    port.SendRequest(21, "GetT", 0);
+    EXPECT_EQ(port.Cmd, 21);
+    EXPECT_EQ(port.CmdName, "GetT");
+    EXPECT_EQ(port.ReceiveAnswer(100), 3);
+
+    answerWith({0});
+    port.SendRequest(21, "GetT", 0);
+    EXPECT_EQ(port.ReceiveAnswer(100), 1);
+}
+
+TEST_F(WakePortLine, DeviceErrorTexts) {
+    const struct {
+        int code;
+        const char* text;
+    } rows[] = {{1, "неправильный пакет."},     {2, "устройство занято."},
+                {3, "устройство не готово."},   {4, "неправильные параметры."},
+                {5, "устройство не отвечает."}, {6, "отсутствует несущая."},
+                {7, "неправильный пакет."},     {9, "неправильный пакет."},
+                {255, "неправильный пакет."}};
+    for (const auto& r : rows) {
+        sim::Faults faults;
+        faults.errorCode = r.code;
+        setFaults(faults);
+        int a = -7, ia = -7;
+        EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", r.text))
+            << r.code;
+        EXPECT_EQ(a, -7);
+        EXPECT_EQ(ia, -7);
+    }
+}
+
+TEST_F(WakePortLine, MessageBytes) {
+    sim::Faults faults;
+    faults.silent = true;
+    setFaults(faults);
+    const std::string message = hardwareError([&] { port.SetS(CmdStop); });
+    // The line break is the carriage-return byte alone, after a space-less colon.
+    const std::string expected = "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 "
+                                 "\xD0\xBA\xD0\xBE\xD0\xBC\xD0\xB0\xD0\xBD\xD0\xB4\xD1\x8B "
+                                 "SetS:\x0D";
+    EXPECT_EQ(message.substr(0, expected.size()), expected);
+    EXPECT_EQ(message.find('\n'), std::string::npos);
+}
+
+TEST_F(WakePortLine, DamagedSilentAndCutAnswersAreNoAnswer) {
+    sim::Faults bad;
+    bad.badCheckByte = true;
+    sim::Faults silent;
+    silent.silent = true;
+    sim::Faults cut;
+    cut.cutAfter = 4;
+    for (const auto& faults : {bad, silent, cut}) {
+        setFaults(faults);
+        int nt = -7;
+        EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+        EXPECT_EQ(nt, -7);
+    }
+    line.clearFaults();
+    int nt = -7;
+    port.GetT(nt);  // the next exchange starts afresh
+    EXPECT_EQ(nt, line.state(SimAddress).Nt);
+}
+
+TEST_F(WakePortLine, WrongCommandIsReportedBeforeTheErrorByte) {
+    sim::Faults faults;
+    faults.wrongCommand = true;
+    faults.answerData = std::vector<std::uint8_t>{3, 0x10, 0x20};
+    setFaults(faults);
+    int nt = -7;
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", WrongAnswer));
+    EXPECT_EQ(nt, -7);
+}
+
+TEST_F(WakePortLine, InfoAnswerHasNoErrorByte) {
+    answerWith({5, 'A', 0});
+    EXPECT_EQ(port.GetInfo(), "\x05"
+                              "A");
+}
+
+TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted) {
+    // Address-less requests are answered by the actuator with its own address.
+    line.removeActuator(SimAddress);
+    line.addActuator(42, "ТИРС-70 №0042");
+    line.with(42, [](sim::ActuatorState& s) { s.Nt = 1234; });
+    port.SetDevAddr(0);
+    int nt = -7;
+    port.GetT(nt);
+    EXPECT_EQ(nt, 1234);
+    const auto log = requests();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_FALSE(log[0].hasAddress);
+}
+
+TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {
+    answerWith({1, 2, 3});
+    port.SendRequest(21, "GetT", 0);
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }),
+              commandError("GetT", "неправильный пакет."));
+
+    // RxBuf[0] still holds that 1 (and a 0 would pass): no data is no answer.
+    answerWith({});
+    EXPECT_EQ(hardwareError([&] { port.SetA(1, 2); }), commandError("SetA", WrongAnswer));
+    port.RxBuf[0] = 0;
+    port.SendRequest(20, "SetT", 0);
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }),
+              commandError("SetT", WrongAnswer));
+    EXPECT_EQ(port.GetInfo(), "");
+}
+
+TEST_F(WakePortLine, NoPortSkipsTheExchange) {
+    answerWith({0, 0x34, 0x12, 0xFF, 0xFF, 0x41, 0});
+    int a = 0, ia = 0;
+    port.GetA(a, ia);
+    ASSERT_EQ(a, 0x1234);
+    pty->clearRequests();
+
+    // The library's port stays open; only the client's number says "no port".
+    port.SetPort(0);
+    int a2 = -7, ia2 = -7;
+    EXPECT_NO_THROW(port.GetA(a2, ia2));
+    EXPECT_EQ(a2, 0x1234);
+    EXPECT_EQ(ia2, 0xFFFF);
+    EXPECT_EQ(port.GetN(), 0x1234);
+    EXPECT_EQ(port.GetRS(), 0x34);
+    EXPECT_NO_THROW(port.SetT(5));
+    EXPECT_NO_THROW(port.SetAddr(7));
+    EXPECT_EQ(port.GetInfo(), "") << "RxBuf[0] is 0";
+    port.RxBuf = {};
+    port.RxBuf[0] = 'O';
+    port.RxBuf[1] = 'K';
+    EXPECT_EQ(port.GetInfo(), "OK");
+    EXPECT_EQ(port.Cmd, 9);
+    EXPECT_EQ(port.CmdName, "GetA");
+    EXPECT_EQ(port.ReceiveAnswer(100), 0);
+    EXPECT_FALSE(anyRequestWithin(300ms));
+}
+
+TEST_F(WakePortLine, LockIsReleasedAfterAnException) {
+    sim::Faults faults;
+    faults.silent = true;
+    setFaults(faults);
+    int nt = 0;
+    EXPECT_THROW(port.GetT(nt), EHardwareException);
+    bool taken = false;
+    std::thread other([&] {
+        taken = port.Lock.try_lock();
+        if (taken) port.Lock.unlock();
+    });
+    other.join();
+    EXPECT_TRUE(taken);
+}
+
+TEST_F(WakePortLine, LockIsHeldDuringAnExchange) {
+    sim::Faults faults;
+    faults.byteGap = 60ms;  // within the 100 ms per byte; a GetW answer takes over a second
+    setFaults(faults);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        int v[9];
+        port.GetW(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
+        done = true;
+    });
+    ASSERT_TRUE(pty->waitForRequests([](const auto& log) { return !log.empty(); }, 5s));
+    const bool takenDuring = port.Lock.try_lock();
+    if (takenDuring) port.Lock.unlock();
+    worker.join();
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(takenDuring);
+}
+
+TEST_F(WakePortLine, LockIsReentrant) {
+    std::lock_guard guard(port.Lock);
+    int nt = 0;
+    port.GetT(nt);
+    EXPECT_EQ(nt, line.state(SimAddress).Nt);
+}
+
+// Figures for the notes, not a timing requirement: only generous bounds.
+TEST_F(WakePortLine, CostOfAnExchange) {
+    constexpr int silentRounds = 10, answeredRounds = 50;
+    int nt = 0;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < answeredRounds; ++i) port.GetT(nt);
+    const auto answered = (std::chrono::steady_clock::now() - start) / answeredRounds;
+
+    pty->setPace(9600);  // answer bytes at the speed of a real 9600 baud line
+    start = std::chrono::steady_clock::now();
+    for (int i = 0; i < silentRounds; ++i) port.GetT(nt);
+    const auto paced = (std::chrono::steady_clock::now() - start) / silentRounds;
+    pty->setPace(0);
+
+    sim::Faults faults;
+    faults.silent = true;
+    setFaults(faults);
+    start = std::chrono::steady_clock::now();
+    for (int i = 0; i < silentRounds; ++i) EXPECT_THROW(port.GetT(nt), EHardwareException);
+    const auto silent = (std::chrono::steady_clock::now() - start) / silentRounds;
+
+    using us = std::chrono::microseconds;
+    const auto micros = [](auto d) {
+        return static_cast<long long>(std::chrono::duration_cast<us>(d).count());
+    };
+    std::printf("exchange cost (GetT): answered at once %lld us, answered at 9600 baud %lld us, "
+                "silent %lld us\n",
+                micros(answered), micros(paced), micros(silent));
+    EXPECT_GE(silent, 95ms);
+    EXPECT_LT(silent, 2s);
+    EXPECT_LT(answered, silent);
+}

@@ -1,0 +1,312 @@
+#include "wakeport.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "cp1251.h"
+#include "serlink.h"
+
+namespace {
+
+constexpr int ExchangeTimeout = 100;  // ms per answer byte
+constexpr std::uint8_t SetAddrPrefix[2] = {0x5C, 0xA3};
+// RxFrame never writes the last byte of RxBuf.
+constexpr int AnswerBytes = 255;
+
+// Indexed by the device's error code; codes above 6 are reported as code 1.
+constexpr const char* ErrorTexts[7] = {
+    "",
+    "неправильный пакет.",
+    "устройство занято.",
+    "устройство не готово.",
+    "неправильные параметры.",
+    "устройство не отвечает.",
+    "отсутствует несущая.",
+};
+
+constexpr const char* NoAnswer = "Нет ответа на команду.";
+constexpr const char* WrongAnswer = "Неверный ответ на команду.";
+
+// Answers to these commands carry no error byte.
+bool hasErrorByte(int command) { return command != 2 && command != 3; }
+
+}  // namespace
+
+TWakePort::TWakePort(int maxPort) : MaxPort(maxPort) {
+    SetPort(0);
+}
+
+TWakePort::~TWakePort() = default;
+
+std::string TWakePort::GetPortName(int n) const {
+    if (n <= 0 || n > MaxPort) return "None";
+    return "COM" + std::to_string(n);
+}
+
+int TWakePort::GetPortNum(const std::string& name) const {
+    for (int i = 0; i <= MaxPort; ++i)
+        if (GetPortName(i) == name) return i;
+    return 0;
+}
+
+void TWakePort::SetPort(int n) {
+    Port = n;
+    PortName = GetPortName(n);
+}
+
+void TWakePort::SetPortName(const std::string& name) {
+    PortName = name;
+    Port = GetPortNum(name);
+}
+
+bool TWakePort::PortAvailable(int n) const {
+    // "None" is no device; the library need not be asked about it.
+    if (n < 1 || n > MaxPort) return false;
+    return PortAvailable(GetPortName(n));
+}
+
+bool TWakePort::PortAvailable(const std::string& name) const {
+    return AccessCOM(name.c_str()) != 0;
+}
+
+void TWakePort::Open(int n, int baud) {
+    SetPort(n);
+    Baud = baud;
+    Open(PortName, Baud);
+}
+
+void TWakePort::Open(const std::string& name, int baud) {
+    SetPortName(name);
+    Baud = baud;
+    // Not checked: a port that did not open shows at the first exchange.
+    OpenCOM(PortName.c_str(), static_cast<std::uint32_t>(Baud));
+    SetModeCOM(3, 1);
+}
+
+void TWakePort::Close() {
+    SetPort(0);
+    CloseCOM();
+}
+
+void TWakePort::SetDevAddr(int a) {
+    DevAddr = (a >= 0 && a <= 127) ? a : 0;
+}
+
+void TWakePort::SendRequest(int code, const std::string& name, int n) {
+    if (Port == 0) return;
+    Cmd = code;
+    CmdName = name;
+    // Not checked: a request that was not written shows as a missing answer.
+    TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
+            static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
+}
+
+int TWakePort::ReceiveAnswer(int timeout) {
+    return ReceiveAnswer(timeout, 0);
+}
+
+int TWakePort::ReceiveAnswer(int timeout, int minCount) {
+    if (Port == 0) return 0;
+    std::uint8_t address = 0, command = 0, count = 0;
+    const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,
+                            &command, &count, RxBuf.data()) != 0;
+    const auto fail = [this](const char* reason) {
+        throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
+    };
+    if (!ok) fail(NoAnswer);
+    if (command != Cmd) fail(WrongAnswer);
+    if (hasErrorByte(command)) {
+        // Without data the error byte would be a byte of an earlier answer.
+        if (count == 0) fail(WrongAnswer);
+        int error = RxBuf[0];
+        if (error > 6) error = 1;
+        if (error != 0) fail(ErrorTexts[error]);
+    }
+    // After the error byte: a device reporting an error may leave its values out.
+    if (count < minCount) fail(WrongAnswer);
+    return count;
+}
+
+int TWakePort::Exchange(int code, const char* name, int n, int answerCount) {
+    SendRequest(code, name, n);
+    if (Port == 0) return AnswerBytes;
+    return ReceiveAnswer(ExchangeTimeout, answerCount);
+}
+
+void TWakePort::PutByte(int pos, int v) {
+    TxBuf[pos] = static_cast<std::uint8_t>(v & 0xFF);
+}
+
+void TWakePort::PutWord(int pos, int v) {
+    PutByte(pos, v);
+    PutByte(pos + 1, v >> 8);
+}
+
+int TWakePort::Byte(int pos) const { return RxBuf[pos]; }
+
+int TWakePort::Word(int pos) const { return RxBuf[pos] | (RxBuf[pos + 1] << 8); }
+
+// Each command holds Lock from filling TxBuf to the end of decoding; the
+// guard also releases it when the exchange raises, and then no output is set.
+
+std::string TWakePort::GetInfo() {
+    std::lock_guard guard(Lock);
+    const int count = Exchange(3, "GetInfo", 0, 0);
+    const auto* begin = reinterpret_cast<const char*>(RxBuf.data());
+    const std::string_view answer(begin, static_cast<std::size_t>(count));
+    return cp1251::toUtf8(answer.substr(0, answer.find('\0')));
+}
+
+void TWakePort::SetAddr(int addr) {
+    std::lock_guard guard(Lock);
+    PutByte(0, SetAddrPrefix[0]);
+    PutByte(1, SetAddrPrefix[1]);
+    PutByte(2, addr);
+    Exchange(4, "SetAddr", 3, 1);
+}
+
+void TWakePort::SetM(int vmin, int extra) {
+    std::lock_guard guard(Lock);
+    PutWord(0, vmin);
+    PutByte(2, extra);
+    Exchange(6, "SetM", 3, 1);
+}
+
+void TWakePort::GetM(int& vmin, int& extra) {
+    std::lock_guard guard(Lock);
+    Exchange(7, "GetM", 0, 4);
+    vmin = Word(1);
+    extra = Byte(3);
+}
+
+void TWakePort::SetA(int a, int ia) {
+    std::lock_guard guard(Lock);
+    PutWord(0, a);
+    PutWord(2, ia);
+    Exchange(8, "SetA", 4, 1);
+}
+
+void TWakePort::GetA(int& a, int& ia) {
+    std::lock_guard guard(Lock);
+    Exchange(9, "GetA", 0, 5);
+    a = Word(1);
+    ia = Word(3);
+}
+
+void TWakePort::SetP(int vp, int ip, int np) {
+    std::lock_guard guard(Lock);
+    PutWord(0, vp);
+    PutWord(2, ip);
+    PutWord(4, np);
+    Exchange(10, "SetP", 6, 1);
+}
+
+void TWakePort::GetP(int& vp, int& ip, int& np) {
+    std::lock_guard guard(Lock);
+    Exchange(11, "GetP", 0, 7);
+    vp = Word(1);
+    ip = Word(3);
+    np = Word(5);
+}
+
+void TWakePort::SetL(int vl, int il, int no, int nc) {
+    std::lock_guard guard(Lock);
+    PutWord(0, vl);
+    PutWord(2, il);
+    PutWord(4, no);
+    PutWord(6, nc);
+    Exchange(12, "SetL", 8, 1);
+}
+
+void TWakePort::GetL(int& vl, int& il, int& no, int& nc) {
+    std::lock_guard guard(Lock);
+    Exchange(13, "GetL", 0, 9);
+    vl = Word(1);
+    il = Word(3);
+    no = Word(5);
+    nc = Word(7);
+}
+
+void TWakePort::SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int i4) {
+    std::lock_guard guard(Lock);
+    const int values[8] = {v1, i1, v2, i2, v3, i3, v4, i4};
+    for (int k = 0; k < 8; ++k) PutWord(2 * k, values[k]);
+    Exchange(14, "SetW", 16, 1);
+}
+
+void TWakePort::GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& v4, int& i4,
+                     int& workStatus) {
+    std::lock_guard guard(Lock);
+    Exchange(15, "GetW", 0, 18);
+    int* outputs[8] = {&v1, &i1, &v2, &i2, &v3, &i3, &v4, &i4};
+    for (int k = 0; k < 8; ++k) *outputs[k] = Word(1 + 2 * k);
+    workStatus = Byte(17);
+}
+
+void TWakePort::SetS(int motionCode) {
+    std::lock_guard guard(Lock);
+    PutByte(0, motionCode);
+    Exchange(16, "SetS", 1, 1);
+}
+
+void TWakePort::GetS(int& driveState, int& driveFlags) {
+    std::lock_guard guard(Lock);
+    Exchange(17, "GetS", 0, 3);
+    driveState = Byte(1);
+    driveFlags = Byte(2);
+}
+
+void TWakePort::SetN(int n) {
+    std::lock_guard guard(Lock);
+    PutWord(0, n);
+    Exchange(18, "SetN", 2, 1);
+}
+
+int TWakePort::GetN() {
+    std::lock_guard guard(Lock);
+    Exchange(19, "GetN", 0, 3);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(Word(1)));
+}
+
+void TWakePort::SetT(int nt) {
+    std::lock_guard guard(Lock);
+    PutWord(0, nt);
+    Exchange(20, "SetT", 2, 1);
+}
+
+void TWakePort::GetT(int& nt) {
+    std::lock_guard guard(Lock);
+    Exchange(21, "GetT", 0, 3);
+    nt = Word(1);
+}
+
+void TWakePort::GetI(int& inputCurrent) {
+    std::lock_guard guard(Lock);
+    Exchange(22, "GetI", 0, 3);
+    inputCurrent = Word(1);
+}
+
+void TWakePort::SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, int max2,
+                     int hyst2, int en3, int min3, int max3, int hyst3) {
+    std::lock_guard guard(Lock);
+    const int values[12] = {en1, min1, max1, hyst1, en2, min2, max2, hyst2,
+                            en3, min3, max3, hyst3};
+    for (int k = 0; k < 12; ++k) PutByte(k, values[k]);
+    Exchange(23, "SetR", 12, 1);
+}
+
+void TWakePort::GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2,
+                     int& max2, int& hyst2, int& en3, int& min3, int& max3, int& hyst3) {
+    std::lock_guard guard(Lock);
+    Exchange(24, "GetR", 0, 13);
+    int* outputs[12] = {&en1, &min1, &max1, &hyst1, &en2, &min2, &max2, &hyst2,
+                        &en3, &min3, &max3, &hyst3};
+    for (int k = 0; k < 12; ++k) *outputs[k] = Byte(1 + k);
+}
+
+int TWakePort::GetRS() {
+    std::lock_guard guard(Lock);
+    Exchange(25, "GetRS", 0, 2);
+    return Byte(1);
+}

@@ -88,6 +88,8 @@ std::string exponentText(int exp10) { return "E" + std::to_string(exp10); }
 
 int clampPrecision(int precision) { return std::clamp(precision, 2, 18); }
 
+constexpr int MaxFixedDigits = 255;
+
 std::optional<std::string> nonFinite(double value) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
@@ -111,7 +113,9 @@ std::string groupThousands(const std::string& integer) {
 // part has more digits than `precision`.
 std::string fixedText(double value, int precision, int digits, bool grouped) {
     precision = clampPrecision(precision);
-    digits = std::max(digits, 0);
+    // A field holds its decimals in a byte; a wild count would otherwise ask
+    // for a text of gigabytes.
+    digits = std::clamp(digits, 0, MaxFixedDigits);
     DecimalDigits d = decompose(value);
     roundTo(d, std::min(precision, d.exp10 + 1 + digits));
     if (!d.isZero() && d.exp10 + 1 > precision) return formatGeneral(value, precision);

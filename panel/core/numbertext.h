@@ -17,7 +17,7 @@ public:
 
 namespace numtext {
 
-// value in the given format; precision is clamped to 2..18, digits are the
+// value in the given format; precision is clamped to 2..18, digits (0..255) are the
 // decimals of ffFixed/ffNumber/ffCurrency (and the exponent digits of ffExponent).
 std::string formatFloat(double value, TFloatFormat format, int precision, int digits);
 

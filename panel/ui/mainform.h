@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "wakeport.h"
@@ -10,7 +11,11 @@
 class QTimer;
 class QFileDialog;
 class QAction;
+class QLabel;
+class QPainter;
+class QRect;
 class TFloatEdit;
+class DeviceTableDelegate;
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -61,6 +66,9 @@ public:
 
     // The settings file: the program's path with ".ini".
     static QString SettingsPath();
+    // The status bar's one simple panel.
+    QString StatusText() const;
+    void SetStatusText(const QString& text);
 
     // --- start-up, shutdown, settings ---
     void FormCreate();
@@ -84,6 +92,11 @@ public:
     void TableStrGridSelectCell(int col, int row);
     void TableStrGridGetEditText(int col, int row);
     void TableStrGridExit();
+    // Enter commits and Escape cancels a name edit; a consumed key becomes 0.
+    void TableStrGridKeyPress(int& key);
+    // Draws one data cell (row 1 is the first data row); row GridRow is
+    // drawn highlighted.
+    void TableStrGridDrawCell(QPainter* painter, const QRect& rect, int col, int row);
     void FitNameColumn();
     void EndNameEdit(bool commit);
     void SelectAddress(int a);
@@ -112,6 +125,10 @@ public:
     // --- parameter files ---
     void bbFileOpenClick();
     void bbFileSaveClick();
+    // Test seam of the parameter-file dialogs: given the prepared dialog, it
+    // returns the chosen path, or an empty text for a cancel. Empty: the
+    // dialog is shown to the operator.
+    std::function<QString(QFileDialog*)> ChooseFile;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -122,5 +139,16 @@ private:
     void setupControlPage();   // mainform_control.cpp
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
+    void setupParamFileDialogs();               // mainform_files.cpp
+    QString chooseParamFile(QFileDialog* dialog);  // mainform_files.cpp
+    // The relay modes as the drive last reported them; a write sends one back
+    // when its list shows no item (a mode the list does not know).
+    std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
+    bool ticking_ = false;                       // Timer1Timer is running
+    QLabel* statusPanel_ = nullptr;              // the status bar's text
+    DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
+
+// The texts of the drive state codes 0..12.
+extern const std::array<QString, 13> DriveStateTexts;

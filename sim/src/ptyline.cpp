@@ -125,6 +125,7 @@ struct PtyLine::Impl {
     mutable std::mutex logMutex;
     mutable std::condition_variable logChanged;
     std::vector<LoggedRequest> log;
+    std::function<void(const LoggedRequest&)> observer;
 
     bool open();
     void closeAll();
@@ -212,6 +213,8 @@ void PtyLine::Impl::serve() {
         std::vector<Line::Answer> answers =
             line.handleRequest(request.hasAddress, address, command, request.data);
         request.time = std::chrono::steady_clock::now();
+        if (observer)
+            observer(request);
         {
             std::lock_guard lock(logMutex);
             log.push_back(std::move(request));
@@ -262,6 +265,10 @@ bool PtyLine::waitForRequests(const std::function<bool(const std::vector<LoggedR
                               std::chrono::milliseconds timeout) const {
     std::unique_lock lock(impl_->logMutex);
     return impl_->logChanged.wait_for(lock, timeout, [&] { return pred(impl_->log); });
+}
+
+void PtyLine::setRequestObserver(std::function<void(const LoggedRequest&)> observer) {
+    impl_->observer = std::move(observer);
 }
 
 void PtyLine::injectBytes(const std::vector<std::uint8_t>& bytes) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -143,6 +144,103 @@ TEST(Tirssim, DefaultLineIsTwoActuatorsOnCom2BesideTheProgram) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        out.push_back(l);
+    return out;
+}
+
+// The request lines without their time stamps.
+std::vector<std::string> requestsLogged(const fs::path& log) {
+    std::vector<std::string> out;
+    for (const std::string& l : lines(readFile(log))) {
+        const auto space = l.find(' ');
+        out.push_back(space == std::string::npos ? "bad line: " + l : l.substr(space + 1));
+    }
+    return out;
+}
+
+bool hasLine(const std::vector<std::string>& all, const std::string& line) {
+    return std::find(all.begin(), all.end(), line) != all.end();
+}
+
+TEST(Tirssim, LogsRequestsAndWritesTheStateFile) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path link = dir.path() / "COM4";
+    const fs::path log = dir.path() / "requests.log";
+    const fs::path state = dir.path() / "state.txt";
+    {
+        std::ofstream(log) << "earlier line\n";  // appended to, not replaced
+    }
+    const pid_t pid = spawn(TIRSSIM_PATH,
+                            {"--link", link.string(), "--device", "5", "--device", "17", "--log", log.string(),
+                             "--state-file", state.string(), "--time-scale", "50"},
+                            dir.path() / "out.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(dir.path() / "out.txt");
+    // At rest on the closed end (LIMC) with factory travel.
+    EXPECT_EQ(lines(readFile(state)), (std::vector<std::string>{"5 0 0x08 0 2000", "17 0 0x08 0 2000"}));
+
+    ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
+    EXPECT_EQ(getInfo(17), "ТИРС-70 №0017");
+    EXPECT_EQ(getInfo(99), std::nullopt);  // nobody there, still logged
+    const std::uint8_t open = 5;
+    ASSERT_EQ(TxFrame(5, 16, 1, &open), 1);
+    std::uint8_t a = 0, c = 0, n = 0, data[255];
+    ASSERT_EQ(RxFrame(500, &a, &c, &n, data), 1);
+    const std::uint8_t word[2] = {0x10, 0x00};
+    ASSERT_EQ(TxFrame(0, 18, 2, word), 1);  // no address byte: every actuator takes it
+    RxFrame(500, &a, &c, &n, data);
+
+    // The drive runs to the open end in simulated time; the snapshot follows.
+    EXPECT_TRUE(waitFor([&] {
+        for (const std::string& l : lines(readFile(state))) {
+            std::istringstream in(l);
+            int address = 0, code = 0, N = 0, Nt = 0;
+            std::string flags;
+            if (in >> address >> code >> flags >> N >> Nt && address == 5)
+                return (std::stoi(flags, nullptr, 16) & 0x04) != 0;
+        }
+        return false;
+    }, 60s)) << readFile(state);
+    CloseCOM();
+
+    const std::vector<std::string> logged = requestsLogged(log);
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.front(), "line");  // "earlier line" without its first word
+    EXPECT_TRUE(hasLine(logged, "17 3 -"));
+    EXPECT_TRUE(hasLine(logged, "99 3 -"));
+    EXPECT_TRUE(hasLine(logged, "5 16 05"));
+    EXPECT_TRUE(hasLine(logged, "- 18 1000"));
+    // Time stamps are monotonic milliseconds, in order.
+    long long previous = 0;
+    for (const std::string& l : lines(readFile(log))) {
+        if (l == "earlier line")
+            continue;
+        const long long ms = std::stoll(l.substr(0, l.find(' ')));
+        EXPECT_GE(ms, previous) << l;
+        previous = ms;
+    }
+
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(waitExit(pid, 20s), 0);
+    EXPECT_FALSE(fs::exists(dir.path() / "state.txt.tmp"));
+}
+
+TEST(Tirssim, FailsWhenTheLogCannotBeOpened) {
+    TempDir dir;
+    const pid_t pid = spawn(TIRSSIM_PATH, {"--link", (dir.path() / "COM3").string(), "--log",
+                                           (dir.path() / "missing" / "log.txt").string()},
+                            dir.path() / "out.txt");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(waitExit(pid, 20s), 1);
+    EXPECT_NE(readFile(dir.path() / "out.txt").find("cannot open the log"), std::string::npos);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "COM3")));
+}
+
 TEST(Tirssim, UsageOnHelpAndBadOptions) {
     TempDir dir;
     const fs::path out = dir.path() / "out.txt";
@@ -155,6 +253,8 @@ TEST(Tirssim, UsageOnHelpAndBadOptions) {
         {{"--port", "LPT1"}, 2},
         {{"--baud"}, 2},
         {{"--time-scale", "fast"}, 2},
+        {{"--log"}, 2},
+        {{"--state-file"}, 2},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args[0]);

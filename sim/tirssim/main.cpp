@@ -15,6 +15,7 @@
 
 #include "sim/simline.h"
 #include "statusline.h"
+#include "tracefiles.h"
 
 namespace {
 
@@ -25,19 +26,25 @@ struct Options {
     int baud = 9600;
     bool pace = false;
     double timeScale = 1.0;
+    std::string logFile;    // append one line per request received
+    std::string stateFile;  // snapshot of the actuators, rewritten every slice
 };
 
 void usage(std::FILE* to) {
     std::fprintf(to,
                  "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
-                 "               [--pace] [--time-scale X]\n"
+                 "               [--pace] [--time-scale X] [--log FILE] [--state-file FILE]\n"
                  "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
                  "  --link PATH      make the link at PATH instead\n"
                  "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
                  "                   (default: 1 and 2, \"ТИРС-70 №0001\" and \"ТИРС-70 №0002\")\n"
                  "  --baud N         the line's baud rate for --pace (default 9600)\n"
                  "  --pace           send every byte in its real line time (10 bits)\n"
-                 "  --time-scale X   simulated time runs X times as fast as real time\n");
+                 "  --time-scale X   simulated time runs X times as fast as real time\n"
+                 "  --log FILE       append a line per request received: monotonic ms,\n"
+                 "                   address (- for none), command code, data in hex (- for none)\n"
+                 "  --state-file F   rewrite F every 200 ms with a line per actuator:\n"
+                 "                   address, state code, flags (0xNN), N, Nt\n");
 }
 
 std::string defaultText(int address) {
@@ -93,6 +100,14 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
         } else if (a == "--baud") {
             if (!value(v) || !parseInt(v, 50, 4000000, o.baud))
                 return false;
+        } else if (a == "--log") {
+            if (!value(v) || v.empty())
+                return false;
+            o.logFile = v;
+        } else if (a == "--state-file") {
+            if (!value(v) || v.empty())
+                return false;
+            o.stateFile = v;
         } else if (a == "--time-scale") {
             if (!value(v))
                 return false;
@@ -195,6 +210,24 @@ int main(int argc, char** argv) {
     sim::PtyLine host(line);
     if (options.pace)
         host.setPace(options.baud);
+    tirssim::RequestLog requestLog;
+    if (!options.logFile.empty()) {
+        if (!requestLog.open(options.logFile)) {
+            std::fprintf(stderr, "tirssim: cannot open the log %s: %s\n", options.logFile.c_str(), std::strerror(errno));
+            return 1;
+        }
+        host.setRequestObserver([&requestLog](const sim::LoggedRequest& r) { requestLog.write(r); });
+    }
+    auto writeState = [&] {
+        if (options.stateFile.empty())
+            return;
+        std::vector<sim::ActuatorState> states;
+        for (int address : line.addresses())
+            states.push_back(line.state(address));
+        if (!tirssim::writeStateFile(options.stateFile, states))
+            std::fprintf(stderr, "tirssim: cannot write %s: %s\n", options.stateFile.c_str(), std::strerror(errno));
+    };
+    writeState();  // before the link appears, so a reader of both never finds it missing
     if (!host.start()) {
         std::fprintf(stderr, "tirssim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
@@ -207,9 +240,11 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::printf("tirssim: линия %s, ссылка %s\n", host.slavePath().c_str(), link.c_str());
     StatusPrinter printer(::isatty(STDOUT_FILENO));
-    const timespec slice{0, 250'000'000};
+    const timespec slice{0, 200'000'000};
     for (;;) {
         line.advance();
+        host.clearRequests();  // the in-memory log serves tests only; don't let it grow
+        writeState();
         std::vector<std::string> lines;
         for (int address : line.addresses())
             lines.push_back(tirssim::statusLine(line.state(address)));

@@ -129,6 +129,9 @@ public:
 
     std::vector<LoggedRequest> requests() const;
     void clearRequests();
+    // Called on the serving thread with every good request frame, before its
+    // answers go out. Set it before start().
+    void setRequestObserver(std::function<void(const LoggedRequest&)> observer);
     // Waits until pred holds for the log, or the time-out passes.
     bool waitForRequests(const std::function<bool(const std::vector<LoggedRequest>&)>& pred,
                          std::chrono::milliseconds timeout) const;

@@ -1,0 +1,195 @@
+// The window against the line, on the offscreen platform: the real TMainForm
+// with its poll tick and network scan, talking through ports/COM2 beside this
+// benchmark to the bench's PacedDevice, which keeps the line time of 9600
+// baud in both directions.
+//
+//   BM_Scan/actuators:N     a full scan (bbScanStartClick) of 127 addresses
+//   BM_PollTick/page:P      one Timer1Timer on page P with a live drive
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include <sim/simline.h>
+
+#include "errorbox.h"
+#include "linetime.h"
+#include "mainform.h"
+#include "paceddevice.h"
+#include "portlinks.h"
+
+namespace {
+
+constexpr int Baud = 9600;
+constexpr int WindowPort = 2;
+constexpr int Address = 1;
+constexpr int GetInfoCode = 3;
+constexpr int SetSCode = 16;
+constexpr int LastAddress = 127;
+constexpr double TimeoutSeconds = 0.1;
+
+using bench::Clock;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+int errorBoxes = 0;
+
+// The settings file beside the benchmark: port COM2 at 9600, address 1,
+// no automatic reading of parameters or relays.
+void writeSettings(int page)
+{
+    std::ofstream out(TMainForm::SettingsPath().toStdString(), std::ios::binary | std::ios::trunc);
+    out << "[General]\r\nPage=" << page << "\r\nAutoPar=0\r\nAutoRel=0\r\n"
+        << "[Port]\r\nPort=" << WindowPort << "\r\nBaud Rate=" << Baud << "\r\n"
+        << "[Params]\r\nAddress=" << Address << "\r\n";
+}
+
+// A line with actuators at these addresses, the paced device end and the window.
+struct Bench {
+    sim::Line line;
+    bench::PacedDevice device{line, Baud};
+    std::unique_ptr<TMainForm> form;
+
+    bool start(const std::vector<int>& addresses, int page)
+    {
+        for (int a : addresses)
+            line.addActuator(a, "ТИРС-70 №" + std::to_string(1000 + a));
+        if (!device.start())
+            return false;
+        bench::pointPortsAt(device.slavePath(), WindowPort);
+        writeSettings(page);
+        form = std::make_unique<TMainForm>();
+        form->Timer1->stop();
+        form->show();
+        QApplication::processEvents();
+        return true;
+    }
+};
+
+// The line time the scan cannot go below: every address costs its request
+// and then either the time-out (nobody there) or the answer.
+struct ScanLimit {
+    double issueFormula = 0;  // 127 x (time-out + request), nobody answering
+    double exact = 0;         // with the answers of the actuators there
+};
+
+ScanLimit scanLimit(sim::Line& line)
+{
+    ScanLimit limit;
+    for (int a = 1; a <= LastAddress; ++a) {
+        const double request = bench::lineSeconds(bench::requestWireBytes(a, GetInfoCode, {}), Baud);
+        limit.issueFormula += TimeoutSeconds + request;
+        const auto answers = line.handleRequest(true, a, GetInfoCode, {});
+        limit.exact += request + (answers.empty() ? TimeoutSeconds
+                                                  : bench::lineSeconds(answers.front().bytes.size(), Baud));
+    }
+    return limit;
+}
+
+void BM_Scan(benchmark::State& state)
+{
+    std::vector<int> addresses;
+    const std::vector<int> five = {1, 2, 17, 64, 127};  // 64 goes out as a stuffed 0xC0
+    for (int i = 0; i < state.range(0); ++i)
+        addresses.push_back(five[std::size_t(i)]);
+    Bench b;
+    if (!b.start(addresses, 0)) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    const ScanLimit limit = scanLimit(b.line);
+    std::vector<double> took;
+    for (auto _ : state) {
+        b.device.takeRequests();
+        const auto start = Clock::now();
+        b.form->bbScanStartClick();
+        const double t = seconds(Clock::now() - start);
+        took.push_back(t);
+        state.SetIterationTime(t);
+        state.counters["probes"] = double(b.device.takeRequests());
+    }
+    const double scan = bench::median(took);
+    state.counters["scan_s"] = scan;
+    state.counters["limit_s"] = limit.issueFormula;
+    state.counters["ratio"] = scan / limit.issueFormula;
+    state.counters["exact_limit_s"] = limit.exact;
+    state.counters["ratio_exact"] = scan / limit.exact;
+    state.counters["found"] = double(b.form->findChild<QTableWidget*>("TableStrGrid")->rowCount());
+    state.counters["load"] = bench::loadAverage();
+}
+BENCHMARK(BM_Scan)->ArgName("actuators")->Arg(0)->Arg(5)->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Time the user-interface thread spends in one tick, against the line time
+// of that tick's exchanges; the paint that the tick's changes cause runs in
+// the event loop afterwards and is reported apart (paint_us).
+void BM_PollTick(benchmark::State& state)
+{
+    const int page = int(state.range(0));
+    Bench b;
+    if (!b.start({Address}, page)) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    // A live drive on its way open.
+    b.line.handleRequest(true, Address, SetSCode, {5});
+    b.form->findChild<QTabWidget*>("PageControl")->setCurrentIndex(page);
+    b.form->Timer1Timer();  // finds the device (GetInfo)
+    b.form->Timer1->stop();
+    QApplication::processEvents();
+    if (!b.form->DeviceFound) {
+        state.SkipWithError("the window found no device");
+        return;
+    }
+    b.device.takeWireBytes();
+    b.device.takeRequests();
+    std::vector<double> ratios, paints;
+    double blocked = 0, line = 0;
+    std::size_t exchanges = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        b.form->Timer1Timer();
+        const auto ticked = Clock::now();
+        b.form->Timer1->stop();
+        const double t = seconds(ticked - start);
+        const double l = bench::lineSeconds(b.device.takeWireBytes(), Baud);
+        exchanges += b.device.takeRequests();
+        const auto paintStart = Clock::now();
+        QApplication::processEvents();
+        paints.push_back(seconds(Clock::now() - paintStart));
+        blocked += t;
+        line += l;
+        ratios.push_back(l > 0 ? t / l : 0);
+        state.SetIterationTime(t);
+    }
+    state.counters["exchanges"] = double(exchanges) / double(state.iterations());
+    state.counters["line_ms"] = line / double(state.iterations()) * 1e3;
+    state.counters["ratio"] = blocked / line;
+    state.counters["ratio_median"] = bench::median(ratios);
+    state.counters["ratio_worst"] = bench::worst(ratios);
+    state.counters["paint_us"] = bench::median(paints) * 1e6;
+    state.counters["error_boxes"] = errorBoxes;
+    state.counters["load"] = bench::loadAverage();
+}
+BENCHMARK(BM_PollTick)->ArgName("page")->DenseRange(0, 4)->Iterations(40)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    SetErrorBoxPresenter([](const QString&, const QString&) { ++errorBoxes; });
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

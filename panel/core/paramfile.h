@@ -1,0 +1,58 @@
+// The parameter file (extension "par"): the drive parameter set as five INI
+// sections of whole numbers, mapped onto the fields of the parameter page.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+class IniImage;
+
+namespace paramfile {
+
+struct ParamKey {
+    std::string_view section;
+    std::string_view key;
+    std::string_view field;  // the numeric field of the parameter page
+    long long defaultValue;  // taken when the key is missing or not an integer
+};
+
+inline constexpr std::size_t ParamCount = 19;
+
+// The keys in the order in which they are read and written.
+inline constexpr std::array<ParamKey, ParamCount> ParamKeys{{
+    {"Work", "Vmin", "feVm", 80},
+    {"Work", "V1", "feV1", 200},
+    {"Work", "I1", "feI1", 1000},
+    {"Work", "V2", "feV2", 200},
+    {"Work", "I2", "feI2", 1000},
+    {"Work", "V3", "feV3", 200},
+    {"Work", "I3", "feI3", 1000},
+    {"Work", "V4", "feV4", 200},
+    {"Work", "I4", "feI4", 1000},
+    {"Acceleration", "A", "edA", 200},
+    {"Acceleration", "Ia", "feIa", 1500},
+    {"Play", "Vp", "feVp", 300},
+    {"Play", "Ip", "feIp", 800},
+    {"Play", "Np", "feNp", 200},
+    {"Lock", "Vl", "feVl", 100},
+    {"Lock", "Il", "feIl", 2000},
+    {"Lock", "No", "feNo", 1000},
+    {"Lock", "Nc", "feNc", 1000},
+    {"Travel", "Nt", "feNt", 2000},
+}};
+
+// One value per key, in the order of ParamKeys.
+using ParamValues = std::array<double, ParamCount>;
+
+// Every key as an integer (decimal, or hexadecimal after "0x" or "$");
+// a missing key or one that is not an integer gives its default.
+ParamValues read(const IniImage& ini);
+
+// Stores every value truncated toward zero (12.7 -> 12, -0.1 -> 0) under its
+// key; other sections and keys of the image stay where they are.
+void write(IniImage& ini, const ParamValues& values);
+
+// The whole number a field's value is sent or saved as: truncated toward zero.
+long long truncateValue(double value);
+
+}  // namespace paramfile

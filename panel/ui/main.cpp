@@ -1,0 +1,25 @@
+// The program: one main window and its event loop.
+#include <QApplication>
+
+#include <cstdio>
+#include <exception>
+
+#include "errorbox.h"
+#include "mainform.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Программа управления приводом ТИРС-70"));
+    try {
+        TMainForm form;
+        form.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        ShowErrorBox(nullptr, QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowErrorBox(nullptr, QString());
+    }
+    return 1;
+}

@@ -1,0 +1,399 @@
+// The main window: start-up, shutdown, the settings file, page changes,
+// the About box and the port menu.
+#include "mainform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <clocale>
+#include <limits>
+
+#include "errorbox.h"
+#include "floatedit.h"
+#include "glyphs.h"
+#include "inifile.h"
+#include "ui_controlpage.h"
+#include "ui_mainform.h"
+#include "ui_netpage.h"
+#include "ui_paramspage.h"
+#include "ui_relayspage.h"
+
+namespace {
+
+const QString kTitleBase = QStringLiteral("Программа управления приводом");
+const QString kModel = QStringLiteral("ТИРС-70");
+const QString kContactAddress = QStringLiteral("support@tirspanel.example");
+
+constexpr int kDesignLeft = 421;
+constexpr int kDesignTop = 276;
+constexpr int kPortItems = 8;
+constexpr int kPageCount = 5;
+
+// An integer key that does not fit an int cannot be converted: default.
+int readInt(const IniImage& ini, const char* section, const char* key, int def)
+{
+    const long long v = ini.readInteger(section, key, def);
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+        return def;
+    return static_cast<int>(v);
+}
+
+std::string utf8(const QString& s)
+{
+    return s.toStdString();
+}
+
+QString nameKey(int address)
+{
+    return QStringLiteral("Addr") + QString::number(address);
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent),
+      ui(new Ui::TMainForm),
+      uiNet(new Ui::NetPage),
+      uiControl(new Ui::ControlPage),
+      uiRelays(new Ui::RelaysPage),
+      uiParams(new Ui::ParamsPage)
+{
+    ui->setupUi(this);
+    uiNet->setupUi(ui->tsNet);
+    uiControl->setupUi(ui->tsControl);
+    uiRelays->setupUi(ui->tsRelays);
+    uiParams->setupUi(ui->tsParams);
+
+    // Fixed single border: no resizing, no maximise button.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    // The five captions must fit the fixed width side by side: tabs with
+    // less padding than the style's default.
+    ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
+    statusPanel_ = new QLabel(ui->StatusBar);
+    statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
+    ui->StatusBar->addWidget(statusPanel_, 1);
+    // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
+    setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
+
+    ui->bbClose->setIcon(GlyphClose());
+    ui->bbStop->setIcon(GlyphStop());
+    ui->bbStopOff->setIcon(GlyphStopOff());
+    ui->bbOpen->setIcon(GlyphOpen());
+    ui->mnExit->setIcon(GlyphExit());
+    ui->mnAbout->setIcon(GlyphAbout());
+    ui->mnClosePort->setData(0);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(300);
+
+    setupNetPage();
+    setupControlPage();
+    setupRelaysPage();
+    setupParamsPage();
+
+    const auto guarded = [this](void (TMainForm::*handler)()) {
+        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(Timer1, &QTimer::timeout, this, guarded(&TMainForm::Timer1Timer));
+    connect(ui->mnExit, &QAction::triggered, this, guarded(&TMainForm::mnExitClick));
+    connect(ui->mnAbout, &QAction::triggered, this, guarded(&TMainForm::mnAboutClick));
+    connect(ui->mnClosePort, &QAction::triggered, this,
+            [this] { RunGuarded(this, [this] { mnCOM1Click(ui->mnClosePort); }); });
+    connect(ui->mnPort, &QMenu::aboutToShow, this, guarded(&TMainForm::mnPortClick));
+
+    FormCreate();
+
+    // Connected only now: restoring the saved page is not a page change.
+    connect(ui->PageControl, &QTabWidget::currentChanged, this,
+            guarded(&TMainForm::PageControlChange));
+    Timer1->start();
+}
+
+TMainForm::~TMainForm()
+{
+    Timer1->stop();
+    Scanning = false;
+    WakePort.reset();
+    delete uiParams;
+    delete uiRelays;
+    delete uiControl;
+    delete uiNet;
+    delete ui;
+}
+
+QString TMainForm::SettingsPath()
+{
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return program.path() + QLatin1Char('/') + program.completeBaseName() +
+           QStringLiteral(".ini");
+}
+
+QString TMainForm::StatusText() const
+{
+    return statusPanel_->text();
+}
+
+void TMainForm::SetStatusText(const QString& text)
+{
+    statusPanel_->setText(text);
+}
+
+void TMainForm::FormCreate()
+{
+    // 1. "." for every conversion, whatever the regional settings say.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
+    // 2.
+    QApplication::setApplicationDisplayName(kTitleBase);
+    // 3. Qt paints every widget through its backing store, so gbPos (and the
+    // marker moving over its shapes) is double-buffered already; no widget
+    // here paints on screen directly.
+    uiControl->gbPos->setAttribute(Qt::WA_PaintOnScreen, false);
+    // 4.
+    uiNet->TableStrGrid->setHorizontalHeaderLabels(
+        {QStringLiteral("Адрес"), QStringLiteral("Тип устройства"), QStringLiteral("Название")});
+    // 5.
+    GridRow = 1;
+    GridCol = 2;
+    uiNet->TableStrGrid->setCurrentCell(GridRow - 1, GridCol);
+    NameEditing = false;
+    // 6.
+    QApplication::setApplicationDisplayName(kTitleBase + QLatin1Char(' ') + kModel);
+    // 7.
+    for (int n = 1; n <= kPortItems; ++n) {
+        auto* item = new QAction(QStringLiteral("COM") + QString::number(n), this);
+        item->setObjectName(QStringLiteral("mnCOM") + QString::number(n));
+        item->setData(n);
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this,
+                [this, item] { RunGuarded(this, [this, item] { mnCOM1Click(item); }); });
+        ui->mnPort->insertAction(ui->N1, item);
+        PortItems[n - 1] = item;
+    }
+    // 8.
+    WakePort = std::make_unique<TWakePort>(kPortItems);
+    // 9.
+    LoadSettings();
+    // 10.
+    uiParams->feNt->setEnabled(uiParams->cbTravel->isChecked());
+    // 11. Each field that changes brings the others, edName and the client
+    // into line through its OnChanged handler.
+    uiControl->feAddr1->SetValue(Address);
+    uiParams->feAddr2->SetValue(Address);
+    uiNet->feAddr3->SetValue(Address);
+    // 12. Operator mode: the parameters are read automatically and shown,
+    // but cannot be edited; a disabled page can still be brought up.
+    if (!Master) {
+        ui->cbAutoPar->setChecked(true);
+        ui->cbAutoRel->setChecked(true);
+        ui->tsParams->setEnabled(false);
+        ui->tsSettings->setEnabled(false);
+    }
+    // 13.
+    WakePort->SetDevAddr(Address);
+    // 14.
+    SelectPort(PortNumber);
+    // 15.
+    DeviceFound = false;
+}
+
+void TMainForm::FormShow()
+{
+    FitNameColumn();
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    RunGuarded(this, [this] { FormShow(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!closed_) {
+        closed_ = true;
+        RunGuarded(this, [this] { FormClose(); });
+    }
+    event->accept();
+}
+
+void TMainForm::FormClose()
+{
+    Timer1->stop();
+    // A running scan is stopped first (it notices before its next probe and
+    // then leaves the client alone), and the client addresses the selected
+    // actuator again for the final command.
+    if (Scanning)
+        bbScanStopClick();
+    if (NameEditing)
+        EndNameEdit(true);
+    // 1.
+    try {
+        WakePort->SetS(CmdStopOff);
+    } catch (const EHardwareException&) {
+    }
+    // 2. A failed save is reported and the shutdown goes on.
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        ShowFileErrorBox(this, QString::fromUtf8(e.what()));
+    }
+    // 3., 4.
+    WakePort->Close();
+    WakePort.reset();
+}
+
+void TMainForm::LoadSettings()
+{
+    // A file that exists but cannot be read is reported; the window then
+    // starts with the defaults, as without a file.
+    IniImage ini;
+    try {
+        ini = IniImage::load(utf8(SettingsPath()));
+    } catch (const IniFileError& e) {
+        ShowFileErrorBox(this, QString::fromUtf8(e.what()));
+    }
+
+    const int left = readInt(ini, "General", "Left", kDesignLeft);
+    const int top = readInt(ini, "General", "Top", kDesignTop);
+    move(left, top);
+    int page = readInt(ini, "General", "Page", 0);
+    if (page < 0 || page >= kPageCount)
+        page = 0;
+    ui->PageControl->setCurrentIndex(page);
+    ui->cbAutoPar->setChecked(ini.readBool("General", "AutoPar", true));
+    ui->cbAutoRel->setChecked(ini.readBool("General", "AutoRel", true));
+    Master = ini.readBool("General", "Master", false);
+
+    PortNumber = readInt(ini, "Port", "Port", 2);
+    BaudRate = readInt(ini, "Port", "Baud Rate", 9600);
+
+    Address = readInt(ini, "Params", "Address", 0);
+    MMPerStep = ini.readFloat("Params", "MMPerStep", 0.00083);
+    MotSteps = readInt(ini, "Params", "MotSteps", 200);
+    OptoBlades = readInt(ini, "Params", "OptoBlades", 8);
+    uiParams->cbTravel->setChecked(ini.readBool("Params", "SetTravel", false));
+    Dir = QString::fromStdString(
+        ini.readString("Params", "Dir", utf8(QCoreApplication::applicationDirPath())));
+
+    for (int a = 1; a < static_cast<int>(Names.size()); ++a)
+        Names[a] = QString::fromStdString(ini.readString("Names", utf8(nameKey(a)), {}));
+}
+
+void TMainForm::SaveSettings()
+{
+    const std::string path = utf8(SettingsPath());
+    IniImage ini = IniImage::load(path);
+
+    ini.writeInteger("General", "Left", x());
+    ini.writeInteger("General", "Top", y());
+    ini.writeInteger("General", "Page", ui->PageControl->currentIndex());
+    ini.writeBool("General", "AutoPar", ui->cbAutoPar->isChecked());
+    ini.writeBool("General", "AutoRel", ui->cbAutoRel->isChecked());
+    // "Master" is only ever put there by hand.
+
+    ini.writeInteger("Port", "Port", PortNumber);
+    ini.writeInteger("Port", "Baud Rate", BaudRate);
+
+    ini.writeInteger("Params", "Address", Address);
+    ini.writeFloat("Params", "MMPerStep", MMPerStep);
+    ini.writeInteger("Params", "MotSteps", MotSteps);
+    ini.writeInteger("Params", "OptoBlades", OptoBlades);
+    ini.writeBool("Params", "SetTravel", uiParams->cbTravel->isChecked());
+    ini.writeString("Params", "Dir", utf8(Dir));
+
+    for (int a = 1; a < static_cast<int>(Names.size()); ++a)
+        ini.writeString("Names", utf8(nameKey(a)), utf8(Names[a]));
+
+    ini.save(path);
+}
+
+void TMainForm::mnExitClick()
+{
+    close();
+}
+
+void TMainForm::mnAboutClick()
+{
+    QMessageBox::information(this, QApplication::applicationDisplayName(),
+                             QApplication::applicationDisplayName() + QLatin1Char('\n') +
+                                 QStringLiteral("e-mail: ") + kContactAddress,
+                             QMessageBox::Ok);
+}
+
+void TMainForm::PageControlChange()
+{
+    ui->PageControl->repaint();
+    QWidget* page = ui->PageControl->currentWidget();
+    if (page == ui->tsNet) {
+        FitNameColumn();
+    } else if (page == ui->tsParams) {
+        if (ui->cbAutoPar->isChecked() && DeviceFound)
+            bbReadClick();
+    } else if (page == ui->tsRelays) {
+        Timer1Timer();
+        if (ui->cbAutoRel->isChecked() && DeviceFound)
+            bbReadRelClick();
+    } else if (page == ui->tsControl) {
+        Timer1Timer();
+    }
+}
+
+// --- port menu ---
+
+void TMainForm::SelectPort(int n)
+{
+    // A number the client does not know opens nothing and checks nothing.
+    if (n < 0 || n > kPortItems)
+        n = 0;
+    if (n != 0 && WakePort->Port == n)
+        return;
+    WakePort->Close();
+    for (QAction* item : PortItems)
+        item->setChecked(false);
+    ui->mnClosePort->setEnabled(false);
+    if (n != 0) {
+        WakePort->Open(n, BaudRate);
+        PortNumber = n;
+        PortItems[n - 1]->setChecked(true);
+        ui->mnClosePort->setEnabled(true);
+    } else {
+        PortNumber = 0;
+    }
+    QString caption = QApplication::applicationDisplayName();
+    if (PortNumber != 0)
+        caption += QStringLiteral(" на ") + QString::fromStdString(WakePort->PortName);
+    setWindowTitle(caption);
+}
+
+void TMainForm::mnCOM1Click(QAction* sender)
+{
+    SelectPort(sender->data().toInt());
+    // Qt toggles a checkable item before it reports the click; the marks
+    // follow the port in use, also when the choice changed nothing.
+    for (int n = 1; n <= kPortItems; ++n)
+        PortItems[n - 1]->setChecked(PortNumber == n);
+}
+
+void TMainForm::mnPortClick()
+{
+    for (int n = 1; n <= kPortItems; ++n) {
+        if (n == WakePort->Port)
+            continue;
+        PortItems[n - 1]->setEnabled(WakePort->PortAvailable(n));
+    }
+}

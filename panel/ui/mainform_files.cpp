@@ -1,0 +1,111 @@
+// Parameter files: the nineteen parameter fields saved to and loaded from
+// an INI file chosen in a file dialog.
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "errorbox.h"
+#include "floatedit.h"
+#include "inifile.h"
+#include "mainform.h"
+#include "paramfile.h"
+#include "ui_paramspage.h"
+
+namespace {
+
+// The fields in the order of paramfile::ParamKeys.
+std::array<TFloatEdit*, paramfile::ParamCount> parameterFields(Ui::ParamsPage& p)
+{
+    return {p.feVm, p.feV1, p.feI1, p.feV2, p.feI2, p.feV3, p.feI3, p.feV4, p.feI4, p.edA,
+            p.feIa, p.feVp, p.feIp, p.feNp, p.feVl, p.feIl, p.feNo, p.feNc, p.feNt};
+}
+
+void prepareDialog(QFileDialog* dialog, const QString& dir)
+{
+    dialog->setDirectory(dir);
+    dialog->setNameFilter(QStringLiteral("Файлы параметров (*.par)"));
+    dialog->setDefaultSuffix(QStringLiteral("par"));
+    dialog->selectFile(QStringLiteral("Params.par"));
+}
+
+// The folder of a chosen file with its trailing separator.
+QString folderOf(const QString& path)
+{
+    QString folder = QFileInfo(path).absolutePath();
+    if (!folder.endsWith(QLatin1Char('/'))) {
+        folder += QLatin1Char('/');
+    }
+    return QDir::toNativeSeparators(folder);
+}
+
+std::string filePath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+void TMainForm::setupParamFileDialogs()
+{
+    if (!OpenDialog) {
+        OpenDialog = new QFileDialog(this);
+    }
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setFileMode(QFileDialog::AnyFile);  // a name that does not exist is accepted
+    if (!SaveDialog) {
+        SaveDialog = new QFileDialog(this);
+    }
+    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog->setFileMode(QFileDialog::AnyFile);
+    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+}
+
+QString TMainForm::chooseParamFile(QFileDialog* dialog)
+{
+    prepareDialog(dialog, Dir);
+    if (ChooseFile) {
+        return ChooseFile(dialog);
+    }
+    if (dialog->exec() != QDialog::Accepted) {
+        return {};
+    }
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+void TMainForm::bbFileOpenClick()
+{
+    const QString path = chooseParamFile(OpenDialog);
+    if (path.isEmpty()) {
+        return;
+    }
+    Dir = folderOf(path);
+    // An unreadable file throws here, before any field has changed.
+    const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
+    const auto fields = parameterFields(*uiParams);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        fields[i]->SetValue(values[i]);
+    }
+}
+
+void TMainForm::bbFileSaveClick()
+{
+    const QString path = chooseParamFile(SaveDialog);
+    if (path.isEmpty()) {
+        return;
+    }
+    Dir = folderOf(path);
+    IniImage ini = IniImage::load(filePath(path));  // keeps the file's other sections
+    paramfile::ParamValues values{};
+    const auto fields = parameterFields(*uiParams);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        values[i] = fields[i]->Value();
+    }
+    paramfile::write(ini, values);
+    try {
+        ini.save(filePath(path));  // atomic: a failure leaves the old file whole
+    } catch (const IniFileError& e) {
+        ShowFileErrorBox(this, QString::fromStdString(e.what()));
+    }
+}

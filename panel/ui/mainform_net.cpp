@@ -1,0 +1,350 @@
+// The page "Сеть": network scan, device table, name editing, selection, and
+// the three address fields kept in step.
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+
+#include <cmath>
+
+#include "devicetabledelegate.h"
+#include "errorbox.h"
+#include "floatedit.h"
+#include "glyphs.h"
+#include "mainform.h"
+#include "numbertext.h"
+#include "ui_controlpage.h"
+#include "ui_netpage.h"
+#include "ui_paramspage.h"
+
+namespace {
+
+constexpr int kColAddress = 0;
+constexpr int kColType = 1;
+constexpr int kColName = 2;
+constexpr int kRowHeight = 17;
+constexpr int kAddressWidth = 42;
+constexpr int kTypeWidth = 130;
+// Qt draws a grid line inside the cell it closes, so lines take no width of
+// their own beyond the columns.
+constexpr int kGridLineWidth = 0;
+constexpr int kLastAddress = 127;
+
+QTableWidgetItem* fixedItem(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+// A name can be typed only into a row that names an address, where it can
+// be stored.
+QTableWidgetItem* nameItem(const QString& text, bool editable)
+{
+    auto* item = fixedItem(text);
+    if (editable)
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
+}
+
+void clearRow(QTableWidget* grid, int tableRow)
+{
+    grid->setItem(tableRow, kColAddress, fixedItem({}));
+    grid->setItem(tableRow, kColType, fixedItem({}));
+    grid->setItem(tableRow, kColName, nameItem({}, false));
+}
+
+QString cellText(const QTableWidget* grid, int tableRow, int col)
+{
+    const QTableWidgetItem* item = grid->item(tableRow, col);
+    return item ? item->text() : QString();
+}
+
+const QString& nameOf(const std::array<QString, 128>& names, int a)
+{
+    static const QString none;
+    return a >= 0 && a < static_cast<int>(names.size()) ? names[a] : none;
+}
+
+}  // namespace
+
+void TMainForm::setupNetPage()
+{
+    QTableWidget* grid = uiNet->TableStrGrid;
+    grid->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->horizontalHeader()->setSectionsClickable(false);
+    grid->setColumnWidth(kColAddress, kAddressWidth);
+    grid->setColumnWidth(kColType, kTypeWidth);
+    clearRow(grid, 0);
+
+    gridDelegate_ = new DeviceTableDelegate(grid);
+    grid->setItemDelegate(gridDelegate_);
+    gridDelegate_->DrawCell = [this](QPainter* p, const QRect& r, int col, int row) {
+        TableStrGridDrawCell(p, r, col, row);
+    };
+    gridDelegate_->EditorOpened = [this](int col, int row) {
+        RunGuarded(this, [=, this] { TableStrGridGetEditText(col, row); });
+    };
+    gridDelegate_->KeyPress = [this](int& key) {
+        RunGuarded(this, [this, &key] { TableStrGridKeyPress(key); });
+    };
+    gridDelegate_->FocusLost = [this] { RunGuarded(this, [this] { TableStrGridExit(); }); };
+
+    connect(grid, &QTableWidget::currentCellChanged, this,
+            [this](int row, int col, int, int) {
+                if (row >= 0 && col >= 0)
+                    RunGuarded(this, [=, this] { TableStrGridSelectCell(col, row + 1); });
+            });
+    connect(grid, &QTableWidget::cellDoubleClicked, this,
+            [this](int, int) { RunGuarded(this, [this] { bbSelectClick(); }); });
+
+    uiNet->bbScanStart->setIcon(GlyphScan());
+    uiNet->bbScanStop->setIcon(GlyphStop());
+    uiNet->bbSelect->setIcon(GlyphSelect());
+    const auto guarded = [this](void (TMainForm::*handler)()) {
+        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(uiNet->bbScanStart, &QPushButton::clicked, this, guarded(&TMainForm::bbScanStartClick));
+    connect(uiNet->bbScanStop, &QPushButton::clicked, this, guarded(&TMainForm::bbScanStopClick));
+    connect(uiNet->bbSelect, &QPushButton::clicked, this, guarded(&TMainForm::bbSelectClick));
+
+    const auto addressHandler = [this](void (TMainForm::*handler)(TFloatEdit*)) {
+        return [this, handler](TFloatEdit* sender) {
+            RunGuarded(this, [this, handler, sender] { (this->*handler)(sender); });
+        };
+    };
+    uiControl->feAddr1->OnChanged = addressHandler(&TMainForm::feAddr1Changed);
+    uiParams->feAddr2->OnChanged = addressHandler(&TMainForm::feAddr2Changed);
+    uiNet->feAddr3->OnChanged = addressHandler(&TMainForm::feAddr3Changed);
+}
+
+// --- scan ---
+
+void TMainForm::bbScanStartClick()
+{
+    QTableWidget* grid = uiNet->TableStrGrid;
+    // 1.
+    uiNet->bbScanStart->setEnabled(false);
+    uiNet->bbScanStop->setEnabled(true);
+    Scanning = true;
+    uiNet->ScanProgressBar->setValue(0);
+    // 2.
+    if (NameEditing)
+        EndNameEdit(true);
+    grid->setRowCount(1);
+    clearRow(grid, 0);
+    // 3.
+    for (int a = 1; a <= kLastAddress; ++a) {
+        QCoreApplication::processEvents();
+        // The window may have been closed meanwhile, releasing the client.
+        if (!Scanning || !WakePort)
+            break;
+        // Without a port the client answers every probe with stale text, so
+        // nothing is listed then.
+        if (WakePort->Port != 0) {
+            QString info;
+            bool answered = true;
+            try {
+                WakePort->SetDevAddr(a);
+                info = QString::fromStdString(WakePort->GetInfo());
+            } catch (const EHardwareException&) {
+                answered = false;
+            }
+            if (answered) {
+                int last = grid->rowCount() - 1;
+                if (!cellText(grid, last, kColAddress).isEmpty()) {
+                    grid->setRowCount(last + 2);
+                    ++last;
+                }
+                grid->setItem(last, kColAddress, fixedItem(QString::number(a)));
+                grid->setItem(last, kColType, fixedItem(info));
+                grid->setItem(last, kColName, nameItem(nameOf(Names, a), true));
+                FitNameColumn();
+                grid->setCurrentCell(last, grid->currentColumn() >= 0 ? grid->currentColumn()
+                                                                       : GridCol);
+                grid->repaint();
+            }
+        }
+        uiNet->ScanProgressBar->setValue(a);
+    }
+    // 4.
+    uiNet->ScanProgressBar->setValue(0);
+    Scanning = false;
+    grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
+    // 5.
+    uiNet->bbScanStart->setEnabled(true);
+    uiNet->bbScanStop->setEnabled(false);
+    // 6.
+    if (WakePort)
+        WakePort->SetDevAddr(Address);
+}
+
+void TMainForm::bbScanStopClick()
+{
+    Scanning = false;
+    if (WakePort)
+        WakePort->SetDevAddr(Address);
+}
+
+// --- device table ---
+
+void TMainForm::FitNameColumn()
+{
+    QTableWidget* grid = uiNet->TableStrGrid;
+    // Lay the rows out now, so that a vertical scroll bar that the last row
+    // brought up has already narrowed the viewport.
+    grid->doItemsLayout();
+    const int width = grid->viewport()->width() - grid->columnWidth(kColAddress) -
+                      grid->columnWidth(kColType) - 3 * kGridLineWidth;
+    grid->setColumnWidth(kColName, std::max(width, 0));
+}
+
+void TMainForm::TableStrGridSelectCell(int col, int row)
+{
+    // 1.
+    if (NameEditing)
+        EndNameEdit(true);
+    // 2. Editing is allowed only in column 2: the items of columns 0 and 1
+    // are not editable.
+    // 3.
+    GridRow = row;
+    GridCol = col;
+    uiNet->TableStrGrid->viewport()->update();
+}
+
+void TMainForm::TableStrGridDrawCell(QPainter* painter, const QRect& rect, int col, int row)
+{
+    const QTableWidget* grid = uiNet->TableStrGrid;
+    const QPalette& palette = grid->palette();
+    painter->save();
+    const bool highlighted = row == GridRow;
+    painter->fillRect(rect, highlighted ? palette.highlight() : palette.base());
+    painter->setPen(highlighted ? palette.highlightedText().color() : palette.text().color());
+    painter->setClipRect(rect);
+    painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                      cellText(grid, row - 1, col));
+    painter->restore();
+}
+
+void TMainForm::TableStrGridGetEditText(int, int)
+{
+    NameEditing = true;
+}
+
+void TMainForm::TableStrGridKeyPress(int& key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (NameEditing) {
+            EndNameEdit(true);
+            key = 0;
+        }
+    } else if (key == Qt::Key_Escape) {
+        if (NameEditing)
+            EndNameEdit(false);
+    }
+}
+
+void TMainForm::TableStrGridExit()
+{
+    if (NameEditing)
+        EndNameEdit(true);
+}
+
+void TMainForm::EndNameEdit(bool commit)
+{
+    if (!NameEditing)
+        return;
+    QTableWidget* grid = uiNet->TableStrGrid;
+    const int tableRow = GridRow - 1;
+    // Ends the edit whatever happens below, so that a failing row cannot
+    // leave the editor half open.
+    NameEditing = false;
+    gridDelegate_->CloseEditor(commit);
+    const int a = numtext::strToInt(cellText(grid, tableRow, kColAddress).toStdString());
+    if (a < 1 || a > kLastAddress)
+        return;
+    if (commit) {
+        Names[a] = cellText(grid, tableRow, kColName);
+    } else if (QTableWidgetItem* item = grid->item(tableRow, kColName)) {
+        item->setText(Names[a]);
+    }
+}
+
+// --- selection and the address fields ---
+
+void TMainForm::bbSelectClick()
+{
+    // 1. An empty address cell raises the conversion error for the error box.
+    const int a = numtext::strToInt(
+        cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
+    // 2.
+    SelectAddress(a);
+    // 3.
+    try {
+        const QString info = QString::fromStdString(WakePort->GetInfo());
+        SetStatusText(info);
+        uiControl->edType1->setText(info);
+    } catch (const EHardwareException&) {
+        SetStatusText(QStringLiteral("No Device"));
+        uiControl->edType1->clear();
+        DeviceFound = false;
+    }
+}
+
+void TMainForm::SelectAddress(int a)
+{
+    Address = a;
+    uiControl->feAddr1->SetValue(a);
+    uiParams->feAddr2->SetValue(a);
+    uiNet->feAddr3->SetValue(a);
+    uiControl->edName->setText(nameOf(Names, a));
+    if (WakePort)
+        WakePort->SetDevAddr(a);
+}
+
+namespace {
+
+int truncatedAddress(const TFloatEdit* field)
+{
+    const double v = std::trunc(field->Value());
+    return std::isfinite(v) ? static_cast<int>(std::clamp(v, -1.0e9, 1.0e9)) : 0;
+}
+
+}  // namespace
+
+void TMainForm::feAddr1Changed(TFloatEdit* sender)
+{
+    Address = truncatedAddress(sender);
+    uiParams->feAddr2->SetValue(Address);
+    uiNet->feAddr3->SetValue(Address);
+    uiControl->edName->setText(nameOf(Names, Address));
+    if (WakePort)
+        WakePort->SetDevAddr(Address);
+}
+
+void TMainForm::feAddr2Changed(TFloatEdit* sender)
+{
+    Address = truncatedAddress(sender);
+    uiControl->feAddr1->SetValue(Address);
+    uiNet->feAddr3->SetValue(Address);
+    uiControl->edName->setText(nameOf(Names, Address));
+    if (WakePort)
+        WakePort->SetDevAddr(Address);
+}
+
+void TMainForm::feAddr3Changed(TFloatEdit* sender)
+{
+    Address = truncatedAddress(sender);
+    uiControl->feAddr1->SetValue(Address);
+    uiParams->feAddr2->SetValue(Address);
+    uiControl->edName->setText(nameOf(Names, Address));
+    if (WakePort)
+        WakePort->SetDevAddr(Address);
+}

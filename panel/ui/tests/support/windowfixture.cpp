@@ -1,0 +1,128 @@
+#include "windowfixture.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cp1251.h"
+#include "errorbox.h"
+
+namespace fs = std::filesystem;
+
+namespace uitest {
+
+namespace {
+
+constexpr int kPorts = 8;
+// Never a device: a dangling link keeps the /dev/ttyS fallback away.
+const char* const kMissingDevice = "/nonexistent/tirspanel-test-port";
+
+}  // namespace
+
+QString WindowTest::programDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString WindowTest::settingsPath()
+{
+    return TMainForm::SettingsPath();
+}
+
+void WindowTest::linkPort(int n, const std::string& target)
+{
+    const fs::path dir = fs::path(programDir().toStdString()) / "ports";
+    fs::create_directories(dir);
+    const fs::path link = dir / ("COM" + std::to_string(n));
+    std::error_code ec;
+    fs::remove(link, ec);
+    fs::create_symlink(target.empty() ? std::string(kMissingDevice) : target, link);
+}
+
+void WindowTest::SetUp()
+{
+    for (int n = 1; n <= kPorts; ++n)
+        linkPort(n);
+    pty = std::make_unique<sim::PtyLine>(line);
+    ASSERT_TRUE(pty->start());
+    linkPort(2, pty->slavePath());
+    removeSettings();
+    SetErrorBoxPresenter([this](const QString& caption, const QString& message) {
+        boxes.push_back({caption, message});
+    });
+}
+
+void WindowTest::TearDown()
+{
+    form.reset();
+    pty.reset();
+    for (int n = 1; n <= kPorts; ++n)
+        linkPort(n);
+    removeSettings();
+    SetErrorBoxPresenter({});
+}
+
+void WindowTest::writeSettings(const std::string& utf8Lines)
+{
+    std::string bytes;
+    std::istringstream in(utf8Lines);
+    std::string line;
+    while (std::getline(in, line))
+        bytes += cp1251::fromUtf8(line) + "\r\n";
+    std::ofstream out(settingsPath().toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string WindowTest::readSettingsBytes()
+{
+    std::ifstream in(settingsPath().toStdString(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string WindowTest::readSettings()
+{
+    std::string text = cp1251::toUtf8(readSettingsBytes());
+    std::string out;
+    for (char c : text)
+        if (c != '\r')
+            out += c;
+    return out;
+}
+
+void WindowTest::removeSettings()
+{
+    std::error_code ec;
+    fs::remove_all(settingsPath().toStdString(), ec);
+}
+
+bool WindowTest::settingsExist()
+{
+    return QFile::exists(settingsPath());
+}
+
+TMainForm& WindowTest::createForm(bool stopTimer)
+{
+    form = std::make_unique<TMainForm>();
+    if (stopTimer)
+        form->Timer1->stop();
+    return *form;
+}
+
+void WindowTest::closeForm()
+{
+    form->close();
+}
+
+void WindowTest::tick()
+{
+    form->Timer1Timer();
+    form->Timer1->stop();
+}
+
+}  // namespace uitest

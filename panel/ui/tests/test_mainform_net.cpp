@@ -1,0 +1,312 @@
+// The page "Сеть": scan, device table, name editing, selection, and the
+// address fields kept in step.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <set>
+
+#include "floatedit.h"
+#include "support/windowfixture.h"
+
+using uitest::WindowTest;
+
+namespace {
+
+constexpr int kGetInfo = 3;
+constexpr int kLastAddress = 127;
+
+class MainFormNet : public WindowTest {
+protected:
+    QTableWidget* grid() const { return widget<QTableWidget>("TableStrGrid"); }
+    QString cell(int tableRow, int col) const
+    {
+        const QTableWidgetItem* item = grid()->item(tableRow, col);
+        return item ? item->text() : QString();
+    }
+    std::vector<QStringList> rows() const
+    {
+        std::vector<QStringList> out;
+        for (int r = 0; r < grid()->rowCount(); ++r)
+            out.push_back({cell(r, 0), cell(r, 1), cell(r, 2)});
+        return out;
+    }
+    // The addresses that GetInfo probes went to, in order.
+    std::vector<int> probedAddresses() const
+    {
+        std::vector<int> out;
+        for (const auto& r : pty->requests())
+            if (r.command == kGetInfo)
+                out.push_back(r.hasAddress ? r.address : 0);
+        return out;
+    }
+    void showAndFocus()
+    {
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    // Opens the name editor on a data row (1 = first) and returns it.
+    QLineEdit* openNameEditor(int row)
+    {
+        grid()->setFocus();
+        grid()->setCurrentCell(row - 1, 2);
+        grid()->editItem(grid()->item(row - 1, 2));
+        return qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    }
+    // Runs fn from the event loop once the scan has probed up to address a.
+    void whenProgressReaches(int a, std::function<void()> fn)
+    {
+        auto* poll = new QTimer(form.get());
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, [this, poll, a, fn] {
+            if (widget<QProgressBar>("ScanProgressBar")->value() >= a) {
+                poll->stop();
+                fn();
+            }
+        });
+        poll->start();
+    }
+};
+
+TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
+{
+    line.addActuator(17, "ТИРС-70 №0017");
+    line.addActuator(3, "ТИРС-70 №0003");
+    writeSettings("[Params]\nAddress=5\n[Names]\nAddr3=Насос\nAddr17=Клапан\n");
+    auto& f = createForm();
+    showAndFocus();
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"", "", ""}}));
+
+    pty->clearRequests();
+    widget<QPushButton>("bbScanStart")->click();
+
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"3", "ТИРС-70 №0003", "Насос"},
+                                                {"17", "ТИРС-70 №0017", "Клапан"}}));
+    // Each address once, ascending, never 0.
+    std::vector<int> expected;
+    for (int a = 1; a <= kLastAddress; ++a)
+        expected.push_back(a);
+    EXPECT_EQ(probedAddresses(), expected);
+    EXPECT_EQ(f.GridRow, 1);
+    EXPECT_EQ(grid()->currentRow(), 0);
+    EXPECT_EQ(widget<QProgressBar>("ScanProgressBar")->value(), 0);
+    EXPECT_FALSE(f.Scanning);
+    EXPECT_TRUE(widget<QPushButton>("bbScanStart")->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>("bbScanStop")->isEnabled());
+    EXPECT_EQ(f.WakePort->DevAddr, 5);
+    EXPECT_EQ(f.Address, 5);
+    EXPECT_EQ(f.StatusText(), QString());  // the scan leaves the status bar alone
+
+    // Row GridRow is drawn highlighted across all columns, the others not.
+    const QImage image = grid()->viewport()->grab().toImage();
+    const QColor highlight = grid()->palette().highlight().color();
+    for (int col = 0; col < 3; ++col) {
+        const QRect first = grid()->visualItemRect(grid()->item(0, col));
+        const QRect second = grid()->visualItemRect(grid()->item(1, col));
+        EXPECT_EQ(QColor(image.pixel(first.right() - 2, first.bottom() - 1)), highlight) << col;
+        EXPECT_NE(QColor(image.pixel(second.right() - 2, second.bottom() - 1)), highlight) << col;
+    }
+
+    // A name typed for 17 and committed with Enter; Escape brings back the
+    // stored name; columns 0 and 1 never edit.
+    QLineEdit* editor = openNameEditor(2);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(f.NameEditing);
+    editor->selectAll();
+    editor->insert(QStringLiteral("Задвижка"));  // typed (keyClicks takes ASCII only)
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(f.NameEditing);
+    EXPECT_EQ(f.Names[17], QStringLiteral("Задвижка"));
+    EXPECT_EQ(cell(1, 2), QStringLiteral("Задвижка"));
+
+    editor = openNameEditor(2);
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    editor->insert(QStringLiteral("брошено"));  // typed (keyClicks takes ASCII only)
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_FALSE(f.NameEditing);
+    EXPECT_EQ(f.Names[17], QStringLiteral("Задвижка"));
+    EXPECT_EQ(cell(1, 2), QStringLiteral("Задвижка"));
+
+    // Selecting another cell commits.
+    editor = openNameEditor(1);
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    editor->insert(QStringLiteral("Насос 2"));  // typed (keyClicks takes ASCII only)
+    grid()->setCurrentCell(1, 0);
+    EXPECT_FALSE(f.NameEditing);
+    EXPECT_EQ(f.Names[3], QStringLiteral("Насос 2"));
+    EXPECT_EQ(f.GridRow, 2);
+    EXPECT_EQ(f.GridCol, 0);
+
+    for (int col : {0, 1}) {
+        grid()->setCurrentCell(0, col);
+        QTest::keyClick(grid(), Qt::Key_X);
+        QTest::keyClick(grid(), Qt::Key_F2);
+        EXPECT_FALSE(f.NameEditing) << col;
+        for (auto* editor : grid()->viewport()->findChildren<QLineEdit*>())
+            EXPECT_FALSE(editor->isVisible()) << col;
+        EXPECT_EQ(cell(0, col), col == 0 ? QStringLiteral("3") : QStringLiteral("ТИРС-70 №0003"));
+    }
+
+    // Double click on the row of 17 selects it everywhere and identifies it.
+    const QRect rect17 = grid()->visualItemRect(grid()->item(1, 1));
+    int doubleClicks = 0;
+    QObject::connect(grid(), &QTableWidget::cellDoubleClicked, [&] { ++doubleClicks; });
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, rect17.center());
+    QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, rect17.center());
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(f.Address, 17);
+    EXPECT_EQ(widget<TFloatEdit>("feAddr1")->Value(), 17);
+    EXPECT_EQ(widget<TFloatEdit>("feAddr2")->Value(), 17);
+    EXPECT_EQ(widget<TFloatEdit>("feAddr3")->Value(), 17);
+    EXPECT_EQ(widget<QLineEdit>("edName")->text(), QStringLiteral("Задвижка"));
+    EXPECT_EQ(f.WakePort->DevAddr, 17);
+    EXPECT_EQ(f.StatusText(), QStringLiteral("ТИРС-70 №0017"));
+    EXPECT_EQ(widget<QLineEdit>("edType1")->text(), QStringLiteral("ТИРС-70 №0017"));
+
+    // A second scan empties the table first; the names come back from Names.
+    line.removeActuator(3);
+    widget<QPushButton>("bbScanStart")->click();
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"17", "ТИРС-70 №0017", "Задвижка"}}));
+    EXPECT_EQ(f.WakePort->DevAddr, 17);
+
+    closeForm();
+    const std::string text = readSettings();
+    EXPECT_NE(text.find("Addr3=Насос 2\n"), std::string::npos);
+    EXPECT_NE(text.find("Addr17=Задвижка\n"), std::string::npos);
+    EXPECT_NE(text.find("Address=17\n"), std::string::npos);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormNet, EmptyLineAndNoPortListNothing)
+{
+    writeSettings("[Port]\nPort=0\n");
+    auto& f = createForm();
+    // With no port open the client would "answer" every probe: nothing listed.
+    widget<QPushButton>("bbScanStart")->click();
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"", "", ""}}));
+
+    f.SelectPort(2);
+    QElapsedTimer clock;
+    clock.start();
+    widget<QPushButton>("bbScanStart")->click();
+    const qint64 ms = clock.elapsed();
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"", "", ""}}));
+    EXPECT_EQ(widget<QProgressBar>("ScanProgressBar")->value(), 0);
+    // 127 silent addresses take one answer time-out each; the window adds
+    // little to that (generous bound: this is not a benchmark).
+    EXPECT_GE(ms, 127 * 100);
+    EXPECT_LT(ms, 127 * 100 * 2);
+    RecordProperty("empty_scan_ms", static_cast<int>(ms));
+    std::printf("empty line scan: %lld ms (127 x 100 ms = 12700 ms)\n", static_cast<long long>(ms));
+
+    // The empty row has no address: selecting it is a conversion error, and
+    // its name cell takes no typing.
+    widget<QPushButton>("bbSelect")->click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].message, QStringLiteral("'' is not a valid integer value"));
+    EXPECT_EQ(f.Address, 0);
+    grid()->setCurrentCell(0, 2);
+    EXPECT_FALSE(grid()->item(0, 2)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(MainFormNet, StopKeepsRowsFoundSoFar)
+{
+    line.addActuator(3, "три");
+    line.addActuator(17, "семнадцать");
+    line.addActuator(60, "шестьдесят");
+    writeSettings("[Params]\nAddress=3\n");
+    auto& f = createForm();
+    whenProgressReaches(40, [this] { widget<QPushButton>("bbScanStop")->click(); });
+    widget<QPushButton>("bbScanStart")->click();
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"3", "три", ""}, {"17", "семнадцать", ""}}));
+    const std::vector<int> probed = probedAddresses();
+    ASSERT_FALSE(probed.empty());
+    EXPECT_GE(probed.back(), 40);
+    EXPECT_LT(probed.back(), 60);
+    EXPECT_EQ(widget<QProgressBar>("ScanProgressBar")->value(), 0);
+    EXPECT_TRUE(widget<QPushButton>("bbScanStart")->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>("bbScanStop")->isEnabled());
+    EXPECT_EQ(f.WakePort->DevAddr, 3);
+}
+
+TEST_F(MainFormNet, ClosingDuringScanStopsItFirst)
+{
+    line.addActuator(4, "четыре");
+    writeSettings("[Params]\nAddress=4\n");
+    auto& f = createForm();
+    std::size_t requestsAtClose = 0;
+    whenProgressReaches(10, [&] {
+        f.close();
+        requestsAtClose = pty->requests().size();
+    });
+    widget<QPushButton>("bbScanStart")->click();
+    EXPECT_EQ(f.WakePort, nullptr);
+    EXPECT_FALSE(f.Scanning);
+    // Nothing went to the line after the window released the client, and
+    // the final stop went to the selected actuator, not the probed one.
+    EXPECT_EQ(pty->requests().size(), requestsAtClose);
+    const auto log = pty->requests();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().command, 16);
+    EXPECT_EQ(log.back().address, 4);
+    EXPECT_TRUE(settingsExist());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormNet, AddressFieldsKeepInStep)
+{
+    writeSettings("[Names]\nAddr5=пятый\nAddr127=последний\n");
+    auto& f = createForm();
+    struct Row {
+        const char* field;
+        const char* typed;
+        int address;
+        const char* name;
+    };
+    for (const Row& r : {Row{"feAddr3", "200", 127, "последний"}, Row{"feAddr3", "-5", 0, ""},
+                         Row{"feAddr3", "5.7", 5, "пятый"}, Row{"feAddr2", "127", 127, "последний"},
+                         Row{"feAddr2", "0.2", 0, ""}}) {
+        SCOPED_TRACE(std::string(r.field) + " " + r.typed);
+        auto* field = widget<TFloatEdit>(r.field);
+        field->setText(QString::fromUtf8(r.typed));
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(f.Address, r.address);
+        for (const char* name : {"feAddr1", "feAddr2", "feAddr3"}) {
+            EXPECT_EQ(widget<TFloatEdit>(name)->Value(), r.address) << name;
+            EXPECT_EQ(widget<TFloatEdit>(name)->text(), QString::number(r.address)) << name;
+        }
+        EXPECT_EQ(widget<QLineEdit>("edName")->text(), QString::fromUtf8(r.name));
+        EXPECT_EQ(f.WakePort->DevAddr, r.address);
+    }
+    EXPECT_FALSE(widget<TFloatEdit>("feAddr1")->isEnabled());
+    // No exchange takes place when the address changes.
+    EXPECT_TRUE(pty->requests().empty());
+}
+
+TEST_F(MainFormNet, SelectingASilentAddressShowsNoDevice)
+{
+    line.addActuator(9, "девять");
+    auto& f = createForm();
+    widget<QPushButton>("bbScanStart")->click();
+    ASSERT_EQ(rows().size(), 1u);
+    line.setFaults(9, sim::Faults{.silent = true});
+    f.DeviceFound = true;
+    widget<QPushButton>("bbSelect")->click();
+    EXPECT_EQ(f.Address, 9);
+    EXPECT_EQ(f.WakePort->DevAddr, 9);
+    EXPECT_EQ(f.StatusText(), QStringLiteral("No Device"));
+    EXPECT_EQ(widget<QLineEdit>("edType1")->text(), QString());
+    EXPECT_FALSE(f.DeviceFound);
+    EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The program as an operator meets it: installed in a folder of its own with
+# the simulated line on COM2 (actuators at 3 and 17), under Xvfb, driven with
+# the mouse and keyboard through the X server.
+#
+# Usage: e2e_panel.sh BIN_DIR UI_DIR [KEEP_DIR]
+#   BIN_DIR  the built tirspanel, libserlink.so and tirssim
+#   UI_DIR   panel/ui of the sources (the forms give the controls' positions)
+#   KEEP_DIR where the folder's files and a screenshot go when a step fails
+set -euo pipefail
+
+bin_dir=$(cd "$1" && pwd)
+UI_DIR=$(cd "$2" && pwd)
+keep_dir=${3:-$PWD}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
+. "$here/lib.sh"
+
+e2e_require_tools Xvfb xdotool xwininfo import
+E2E_DIR=$(mktemp -d /tmp/tirspanel-e2e.XXXXXX)
+step="start"
+
+finish() {
+  local status=$?
+  if [ $status -ne 0 ]; then
+    echo "failed at: $step" >&2
+    mkdir -p "$keep_dir"
+    [ -n "${wid:-}" ] && import -window "$wid" "$keep_dir/failure.png" 2>/dev/null || true
+    e2e_cleanup
+    cp "$E2E_DIR"/*.log "$E2E_DIR"/*.out "$E2E_DIR"/state.txt "$E2E_DIR"/tirspanel.ini "$keep_dir/" 2>/dev/null || true
+    echo "last requests:" >&2
+    tail -n 15 "$E2E_DIR/requests.log" >&2 || true
+    echo "kept in $keep_dir" >&2
+  fi
+  e2e_cleanup
+  rm -rf "$E2E_DIR"
+  exit $status
+}
+trap finish EXIT
+
+e2e_layout "$bin_dir"
+e2e_start_sim --device 3 --device 17 --time-scale 50
+e2e_start_x
+
+# (a) No settings file: the saved port defaults to COM2, the first poll
+# identifies whatever answers at address 0 and starts the automatic reads.
+step="(a) start with no settings file"
+[ ! -e "$E2E_DIR/tirspanel.ini" ] || e2e_fail "a settings file exists before the first start"
+e2e_start_panel
+title=$(window_title)
+e2e_note "window: $title"
+[[ $title == *" на COM2" ]] || e2e_fail "the window title \"$title\" does not end in \" на COM2\""
+e2e_wait 20 "GetInfo" grep -q ' - 3 -$' "$E2E_DIR/requests.log" || e2e_fail "no GetInfo on the line"
+# The automatic parameter read begins with its own GetInfo and then GetA.
+e2e_wait 20 "the automatic reads" grep -q ' - 9 -$' "$E2E_DIR/requests.log" ||
+  e2e_fail "no automatic parameter read (GetA) on the line"
+
+# (b) Scan the line; select the second row, the actuator at 17.
+step="(b) scan and select"
+click_page netpage.ui bbScanStart
+e2e_wait 40 "the scan to reach 127" grep -q ' 127 3 -$' "$E2E_DIR/requests.log" ||
+  e2e_fail "the scan never probed address 127"
+e2e_note "scan probed 1..127"
+# The scan ends right after 127 and gives the client address 0 back: the
+# next poll carries no address byte.
+scan_end=$(grep -n ' 127 3 -$' "$E2E_DIR/requests.log" | tail -1 | cut -d: -f1)
+polls_after_scan() { requests_since "$scan_end" | grep -q '^- '; }
+e2e_wait 10 "a poll after the scan" polls_after_scan || e2e_fail "no poll at address 0 after the scan"
+for a in 3 17; do
+  grep -q " $a 3 -$" "$E2E_DIR/requests.log" || e2e_fail "the scan did not probe $a"
+done
+# Row 1 is address 3, row 2 address 17.
+click_device_row 2
+before_select=$(request_count)
+click_page netpage.ui bbSelect
+selected() { requests_since "$before_select" | grep -q '^17 3 -$'; }
+e2e_wait 10 "GetInfo to 17" selected || e2e_fail "\"Выбрать\" sent no GetInfo to 17"
+after_select=$(grep -n ' 17 3 -$' "$E2E_DIR/requests.log" | tail -1 | cut -d: -f1)
+polls_17() { [ "$(requests_since "$after_select" | grep -c '^17 19 -$')" -ge 2 ]; }
+e2e_wait 10 "polls of 17" polls_17 || e2e_fail "the poll does not address 17 after the selection"
+if requests_since "$after_select" | grep -qv '^17 '; then
+  e2e_fail "requests to other addresses after selecting 17: $(requests_since "$after_select" | grep -v '^17 ' | head -3)"
+fi
+e2e_note "17 selected"
+
+# (c) "Открыть": SetS 5 to 17, and the drive runs to its open limit switch.
+step="(c) open"
+click_central bbOpen
+e2e_wait 10 "SetS 5" grep -q ' 17 16 05$' "$E2E_DIR/requests.log" || e2e_fail "\"Открыть\" sent no SetS 5 to 17"
+at_limo() { (($(actuator_flags 17) & 0x04)); }
+e2e_wait 60 "LIMO" at_limo || e2e_fail "17 never reached LIMO: $(cat "$E2E_DIR/state.txt")"
+(($(actuator_flags 3) & 0x04)) && e2e_fail "3 moved as well: $(cat "$E2E_DIR/state.txt")"
+e2e_note "17 at LIMO"
+
+# (d) Alt+X: stop and switch off, settings written beside the program, exit.
+step="(d) Alt+X"
+press_keys alt+x
+gone() { ! kill -0 "$panel_pid" 2>/dev/null; }
+e2e_wait 20 "the program to end" gone || e2e_fail "the program did not end on Alt+X"
+status=0
+wait "$panel_pid" || status=$?
+[ $status -eq 0 ] || e2e_fail "the program ended with status $status: $(cat "$E2E_DIR/tirspanel.out")"
+last_sets=$(requests | grep -E '^[0-9-]+ 16 ' | tail -1)
+[ "$last_sets" = "17 16 00" ] || e2e_fail "the last SetS was \"$last_sets\", not stop-and-switch-off to 17"
+
+ini="$E2E_DIR/tirspanel.ini"
+[ -f "$ini" ] || e2e_fail "no settings file beside the program"
+settings=$(tr -d '\r' <"$ini")
+for section in General Port Params Names; do
+  grep -qx "\[$section\]" <<<"$settings" || e2e_fail "the settings file has no section [$section]"
+done
+# "key=value" inside a section.
+ini_value() {
+  awk -v s="[$1]" -v k="$2" '/^\[/ {in_s = ($0 == s); next} in_s && index($0, k "=") == 1 {print substr($0, length(k) + 2); exit}' <<<"$settings"
+}
+[ "$(ini_value Port Port)" = 2 ] || e2e_fail "Port=$(ini_value Port Port), not 2"
+[ "$(ini_value Params Address)" = 17 ] || e2e_fail "Address=$(ini_value Params Address), not 17"
+[ "$(grep -c '^Addr[0-9]*=' <<<"$settings")" -eq 127 ] || e2e_fail "the section [Names] lacks some of Addr1..Addr127"
+grep -q '^Master=' <<<"$settings" && e2e_fail "Master was written, but it is never saved"
+e2e_note "settings file written"
+echo "PASS"

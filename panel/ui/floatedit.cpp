@@ -67,7 +67,12 @@ void TFloatEdit::SetValueAnyway(double x)
     if (OnChanged) OnChanged(this);
     UpdateText();
     repaint();
-    selectAll();
+    // The selection shows only while the field has the focus (a field that a
+    // read fills in the background stays unmarked); focus-in selects all.
+    if (hasFocus())
+        selectAll();
+    else
+        deselect();
 }
 
 void TFloatEdit::CheckValue()

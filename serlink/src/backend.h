@@ -29,6 +29,8 @@ bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits, bool& driverSwi
 bool escape(std::uint32_t function);
 bool modemStatus(std::uint32_t& status);
 bool purge();
+// Drops what the input queue holds, unread.
+bool discardInput();
 bool flush();
 bool waitEvent(std::uint32_t mask, std::uint32_t& event);
 

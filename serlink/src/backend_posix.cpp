@@ -320,6 +320,11 @@ bool purge()
     return port.fd >= 0 && tcflush(port.fd, TCIOFLUSH) == 0;
 }
 
+bool discardInput()
+{
+    return port.fd >= 0 && tcflush(port.fd, TCIFLUSH) == 0;
+}
+
 bool flush()
 {
     return port.fd >= 0 && tcdrain(port.fd) == 0;

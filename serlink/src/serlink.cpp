@@ -115,6 +115,10 @@ int TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data
         return 0;
     wake::TxBuffer buffer;
     const std::size_t length = wake::encodeFrame(address, command, count, data, buffer);
+    // A request starts a new exchange: a late answer to an earlier request, a
+    // second answer to a frame without address, or noise still queued would
+    // otherwise be read as the answer to this one.
+    serlink::backend::discardInput();
     const bool librarySwitches = state.dirControl && !state.driverSwitches;
     if (librarySwitches)
         serlink::backend::setRts(true);

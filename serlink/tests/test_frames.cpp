@@ -3,6 +3,7 @@
 #include "serlink.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <chrono>
 #include <random>
@@ -72,6 +73,23 @@ TEST_F(FrameTest, WorkedFramesGoOutAndComeInByteForByte)
         EXPECT_EQ(r.count, f.data.size());
         EXPECT_EQ(Bytes(r.data, r.data + r.count), f.data);
     }
+}
+
+TEST_F(FrameTest, RequestDropsAnswersQueuedBeforeIt)
+{
+    // A late answer to an earlier request must not pass for the next one's.
+    const Bytes stale = worked[0].wire;
+    const Bytes fresh = worked[2].wire;
+    pty.send(stale);
+    pollfd queued{static_cast<int>(GetHandleCOM()), POLLIN, 0};
+    ASSERT_EQ(poll(&queued, 1, 1000), 1);  // the stale answer waits in the queue
+    ASSERT_EQ(TxFrame(2, 16, 1, worked[2].data.data()), 1);
+    EXPECT_EQ(pty.receive(fresh.size() + 1, std::chrono::milliseconds(300)), fresh);
+    pty.send(fresh);
+    const auto r = rx(1000);
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(r.command, 16);
+    EXPECT_EQ(r.address, 2);
 }
 
 TEST_F(FrameTest, HuntSkips511StrayBytesNot512)

@@ -1,6 +1,7 @@
 // The INI image read from arbitrary bytes, written, and read again: the
 // second image writes exactly the bytes of the first, and reading any key of
 // either never fails.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

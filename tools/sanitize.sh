@@ -25,6 +25,7 @@ status=0
 # shellcheck disable=SC2086
 ctest --test-dir "$build" -j2 --output-on-failure ${CTEST_ARGS:-} 2>&1 | tee "$log" || status=$?
 passed=$(grep -cE 'Test +#[0-9]+: .* Passed' "$log" || true)
-failed=$(grep -cE 'Test +#[0-9]+: .* (\*\*\*|Failed|Not Run|Exception|Timeout)' "$log" || true)
+# Every result line that is not "Passed" ("***Failed", "***Timeout", "***Exception", "Not Run").
+failed=$(grep -E 'Test +#[0-9]+: ' "$log" | grep -cvE ' Passed +[0-9.]+ sec' || true)
 echo "$passed passed, $failed failed"
 exit $status

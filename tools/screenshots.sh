@@ -26,7 +26,10 @@ printf '%s\r\n' '[General]' 'Page=0' 'Master=1' '' '[Port]' 'Port=2' 'Baud Rate=
   '[Params]' 'Address=17' '' '[Names]' 'Addr3=Задвижка подачи' 'Addr17=Задвижка слива' |
   iconv -f UTF-8 -t CP1251 >"$E2E_DIR/tirspanel.ini"
 # Slow enough that the drive is still on its way while the pages are taken.
-e2e_start_sim --device 3 --device 17 --time-scale 8
+# Relay 1 follows the current input (on between 40 and 60 %), relay 3 the
+# position (on above 30 %).
+e2e_start_sim --device 3 --device 17 --time-scale 8 --input 17:12800 \
+  --relay 17:1:1:40:60:2 --relay 17:3:2:30:100:2
 e2e_start_x
 e2e_start_panel
 

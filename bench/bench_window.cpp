@@ -5,9 +5,14 @@
 //
 //   BM_Scan/actuators:N     a full scan (bbScanStartClick) of 127 addresses
 //   BM_PollTick/page:P      one Timer1Timer on page P with a live drive
+//   BM_WindowStartUp        creating TMainForm, and showing it to its first
+//                           paint, inside a running application
+//   BM_FileDialogPair       the two parameter-file dialogs that creating the
+//                           window makes, alone (a part of the above)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -39,6 +44,18 @@ using bench::Clock;
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 int errorBoxes = 0;
+
+// Counts the paint events that any widget receives.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+    long long paints = 0;
+};
 
 // The settings file beside the benchmark: port COM2 at 9600, address 1,
 // no automatic reading of parameters or relays.
@@ -77,6 +94,9 @@ struct Bench {
 struct ScanLimit {
     double issueFormula = 0;  // 127 x (time-out + request), nobody answering
     double exact = 0;         // with the answers of the actuators there
+    // What a pseudo-terminal asks: it has no transmitter, so TxFrame waits
+    // its two character times for the shift register instead of the request.
+    double pty = 0;
 };
 
 ScanLimit scanLimit(sim::Line& line)
@@ -86,8 +106,10 @@ ScanLimit scanLimit(sim::Line& line)
         const double request = bench::lineSeconds(bench::requestWireBytes(a, GetInfoCode, {}), Baud);
         limit.issueFormula += TimeoutSeconds + request;
         const auto answers = line.handleRequest(true, a, GetInfoCode, {});
-        limit.exact += request + (answers.empty() ? TimeoutSeconds
-                                                  : bench::lineSeconds(answers.front().bytes.size(), Baud));
+        const double answer = answers.empty() ? TimeoutSeconds
+                                              : bench::lineSeconds(answers.front().bytes.size(), Baud);
+        limit.exact += request + answer;
+        limit.pty += (answers.empty() ? bench::lineSeconds(2, Baud) : request) + answer;
     }
     return limit;
 }
@@ -120,7 +142,9 @@ void BM_Scan(benchmark::State& state)
     state.counters["ratio"] = scan / limit.issueFormula;
     state.counters["exact_limit_s"] = limit.exact;
     state.counters["ratio_exact"] = scan / limit.exact;
-    state.counters["found"] = double(b.form->findChild<QTableWidget*>("TableStrGrid")->rowCount());
+    state.counters["pty_limit_s"] = limit.pty;
+    state.counters["ratio_pty"] = scan / limit.pty;
+    state.counters["table_rows"] = double(b.form->findChild<QTableWidget*>("TableStrGrid")->rowCount());
     state.counters["load"] = bench::loadAverage();
 }
 BENCHMARK(BM_Scan)->ArgName("actuators")->Arg(0)->Arg(5)->Iterations(1)->UseManualTime()
@@ -149,13 +173,23 @@ void BM_PollTick(benchmark::State& state)
     }
     b.device.takeWireBytes();
     b.device.takeRequests();
-    std::vector<double> ratios, paints;
+    b.device.takeLateness();
+    // Each tick also without what was not the window's doing: the device's
+    // lateness and the time the window's thread waited for a core.
+    std::vector<double> ratios, hostRatios, paints;
+    PaintCounter painted;
+    qApp->installEventFilter(&painted);
     double blocked = 0, line = 0;
     std::size_t exchanges = 0;
     for (auto _ : state) {
+        const double queued = bench::runQueueWaitSeconds();
         const auto start = Clock::now();
         b.form->Timer1Timer();
         const auto ticked = Clock::now();
+        const double queueWait = bench::runQueueWaitSeconds() - queued;
+        double late = 0;
+        for (double d : b.device.takeLateness())
+            late += d;
         b.form->Timer1->stop();
         const double t = seconds(ticked - start);
         const double l = bench::lineSeconds(b.device.takeWireBytes(), Baud);
@@ -166,19 +200,93 @@ void BM_PollTick(benchmark::State& state)
         blocked += t;
         line += l;
         ratios.push_back(l > 0 ? t / l : 0);
+        hostRatios.push_back(l > 0 ? (t - late - queueWait) / l : 0);
         state.SetIterationTime(t);
     }
+    qApp->removeEventFilter(&painted);
+    state.counters["paints"] = double(painted.paints) / double(state.iterations());
     state.counters["exchanges"] = double(exchanges) / double(state.iterations());
     state.counters["line_ms"] = line / double(state.iterations()) * 1e3;
     state.counters["ratio"] = blocked / line;
     state.counters["ratio_median"] = bench::median(ratios);
     state.counters["ratio_worst"] = bench::worst(ratios);
+    state.counters["ratio_worst_host"] = bench::worst(hostRatios);
     state.counters["paint_us"] = bench::median(paints) * 1e6;
     state.counters["error_boxes"] = errorBoxes;
     state.counters["load"] = bench::loadAverage();
 }
 BENCHMARK(BM_PollTick)->ArgName("page")->DenseRange(0, 4)->Iterations(40)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// Notes the time of the first paint event a widget receives.
+class FirstPaint : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint && !painted) {
+            painted = true;
+            at = Clock::now();
+        }
+        return false;
+    }
+    bool painted = false;
+    Clock::time_point at;
+};
+
+void BM_WindowStartUp(benchmark::State& state)
+{
+    sim::Line line;
+    line.addActuator(Address, "ТИРС-70 №0001");
+    bench::PacedDevice device(line, Baud);
+    if (!device.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    bench::pointPortsAt(device.slavePath(), WindowPort);
+    writeSettings(0);
+    std::vector<double> create, paint;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        auto form = std::make_unique<TMainForm>();
+        const auto created = Clock::now();
+        FirstPaint watch;
+        form->installEventFilter(&watch);
+        form->show();
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (!watch.painted && Clock::now() < deadline)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        form->Timer1->stop();
+        const double c = seconds(created - start), p = seconds(watch.at - created);
+        create.push_back(c);
+        paint.push_back(p);
+        state.SetIterationTime(c + p);
+        form->removeEventFilter(&watch);
+        form.reset();
+        QApplication::processEvents();
+    }
+    state.counters["create_ms"] = bench::median(create) * 1e3;
+    state.counters["show_to_paint_ms"] = bench::median(paint) * 1e3;
+    state.counters["load"] = bench::loadAverage();
+}
+BENCHMARK(BM_WindowStartUp)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_FileDialogPair(benchmark::State& state)
+{
+    QWidget parent;
+    std::vector<double> took;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        auto* open = new QFileDialog(&parent);
+        auto* save = new QFileDialog(&parent);
+        const double t = seconds(Clock::now() - start);
+        took.push_back(t);
+        state.SetIterationTime(t);
+        delete open;
+        delete save;
+    }
+    state.counters["median_ms"] = bench::median(took) * 1e3;
+}
+BENCHMARK(BM_FileDialogPair)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -58,6 +58,14 @@ ThreadCounters ThreadCounters::now()
     return c;
 }
 
+double runQueueWaitSeconds()
+{
+    std::ifstream in("/proc/thread-self/schedstat");
+    unsigned long long onCpu = 0, waiting = 0;
+    in >> onCpu >> waiting;
+    return double(waiting) * 1e-9;
+}
+
 double loadAverage()
 {
     double load[1] = {0};

@@ -36,6 +36,10 @@ struct ThreadCounters {
     static ThreadCounters now();
 };
 
+// Seconds the calling thread has waited on a run queue for a core so far
+// (/proc/thread-self/schedstat): the scheduler's share of any delay.
+double runQueueWaitSeconds();
+
 // Load average over the last minute, as uptime shows it.
 double loadAverage();
 

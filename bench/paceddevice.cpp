@@ -163,7 +163,6 @@ void PacedDevice::serve()
         // Frames with an address byte are what the host sends here.
         std::vector<sim::Line::Answer> answers =
             line_.handleRequest(true, address, command, std::vector<std::uint8_t>(data, data + count));
-        requestBytes_ = requestBytes;
         // Counted before the answer goes out: the host may be done as soon
         // as the last byte is there.
         std::size_t wire = requestBytes;
@@ -178,7 +177,6 @@ void PacedDevice::serve()
                 waitUntil(next);
                 [[maybe_unused]] ssize_t n = ::write(master_, &b, 1);
             }
-            answerBytes_ = a.bytes.size();
         }
         if (!answers.empty()) {
             const double late = std::chrono::duration<double>(Clock::now() - next).count();

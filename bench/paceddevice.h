@@ -34,9 +34,6 @@ public:
 
     // Seconds by which each answer's last byte came after its ideal time.
     std::vector<double> takeLateness();
-    // Wire bytes of the last request and of its answer.
-    std::size_t lastRequestBytes() const { return requestBytes_; }
-    std::size_t lastAnswerBytes() const { return answerBytes_; }
     // Wire bytes of all requests and answers, and the number of requests,
     // since the last call: the line time a stretch of work had to spend.
     std::size_t takeWireBytes() { return wireBytes_.exchange(0); }
@@ -54,8 +51,6 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::vector<double> lateness_;
-    std::atomic<std::size_t> requestBytes_{0};
-    std::atomic<std::size_t> answerBytes_{0};
     std::atomic<std::size_t> wireBytes_{0};
     std::atomic<std::size_t> requests_{0};
 };

@@ -84,7 +84,8 @@ TMainForm::TMainForm(QWidget* parent)
     ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
     statusPanel_ = new QLabel(ui->StatusBar);
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
-    ui->StatusBar->addWidget(statusPanel_, 1);
+    // Permanent, so that menu status tips never hide it.
+    ui->StatusBar->addPermanentWidget(statusPanel_, 1);
     // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
     setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
 

@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <cmath>
 
 #include "devicetabledelegate.h"

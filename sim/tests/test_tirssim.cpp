@@ -230,6 +230,37 @@ TEST(Tirssim, LogsRequestsAndWritesTheStateFile) {
     EXPECT_FALSE(fs::exists(dir.path() / "state.txt.tmp"));
 }
 
+TEST(Tirssim, RelaysAndInputCurrentFromTheCommandLine) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path link = dir.path() / "COM5";
+    const pid_t pid = spawn(TIRSSIM_PATH,
+                            {"--link", link.string(), "--device", "8", "--relay", "8:1:1:40:60:5", "--relay",
+                             "8:3:2:50:100:0", "--input", "8:12080"},
+                            dir.path() / "out.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(dir.path() / "out.txt");
+    ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
+    std::uint8_t a = 0, c = 0, n = 0, data[255];
+    ASSERT_EQ(TxFrame(8, 24, 0, nullptr), 1);  // GetR
+    ASSERT_EQ(RxFrame(500, &a, &c, &n, data), 1);
+    ASSERT_EQ(n, 13);
+    EXPECT_EQ(std::vector<int>(data, data + 13), (std::vector<int>{0, 1, 40, 60, 5, 0, 0, 0, 0, 2, 50, 100, 0}));
+    ASSERT_EQ(TxFrame(8, 22, 0, nullptr), 1);  // GetI
+    ASSERT_EQ(RxFrame(500, &a, &c, &n, data), 1);
+    ASSERT_EQ(n, 3);
+    EXPECT_EQ(data[1] | data[2] << 8, 12080);
+    // 50.5 % of the input's range lies in relay 1's range; the drive at the
+    // closed end (0 %) is outside relay 3's.
+    ASSERT_EQ(TxFrame(8, 25, 0, nullptr), 1);  // GetRS
+    ASSERT_EQ(RxFrame(500, &a, &c, &n, data), 1);
+    ASSERT_EQ(n, 2);
+    EXPECT_EQ(data[1], 0x01);
+    CloseCOM();
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_EQ(waitExit(pid, 20s), 0);
+}
+
 TEST(Tirssim, FailsWhenTheLogCannotBeOpened) {
     TempDir dir;
     const pid_t pid = spawn(TIRSSIM_PATH, {"--link", (dir.path() / "COM3").string(), "--log",
@@ -255,6 +286,13 @@ TEST(Tirssim, UsageOnHelpAndBadOptions) {
         {{"--time-scale", "fast"}, 2},
         {{"--log"}, 2},
         {{"--state-file"}, 2},
+        {{"--relay", "17:4:1:10:90:5"}, 2},
+        {{"--relay", "17:1:3:10:90:5"}, 2},
+        {{"--relay", "17:1:1:10:90"}, 2},
+        {{"--relay", "17:1:1:10:90:5:0"}, 2},
+        {{"--relay", "17:1:1:10:101:5"}, 2},
+        {{"--input", "17"}, 2},
+        {{"--input", "17:70000"}, 2},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args[0]);

@@ -28,12 +28,16 @@ struct Options {
     double timeScale = 1.0;
     std::string logFile;    // append one line per request received
     std::string stateFile;  // snapshot of the actuators, rewritten every slice
+    struct Relay { int address, relay; sim::RelayConfig config; };
+    std::vector<Relay> relays;
+    std::vector<std::pair<int, int>> inputCurrents;  // address, microamperes
 };
 
 void usage(std::FILE* to) {
     std::fprintf(to,
                  "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
                  "               [--pace] [--time-scale X] [--log FILE] [--state-file FILE]\n"
+                 "               [--relay A:R:MODE:MIN:MAX:HYST]... [--input A:MICROAMPS]...\n"
                  "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
                  "  --link PATH      make the link at PATH instead\n"
                  "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
@@ -44,7 +48,10 @@ void usage(std::FILE* to) {
                  "  --log FILE       append a line per request received: monotonic ms,\n"
                  "                   address (- for none), command code, data in hex (- for none)\n"
                  "  --state-file F   rewrite F every 200 ms with a line per actuator:\n"
-                 "                   address, state code, flags (0xNN), N, Nt\n");
+                 "                   address, state code, flags (0xNN), N, Nt\n"
+                 "  --relay A:R:M:MIN:MAX:HYST  relay R (1..3) of actuator A: mode M (0 off,\n"
+                 "                   1 current input, 2 current output), range and hysteresis in %%\n"
+                 "  --input A:UA     the current input of actuator A in microamperes (default 12000)\n");
 }
 
 std::string defaultText(int address) {
@@ -60,6 +67,24 @@ bool parseInt(const std::string& s, long lo, long hi, int& out) {
     if (s.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
         return false;
     out = int(v);
+    return true;
+}
+
+// "a:b:c" into integers, each within its own bounds.
+bool parseInts(const std::string& s, const std::vector<std::pair<long, long>>& bounds, std::vector<int>& out) {
+    out.clear();
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < bounds.size(); ++i) {
+        const std::size_t colon = s.find(':', at);
+        const bool last = i + 1 == bounds.size();
+        if (last != (colon == std::string::npos))
+            return false;
+        int v;
+        if (!parseInt(s.substr(at, last ? std::string::npos : colon - at), bounds[i].first, bounds[i].second, v))
+            return false;
+        out.push_back(v);
+        at = colon + 1;
+    }
     return true;
 }
 
@@ -100,6 +125,16 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
         } else if (a == "--baud") {
             if (!value(v) || !parseInt(v, 50, 4000000, o.baud))
                 return false;
+        } else if (a == "--relay") {
+            std::vector<int> n;
+            if (!value(v) || !parseInts(v, {{1, 127}, {1, 3}, {0, 2}, {0, 100}, {0, 100}, {0, 100}}, n))
+                return false;
+            o.relays.push_back({n[0], n[1], sim::RelayConfig{n[2], n[3], n[4], n[5]}});
+        } else if (a == "--input") {
+            std::vector<int> n;
+            if (!value(v) || !parseInts(v, {{1, 127}, {0, 65535}}, n))
+                return false;
+            o.inputCurrents.emplace_back(n[0], n[1]);
         } else if (a == "--log") {
             if (!value(v) || v.empty())
                 return false;
@@ -206,6 +241,12 @@ int main(int argc, char** argv) {
     sim::Line line;
     for (const auto& [address, text] : options.devices)
         line.addActuator(address, text);
+    for (const Options::Relay& r : options.relays)
+        if (!line.with(r.address, [&r](sim::ActuatorState& s) { s.relays[r.relay - 1] = r.config; }))
+            std::fprintf(stderr, "tirssim: --relay: no actuator at %d\n", r.address);
+    for (const auto& [address, microamperes] : options.inputCurrents)
+        if (!line.with(address, [m = microamperes](sim::ActuatorState& s) { s.inputCurrent = m; }))
+            std::fprintf(stderr, "tirssim: --input: no actuator at %d\n", address);
     line.setTimeScale(options.timeScale);
     sim::PtyLine host(line);
     if (options.pace)

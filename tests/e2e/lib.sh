@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end test and the screenshot script: a folder laid out
 # as a user installs the program, the simulated line, an X server, and the
 # positions of controls taken from the Qt Designer forms.
@@ -28,13 +29,17 @@ e2e_cleanup() {
   e2e_pids=()
 }
 
-# e2e_wait SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds.
+# e2e_wait SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds;
+# false (and says what it waited for) when the time is up.
 e2e_wait() {
   local seconds=$1 what=$2
   shift 2
   local deadline=$((SECONDS + seconds))
   until "$@"; do
-    ((SECONDS < deadline)) || return 1
+    if ((SECONDS >= deadline)); then
+      echo "waited ${seconds} s in vain for $what" >&2
+      return 1
+    fi
     sleep 0.1
   done
 }
@@ -76,9 +81,10 @@ e2e_start_x() {
   export DISPLAY=":$(tr -dc '0-9' <"$displayfile")"
 }
 
-# Starts the program from its folder; sets panel_pid and wid (its window).
+# Starts the program from its folder (PANEL_DIR, else E2E_DIR); sets
+# panel_pid and wid (its window).
 e2e_start_panel() {
-  (cd "$E2E_DIR" && exec ./tirspanel) >"$E2E_DIR/tirspanel.out" 2>&1 &
+  (cd "${PANEL_DIR:-$E2E_DIR}" && exec ./tirspanel) >"$E2E_DIR/tirspanel.out" 2>&1 &
   panel_pid=$!
   e2e_pids+=("$panel_pid")
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name 'Программа управления приводом' | head -1) || true

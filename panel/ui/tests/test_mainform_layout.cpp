@@ -3,7 +3,6 @@
 // the pages are also saved there as pictures, for a person to look at.
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,15 +66,6 @@ protected:
             EXPECT_LE(fm.height(), edit->height()) << where.toStdString();
         }
     }
-
-    static void save(QWidget* w, const QString& name)
-    {
-        const QString dir = qEnvironmentVariable("TIRS_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            return;
-        QDir().mkpath(dir);
-        w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-    }
 };
 
 TEST_F(MainFormLayout, EveryPageIsLegibleAndUnclipped)
@@ -103,7 +93,7 @@ TEST_F(MainFormLayout, EveryPageIsLegibleAndUnclipped)
             page->objectName() == QLatin1String("tsControl") ||
             page->objectName() == QLatin1String("tsSettings"))
             checkChildren(page);
-        save(&f, QStringLiteral("page%1-").arg(i) + page->objectName());
+        saveScreenshot(&f, QStringLiteral("page%1-").arg(i) + page->objectName());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -103,6 +104,7 @@ TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
     EXPECT_EQ(f.WakePort->DevAddr, 5);
     EXPECT_EQ(f.Address, 5);
     EXPECT_EQ(f.StatusText(), QString());  // the scan leaves the status bar alone
+    saveScreenshot(&f, QStringLiteral("net-after-scan"));
 
     // Row GridRow is drawn highlighted across all columns, the others not.
     const QImage image = grid()->viewport()->grab().toImage();
@@ -264,7 +266,8 @@ TEST_F(MainFormNet, ClosingDuringScanStopsItFirst)
 
 TEST_F(MainFormNet, AddressFieldsKeepInStep)
 {
-    writeSettings("[Names]\nAddr5=пятый\nAddr127=последний\n");
+    // Service mode: the parameter page (feAddr2) takes input.
+    writeSettings("[General]\nMaster=1\n[Names]\nAddr5=пятый\nAddr127=последний\n");
     auto& f = createForm();
     struct Row {
         const char* field;
@@ -298,7 +301,9 @@ TEST_F(MainFormNet, SelectingASilentAddressShowsNoDevice)
     auto& f = createForm();
     widget<QPushButton>("bbScanStart")->click();
     ASSERT_EQ(rows().size(), 1u);
-    line.setFaults(9, sim::Faults{.silent = true});
+    sim::Faults silent;
+    silent.silent = true;
+    line.setFaults(9, silent);
     f.DeviceFound = true;
     widget<QPushButton>("bbSelect")->click();
     EXPECT_EQ(f.Address, 9);
@@ -307,6 +312,26 @@ TEST_F(MainFormNet, SelectingASilentAddressShowsNoDevice)
     EXPECT_EQ(widget<QLineEdit>("edType1")->text(), QString());
     EXPECT_FALSE(f.DeviceFound);
     EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFormNet, NameColumnShrinksWhenTheScrollBarComesUp)
+{
+    for (int a = 1; a <= 20; ++a)
+        line.addActuator(a, "ТИРС-70");
+    auto& f = createForm();
+    f.show();
+    const int fullWidth = grid()->columnWidth(2);
+    whenProgressReaches(22, [this] { widget<QPushButton>("bbScanStop")->click(); });
+    widget<QPushButton>("bbScanStart")->click();
+    ASSERT_EQ(grid()->rowCount(), 20);
+    EXPECT_TRUE(grid()->verticalScrollBar()->isVisible());
+    EXPECT_LT(grid()->columnWidth(2), fullWidth);
+    EXPECT_EQ(grid()->columnWidth(0) + grid()->columnWidth(1) + grid()->columnWidth(2),
+              grid()->viewport()->width());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "windowfixture.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 
@@ -117,6 +118,15 @@ TMainForm& WindowTest::createForm(bool stopTimer)
 void WindowTest::closeForm()
 {
     form->close();
+}
+
+void WindowTest::saveScreenshot(QWidget* w, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("TIRS_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 void WindowTest::tick()

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QWidget>
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -51,6 +52,10 @@ protected:
     void closeForm();
     // One poll tick, then the timer is stopped again.
     void tick();
+
+    // With TIRS_SCREENSHOT_DIR set, saves a picture of w there as name.png,
+    // for a person to look at; otherwise nothing.
+    static void saveScreenshot(QWidget* w, const QString& name);
 
     // A control of the window by its name (the tests reach the controls as
     // the operator sees them, by objectName); fails the test when missing.

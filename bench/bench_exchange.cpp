@@ -296,6 +296,24 @@ void BM_PollTimeoutBaseline(benchmark::State& state)
     state.counters["load"] = bench::loadAverage();
 }
 
+// What TxFrame's dropping of queued input (tcflush TCIFLUSH) costs on a
+// pseudo-terminal, against one byte's line time at 115200 baud.
+void BM_DiscardInput(benchmark::State& state)
+{
+    bench::SilentPty pty;
+    const int fd = pty.ok() ? ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (fd < 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(::tcflush(fd, TCIFLUSH));
+    ::close(fd);
+    state.counters["ratio_to_byte_115200"] = benchmark::Counter(
+        bench::byteSeconds(115200), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DiscardInput)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 // TIRS_BENCH_ITERATIONS fixes the count (for counting system calls).
 benchmark::internal::Benchmark* exchange(benchmark::internal::Benchmark* b)
 {

@@ -1,4 +1,5 @@
 #include "errorbox.h"
+#include "apptitle.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -34,7 +35,7 @@ void present(QWidget* parent, const QString& caption, const QString& message)
 
 void ShowErrorBox(QWidget* parent, const QString& message)
 {
-    present(parent, QApplication::applicationDisplayName(), message);
+    present(parent, ApplicationTitle(), message);
 }
 
 void ShowFileErrorBox(QWidget* parent, const QString& message)

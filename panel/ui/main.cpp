@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <exception>
 
+#include "apptitle.h"
 #include "errorbox.h"
 #include "mainform.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Программа управления приводом ТИРС-70"));
+    SetApplicationTitle(QStringLiteral("Программа управления приводом ТИРС-70"));
     try {
         TMainForm form;
         form.show();

@@ -19,6 +19,7 @@
 #include <clocale>
 #include <limits>
 
+#include "apptitle.h"
 #include "errorbox.h"
 #include "floatedit.h"
 #include "glyphs.h"
@@ -159,7 +160,7 @@ void TMainForm::FormCreate()
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
     // 2.
-    QApplication::setApplicationDisplayName(kTitleBase);
+    SetApplicationTitle(kTitleBase);
     // 3. Qt paints every widget through its backing store, so gbPos (and the
     // marker moving over its shapes) is double-buffered already; no widget
     // here paints on screen directly.
@@ -173,7 +174,7 @@ void TMainForm::FormCreate()
     uiNet->TableStrGrid->setCurrentCell(GridRow - 1, GridCol);
     NameEditing = false;
     // 6.
-    QApplication::setApplicationDisplayName(kTitleBase + QLatin1Char(' ') + kModel);
+    SetApplicationTitle(kTitleBase + QLatin1Char(' ') + kModel);
     // 7.
     for (int n = 1; n <= kPortItems; ++n) {
         auto* item = new QAction(QStringLiteral("COM") + QString::number(n), this);
@@ -330,8 +331,8 @@ void TMainForm::mnExitClick()
 
 void TMainForm::mnAboutClick()
 {
-    QMessageBox::information(this, QApplication::applicationDisplayName(),
-                             QApplication::applicationDisplayName() + QLatin1Char('\n') +
+    QMessageBox::information(this, ApplicationTitle(),
+                             ApplicationTitle() + QLatin1Char('\n') +
                                  QStringLiteral("e-mail: ") + kContactAddress,
                              QMessageBox::Ok);
 }
@@ -375,7 +376,7 @@ void TMainForm::SelectPort(int n)
     } else {
         PortNumber = 0;
     }
-    QString caption = QApplication::applicationDisplayName();
+    QString caption = ApplicationTitle();
     if (PortNumber != 0)
         caption += QStringLiteral(" на ") + QString::fromStdString(WakePort->PortName);
     setWindowTitle(caption);

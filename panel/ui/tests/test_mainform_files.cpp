@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "apptitle.h"
 #include "floatedit.h"
 #include "paramfile.h"
 #include "support/pagetest.h"
@@ -254,7 +255,7 @@ TEST_F(ParamFiles, UnreadableFileReachesTheErrorBoxAndChangesNothing)
     setAllFields(7);
     open(pathOf("dir.par"));
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, QApplication::applicationDisplayName());
+    EXPECT_EQ(boxes[0].caption, ApplicationTitle());
     EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("dir.par"))) << boxes[0].message.toStdString();
     for (const auto& k : paramfile::ParamKeys)
         EXPECT_EQ(fe(k.field)->Value(), 7) << k.field;

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "apptitle.h"
 #include "floatedit.h"
 #include "support/windowfixture.h"
 
@@ -66,7 +67,7 @@ TEST_F(MainFormSettings, NoFileGivesDefaultsAndCloseWritesTheFourSections)
     EXPECT_FALSE(f.Master);
     EXPECT_FALSE(f.DeviceFound);
     EXPECT_EQ(f.windowTitle(), kTitle + QStringLiteral(" на COM2"));
-    EXPECT_EQ(QApplication::applicationDisplayName(), kTitle);
+    EXPECT_EQ(ApplicationTitle(), kTitle);
     EXPECT_DOUBLE_EQ(f.MMPerStep, 0.00083);
     EXPECT_EQ(f.MotSteps, 200);
     EXPECT_EQ(f.OptoBlades, 8);

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPalette>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -75,6 +76,14 @@ TMainForm::TMainForm(QWidget* parent)
     uiControl->setupUi(ui->tsControl);
     uiRelays->setupUi(ui->tsRelays);
     uiParams->setupUi(ui->tsParams);
+
+    // Display-only fields and flags are disabled, yet their values must stay
+    // readable: disabled text is a dark grey instead of the style's pale one
+    // (buttons keep theirs, so a disabled button still looks disabled).
+    QPalette readable = palette();
+    for (const auto role : {QPalette::Text, QPalette::WindowText})
+        readable.setColor(QPalette::Disabled, role, QColor(0x50, 0x50, 0x50));
+    setPalette(readable);
 
     // Fixed single border: no resizing, no maximise button.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -1,6 +1,5 @@
 #include "paramview.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QPalette>
 
@@ -34,17 +33,12 @@ void PaintFieldBase(QLineEdit* field, bool inactive)
 {
     // The normal colour comes from the style, per colour group, so that a
     // disabled page still looks disabled.
-    const QPalette standard = QApplication::palette(field);
+    const QPalette standard = field->window()->palette();
     QPalette pal = field->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         pal.setColor(group, QPalette::Base,
                      inactive ? InactiveFieldColour() : standard.color(group, QPalette::Base));
         pal.setColor(group, QPalette::Text, standard.color(group, QPalette::Text));
-    }
-    // The style's disabled text is too light on the grey: in operator mode
-    // (page disabled) the values must stay readable.
-    if (inactive) {
-        pal.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
     }
     field->setPalette(pal);
 }

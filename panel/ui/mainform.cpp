@@ -25,6 +25,7 @@
 #include "floatedit.h"
 #include "glyphs.h"
 #include "inifile.h"
+#include "portproblem.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"
@@ -96,6 +97,9 @@ TMainForm::TMainForm(QWidget* parent)
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
     // Permanent, so that menu status tips never hide it.
     ui->StatusBar->addPermanentWidget(statusPanel_, 1);
+    portProblemPanel_ = new QLabel(ui->StatusBar);
+    portProblemPanel_->setObjectName(QStringLiteral("PortProblemPanel"));
+    ui->StatusBar->addPermanentWidget(portProblemPanel_);
     // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
     setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
 
@@ -377,7 +381,13 @@ void TMainForm::SelectPort(int n)
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
+    portProblemPanel_->clear();
     if (n != 0) {
+        // The client reports nothing about a port that does not open; the
+        // reason beside "No Device" spares the operator the guessing.
+        const std::string problem = PortProblem(WakePort->GetPortName(n));
+        if (!problem.empty())
+            portProblemPanel_->setText(QString::fromStdString(WakePort->GetPortName(n) + ": " + problem));
         WakePort->Open(n, BaudRate);
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);

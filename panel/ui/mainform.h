@@ -140,13 +140,14 @@ private:
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
     void setupParamFileDialogs();               // mainform_files.cpp
-    QString chooseParamFile(QFileDialog* dialog);  // mainform_files.cpp
+    QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
     bool ticking_ = false;                       // Timer1Timer is running
     QLabel* statusPanel_ = nullptr;              // the status bar's text
+    QLabel* portProblemPanel_ = nullptr;         // why the port in use did not open
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

@@ -46,6 +46,8 @@ std::string filePath(const QString& path)
 
 }  // namespace
 
+// Made on first use: a file dialog costs start-up time and memory, and reads
+// the folder it last showed.
 void TMainForm::setupParamFileDialogs()
 {
     if (!OpenDialog) {
@@ -61,8 +63,10 @@ void TMainForm::setupParamFileDialogs()
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
 }
 
-QString TMainForm::chooseParamFile(QFileDialog* dialog)
+QString TMainForm::chooseParamFile(QFileDialog* TMainForm::*which)
 {
+    setupParamFileDialogs();
+    QFileDialog* dialog = this->*which;
     prepareDialog(dialog, Dir);
     if (ChooseFile) {
         return ChooseFile(dialog);
@@ -76,7 +80,7 @@ QString TMainForm::chooseParamFile(QFileDialog* dialog)
 
 void TMainForm::bbFileOpenClick()
 {
-    const QString path = chooseParamFile(OpenDialog);
+    const QString path = chooseParamFile(&TMainForm::OpenDialog);
     if (path.isEmpty()) {
         return;
     }
@@ -91,7 +95,7 @@ void TMainForm::bbFileOpenClick()
 
 void TMainForm::bbFileSaveClick()
 {
-    const QString path = chooseParamFile(SaveDialog);
+    const QString path = chooseParamFile(&TMainForm::SaveDialog);
     if (path.isEmpty()) {
         return;
     }

@@ -39,8 +39,6 @@ void TMainForm::setupParamsPage()
     p.bbWrite->setIcon(GlyphWrite());
     p.bbFileOpen->setIcon(GlyphFileOpen());
     p.bbFileSave->setIcon(GlyphFileSave());
-
-    setupParamFileDialogs();
 }
 
 void TMainForm::bbReadClick()

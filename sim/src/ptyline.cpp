@@ -2,6 +2,7 @@
 // frames as their bytes arrive and plays the answers out.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -173,9 +174,14 @@ void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chro
     const auto byteTime = baud > 0 ? std::chrono::microseconds(10'000'000LL / baud) : std::chrono::microseconds(0);
     const auto pause = gap + byteTime;
     const std::size_t chunk = pause.count() > 0 ? 1 : bytes.size();
+    // Absolute deadlines, so that the oversleep of one pause does not add up
+    // over the bytes of an answer.
+    auto due = std::chrono::steady_clock::now();
     for (std::size_t at = 0; at < bytes.size();) {
-        if (pause.count() > 0)
-            std::this_thread::sleep_for(pause);
+        if (pause.count() > 0) {
+            due += pause;
+            std::this_thread::sleep_until(due);
+        }
         const std::size_t end = std::min(bytes.size(), at + chunk);
         while (at < end) {
             const ssize_t n = ::write(master, bytes.data() + at, end - at);
@@ -197,6 +203,8 @@ void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chro
 }
 
 void PtyLine::Impl::serve() {
+    // Paced bytes want sleeps close to their line time, not the default 50 us slack.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     MasterReader reader(master, wakePipe[0]);
     std::uint8_t data[wake::MaxData];
     while (!reader.finished()) {

@@ -261,6 +261,41 @@ TEST(Tirssim, RelaysAndInputCurrentFromTheCommandLine) {
     EXPECT_EQ(waitExit(pid, 20s), 0);
 }
 
+// The faults of a flaky line, asked for on the command line: every K-th
+// request of an actuator goes unanswered; a fault rate of 1 spoils every answer
+// (left out, damaged or with another command code), and the requests are
+// still logged.
+TEST(Tirssim, FaultsFromTheCommandLine) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    struct Row { std::vector<std::string> faultArgs; std::vector<bool> answered; };
+    const Row rows[] = {
+        {{"--silent-every", "3"}, {true, true, false, true, true, false, true}},
+        {{"--fault-rate", "1"}, {false, false, false, false, false, false}},
+        {{"--fault-rate", "0"}, {true, true, true}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.faultArgs[0] + " " + r.faultArgs[1]);
+        const fs::path link = dir.path() / "COM6";
+        const fs::path log = dir.path() / "requests.log";
+        fs::remove(log);
+        std::vector<std::string> args{"--link", link.string(), "--device", "4", "--log", log.string()};
+        args.insert(args.end(), r.faultArgs.begin(), r.faultArgs.end());
+        const pid_t pid = spawn(TIRSSIM_PATH, args, dir.path() / "out.txt");
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(dir.path() / "out.txt");
+        ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
+        std::vector<bool> answered;
+        for (std::size_t i = 0; i < r.answered.size(); ++i)
+            answered.push_back(getInfo(4) == "ТИРС-70 №0004");
+        CloseCOM();
+        EXPECT_EQ(answered, r.answered);
+        EXPECT_EQ(requestsLogged(log).size(), r.answered.size());
+        ASSERT_EQ(::kill(pid, SIGTERM), 0);
+        EXPECT_EQ(waitExit(pid, 20s), 0);
+    }
+}
+
 TEST(Tirssim, FailsWhenTheLogCannotBeOpened) {
     TempDir dir;
     const pid_t pid = spawn(TIRSSIM_PATH, {"--link", (dir.path() / "COM3").string(), "--log",
@@ -293,6 +328,12 @@ TEST(Tirssim, UsageOnHelpAndBadOptions) {
         {{"--relay", "17:1:1:10:101:5"}, 2},
         {{"--input", "17"}, 2},
         {{"--input", "17:70000"}, 2},
+        {{"--fault-rate"}, 2},
+        {{"--fault-rate", "1.5"}, 2},
+        {{"--fault-rate", "-0.1"}, 2},
+        {{"--fault-rate", "often"}, 2},
+        {{"--silent-every", "0"}, 2},
+        {{"--silent-every", "x"}, 2},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.args[0]);

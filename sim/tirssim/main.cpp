@@ -31,6 +31,8 @@ struct Options {
     struct Relay { int address, relay; sim::RelayConfig config; };
     std::vector<Relay> relays;
     std::vector<std::pair<int, int>> inputCurrents;  // address, microamperes
+    double faultRate = 0;  // chance per answer of silence, damage or a wrong answer
+    int silentEvery = 0;   // leave every k-th request of each actuator unanswered
 };
 
 void usage(std::FILE* to) {
@@ -38,6 +40,7 @@ void usage(std::FILE* to) {
                  "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
                  "               [--pace] [--time-scale X] [--log FILE] [--state-file FILE]\n"
                  "               [--relay A:R:MODE:MIN:MAX:HYST]... [--input A:MICROAMPS]...\n"
+                 "               [--fault-rate X] [--silent-every K]\n"
                  "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
                  "  --link PATH      make the link at PATH instead\n"
                  "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
@@ -51,7 +54,10 @@ void usage(std::FILE* to) {
                  "                   address, state code, flags (0xNN), N, Nt\n"
                  "  --relay A:R:M:MIN:MAX:HYST  relay R (1..3) of actuator A: mode M (0 off,\n"
                  "                   1 current input, 2 current output), range and hysteresis in %%\n"
-                 "  --input A:UA     the current input of actuator A in microamperes (default 12000)\n");
+                 "  --input A:UA     the current input of actuator A in microamperes (default 12000)\n"
+                 "  --fault-rate X   each answer is, with chance X (0..1), left out, damaged or\n"
+                 "                   wrong (a flaky line, for long runs of the program)\n"
+                 "  --silent-every K every actuator leaves every K-th request unanswered\n");
 }
 
 std::string defaultText(int address) {
@@ -143,6 +149,16 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
             if (!value(v) || v.empty())
                 return false;
             o.stateFile = v;
+        } else if (a == "--fault-rate") {
+            if (!value(v))
+                return false;
+            char* end = nullptr;
+            o.faultRate = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end != '\0' || !(o.faultRate >= 0 && o.faultRate <= 1))
+                return false;
+        } else if (a == "--silent-every") {
+            if (!value(v) || !parseInt(v, 1, 1000000, o.silentEvery))
+                return false;
         } else if (a == "--time-scale") {
             if (!value(v))
                 return false;
@@ -248,6 +264,12 @@ int main(int argc, char** argv) {
         if (!line.with(address, [m = microamperes](sim::ActuatorState& s) { s.inputCurrent = m; }))
             std::fprintf(stderr, "tirssim: --input: no actuator at %d\n", address);
     line.setTimeScale(options.timeScale);
+    if (options.faultRate > 0 || options.silentEvery > 0) {
+        sim::Faults faults;
+        faults.randomFaultRate = options.faultRate;
+        faults.silentEvery = options.silentEvery;
+        line.setFaults(0, faults);
+    }
     sim::PtyLine host(line);
     if (options.pace)
         host.setPace(options.baud);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTabWidget>
@@ -298,6 +299,30 @@ TEST_F(MainFormSettings, ProbingGreysOutPortsThatCannotBeOpened)
     for (QAction* item : f.PortItems)
         enabled.push_back(item->isEnabled());
     EXPECT_EQ(enabled, (std::vector<bool>{false, true, true, false, true, false, false, false}));
+}
+
+TEST_F(MainFormSettings, APortThatCannotOpenShowsWhyInTheStatusBar)
+{
+    uitest::ExtraLine com5;
+    ASSERT_TRUE(com5.pty.start());
+    linkPort(5, com5.pty.slavePath());
+    const int elsewhere = ::open(com5.pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(elsewhere, 0);
+    ASSERT_EQ(::flock(elsewhere, LOCK_EX | LOCK_NB), 0);
+
+    auto& f = createForm();
+    auto* why = widget<QLabel>("PortProblemPanel");
+    EXPECT_EQ(why->text(), QString());  // COM2 opened
+    f.SelectPort(4);                     // a dangling link: the adapter is unplugged
+    EXPECT_TRUE(why->text().startsWith(QStringLiteral("COM4: устройство "))) << why->text().toStdString();
+    EXPECT_TRUE(why->text().endsWith(QStringLiteral(" не найдено")));
+    f.SelectPort(5);
+    EXPECT_TRUE(why->text().endsWith(QStringLiteral(" занят другой программой")));
+    ::close(elsewhere);
+    f.SelectPort(2);
+    EXPECT_EQ(why->text(), QString());
+    f.SelectPort(0);
+    EXPECT_EQ(why->text(), QString());
 }
 
 TEST_F(MainFormSettings, PortItemsAreBuiltAheadOfTheSeparator)

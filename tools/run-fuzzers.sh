@@ -11,14 +11,15 @@ seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 fuzzers=(fuzz_frame_decoder fuzz_ini_image fuzz_number_text fuzz_protocol_answers)
 
-if ! command -v clang++ >/dev/null 2>&1; then
+# clang and its runtimes (libFuzzer and the sanitizers live in libclang-rt).
+tools/install-deps.sh
+if ! command -v clang++ >/dev/null 2>&1 || ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "install ok installed"; then
   echo "Installing clang"
   sudo_cmd=()
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends clang
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev
 fi
-command -v cmake >/dev/null 2>&1 && command -v ninja >/dev/null 2>&1 || tools/install-deps.sh
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

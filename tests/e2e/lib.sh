@@ -5,6 +5,10 @@
 #
 # Callers set: E2E_DIR (the folder), UI_DIR (panel/ui of the sources).
 
+# xdotool matches the Cyrillic window title only in a UTF-8 locale, and a
+# bare system's root shell has none.
+export LC_ALL=C.UTF-8
+
 e2e_pids=()
 
 e2e_fail() {

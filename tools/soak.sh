@@ -13,12 +13,14 @@
 set -euo pipefail
 
 minutes=${1:-30}
-[[ $minutes =~ ^[0-9]+$ ]] && ((minutes > 0)) || { echo "usage: $0 [MINUTES]" >&2; exit 2; }
+if ! [[ $minutes =~ ^[0-9]+$ ]] || ((minutes == 0)); then
+  echo "usage: $0 [MINUTES]" >&2
+  exit 2
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 fault_rate=${FAULT_RATE:-0.1}
-UI_DIR=$root/panel/ui
-# shellcheck source=../tests/e2e/lib.sh
+# shellcheck source=SCRIPTDIR/../tests/e2e/lib.sh
 . "$root/tests/e2e/lib.sh"
 
 e2e_require_tools Xvfb cmake ninja
@@ -90,7 +92,8 @@ awk -v hz="$ticks_per_s" '
 read -r _ first_rss _ _ _ < <(sed -n 7p "$samples")
 read -r _ last_rss _ _ _ < <(tail -1 "$samples")
 before=$(request_count)
-e2e_wait 60 "new requests" test "$(request_count)" -gt "$before" || e2e_fail "the program stopped polling"
+log_grew() { [ "$(request_count)" -gt "$before" ]; }
+e2e_wait 60 "new requests" log_grew || e2e_fail "the program stopped polling"
 kill -0 "$panel_pid" 2>/dev/null || e2e_fail "the program ended"
 echo
 echo "RSS after the first minute ${first_rss:-?} KiB, at the end $last_rss KiB; still polling: yes"

@@ -101,22 +101,30 @@ std::string readAll(const std::string& path, bool& missing) {
     return bytes;
 }
 
-// The path a save replaces: a symbolic link is followed, so that the link
-// stays and the file it names gets the new contents.
-std::string resolvedTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char real[PATH_MAX];
-        if (::realpath(path.c_str(), real)) return real;
-    }
-    return path;
-}
-
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+// The path a save replaces: a symbolic link is followed, so that the link
+// stays and the file it names gets the new contents; also a link to a file
+// that is not there (a share not mounted yet), which must not be replaced by
+// a plain file.
+std::string resolvedTarget(const std::string& path) {
+    std::string target = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        char real[PATH_MAX];
+        if (::realpath(target.c_str(), real)) return real;
+        const ssize_t n = ::readlink(target.c_str(), real, sizeof real - 1);
+        if (n <= 0) return target;
+        const std::string next(real, static_cast<std::size_t>(n));
+        target = next.front() == '/' ? next : folderOf(target) + "/" + next;
+    }
+    return target;
 }
 
 }  // namespace

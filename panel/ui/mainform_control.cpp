@@ -12,25 +12,18 @@
 #include "mainform.h"
 #include "positionmath.h"
 #include "shape.h"
+#include "drivestate.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_relayspage.h"
 
-const std::array<QString, 13> DriveStateTexts = {
-    QStringLiteral("Привод остановлен"),
-    QStringLiteral("Выполняется открытие"),
-    QStringLiteral("Выполняется закрытие"),
-    QStringLiteral("Выборка люфта на открытие"),
-    QStringLiteral("Выборка люфта на закрытие"),
-    QStringLiteral("Запирание на открытие"),
-    QStringLiteral("Запирание на закрытие"),
-    QStringLiteral("Блокировка открытия закончена"),
-    QStringLiteral("Блокировка закрытия закончена"),
-    QStringLiteral("Разблокировка на открытие"),
-    QStringLiteral("Разблокировка на закрытие"),
-    QStringLiteral("Калибровка рабочего хода на открытие"),
-    QStringLiteral("Калибровка рабочего хода на закрытие"),
-};
+const std::array<QString, 13> DriveStateTexts = [] {
+    static_assert(drivestate::Count == 13);
+    std::array<QString, 13> texts;
+    for (int code = 0; code < drivestate::Count; ++code)
+        texts[code] = QString::fromUtf8(drivestate::text(code));
+    return texts;
+}();
 
 namespace {
 

@@ -2,25 +2,13 @@
 
 #include <cstdio>
 
+#include "drivestate.h"
+
 namespace tirssim {
 
 std::string driveStateText(int code) {
-    static const char* const texts[] = {
-        "Привод остановлен",
-        "Выполняется открытие",
-        "Выполняется закрытие",
-        "Выборка люфта на открытие",
-        "Выборка люфта на закрытие",
-        "Запирание на открытие",
-        "Запирание на закрытие",
-        "Блокировка открытия закончена",
-        "Блокировка закрытия закончена",
-        "Разблокировка на открытие",
-        "Разблокировка на закрытие",
-        "Калибровка рабочего хода на открытие",
-        "Калибровка рабочего хода на закрытие",
-    };
-    return code >= 0 && code < int(std::size(texts)) ? texts[code] : std::string();
+    const char* text = drivestate::text(code);
+    return text ? text : std::string();
 }
 
 std::string statusLine(const sim::ActuatorState& s) {

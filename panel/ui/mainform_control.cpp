@@ -6,13 +6,14 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "codes.h"
+#include "drivestate.h"
 #include "errorbox.h"
 #include "floatedit.h"
 #include "gauge.h"
 #include "mainform.h"
 #include "positionmath.h"
 #include "shape.h"
-#include "drivestate.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_relayspage.h"
@@ -29,9 +30,6 @@ namespace {
 
 const QColor kZoneInUse(255, 128, 128);
 const QColor kRelayOn(255, 0, 0);
-
-enum DriveFlagBits : int { FlagOpen = 0x01, FlagClose = 0x02, FlagLIMO = 0x04, FlagLIMC = 0x08,
-                           FlagPC = 0x10 };
 
 }  // namespace
 
@@ -81,11 +79,11 @@ void TMainForm::Timer1Timer()
             WakePort->GetS(state, flags);
             if (state >= 0 && state < static_cast<int>(DriveStateTexts.size()))
                 c.edState->setText(DriveStateTexts[state]);
-            c.cbOpen->setChecked(flags & FlagOpen);
-            c.cbClose->setChecked(flags & FlagClose);
-            c.cbLIMO->setChecked(flags & FlagLIMO);
-            c.cbLIMC->setChecked(flags & FlagLIMC);
-            c.cbPC->setChecked(flags & FlagPC);
+            c.cbOpen->setChecked(flags & wake::flag::OpenCmd);
+            c.cbClose->setChecked(flags & wake::flag::CloseCmd);
+            c.cbLIMO->setChecked(flags & wake::flag::Limo);
+            c.cbLIMC->setChecked(flags & wake::flag::Limc);
+            c.cbPC->setChecked(flags & wake::flag::Pc);
             c.edNx->setText(QString::number(pos));
             int travel = 0;
             WakePort->GetT(travel);

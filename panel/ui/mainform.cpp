@@ -120,21 +120,18 @@ TMainForm::TMainForm(QWidget* parent)
     setupRelaysPage();
     setupParamsPage();
 
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(Timer1, &QTimer::timeout, this, guarded(&TMainForm::Timer1Timer));
-    connect(ui->mnExit, &QAction::triggered, this, guarded(&TMainForm::mnExitClick));
-    connect(ui->mnAbout, &QAction::triggered, this, guarded(&TMainForm::mnAboutClick));
+    connect(Timer1, &QTimer::timeout, this, Guarded(&TMainForm::Timer1Timer));
+    connect(ui->mnExit, &QAction::triggered, this, Guarded(&TMainForm::mnExitClick));
+    connect(ui->mnAbout, &QAction::triggered, this, Guarded(&TMainForm::mnAboutClick));
     connect(ui->mnClosePort, &QAction::triggered, this,
             [this] { RunGuarded(this, [this] { mnCOM1Click(ui->mnClosePort); }); });
-    connect(ui->mnPort, &QMenu::aboutToShow, this, guarded(&TMainForm::mnPortClick));
+    connect(ui->mnPort, &QMenu::aboutToShow, this, Guarded(&TMainForm::mnPortClick));
 
     FormCreate();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,
-            guarded(&TMainForm::PageControlChange));
+            Guarded(&TMainForm::PageControlChange));
     Timer1->start();
 }
 

@@ -108,21 +108,13 @@ void TMainForm::setupNetPage()
     uiNet->bbScanStart->setIcon(GlyphScan());
     uiNet->bbScanStop->setIcon(GlyphStop());
     uiNet->bbSelect->setIcon(GlyphSelect());
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(uiNet->bbScanStart, &QPushButton::clicked, this, guarded(&TMainForm::bbScanStartClick));
-    connect(uiNet->bbScanStop, &QPushButton::clicked, this, guarded(&TMainForm::bbScanStopClick));
-    connect(uiNet->bbSelect, &QPushButton::clicked, this, guarded(&TMainForm::bbSelectClick));
+    connect(uiNet->bbScanStart, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStartClick));
+    connect(uiNet->bbScanStop, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStopClick));
+    connect(uiNet->bbSelect, &QPushButton::clicked, this, Guarded(&TMainForm::bbSelectClick));
 
-    const auto addressHandler = [this](void (TMainForm::*handler)(TFloatEdit*)) {
-        return [this, handler](TFloatEdit* sender) {
-            RunGuarded(this, [this, handler, sender] { (this->*handler)(sender); });
-        };
-    };
-    uiControl->feAddr1->OnChanged = addressHandler(&TMainForm::feAddr1Changed);
-    uiParams->feAddr2->OnChanged = addressHandler(&TMainForm::feAddr2Changed);
-    uiNet->feAddr3->OnChanged = addressHandler(&TMainForm::feAddr3Changed);
+    uiControl->feAddr1->OnChanged = Guarded(&TMainForm::feAddr1Changed);
+    uiParams->feAddr2->OnChanged = Guarded(&TMainForm::feAddr2Changed);
+    uiNet->feAddr3->OnChanged = Guarded(&TMainForm::feAddr3Changed);
 }
 
 // --- scan ---
@@ -319,32 +311,29 @@ int truncatedAddress(const TFloatEdit* field)
 
 }  // namespace
 
-void TMainForm::feAddr1Changed(TFloatEdit* sender)
+void TMainForm::AddressFieldChanged(TFloatEdit* sender)
 {
     Address = truncatedAddress(sender);
-    uiParams->feAddr2->SetValue(Address);
-    uiNet->feAddr3->SetValue(Address);
+    // The edited field keeps its own (unrounded) value.
+    for (TFloatEdit* field : {uiControl->feAddr1, uiParams->feAddr2, uiNet->feAddr3})
+        if (field != sender)
+            field->SetValue(Address);
     uiControl->edName->setText(nameOf(Names, Address));
     if (WakePort)
         WakePort->SetDevAddr(Address);
+}
+
+void TMainForm::feAddr1Changed(TFloatEdit* sender)
+{
+    AddressFieldChanged(sender);
 }
 
 void TMainForm::feAddr2Changed(TFloatEdit* sender)
 {
-    Address = truncatedAddress(sender);
-    uiControl->feAddr1->SetValue(Address);
-    uiNet->feAddr3->SetValue(Address);
-    uiControl->edName->setText(nameOf(Names, Address));
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    AddressFieldChanged(sender);
 }
 
 void TMainForm::feAddr3Changed(TFloatEdit* sender)
 {
-    Address = truncatedAddress(sender);
-    uiControl->feAddr1->SetValue(Address);
-    uiParams->feAddr2->SetValue(Address);
-    uiControl->edName->setText(nameOf(Names, Address));
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    AddressFieldChanged(sender);
 }

@@ -23,17 +23,14 @@ int sent(const TFloatEdit* field)
 void TMainForm::setupParamsPage()
 {
     Ui::ParamsPage& p = *uiParams;
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(p.bbRead, &QPushButton::clicked, this, guarded(&TMainForm::bbReadClick));
-    connect(p.bbWrite, &QPushButton::clicked, this, guarded(&TMainForm::bbWriteClick));
-    connect(p.btSetAddr, &QPushButton::clicked, this, guarded(&TMainForm::btSetAddrClick));
-    connect(p.btResN, &QPushButton::clicked, this, guarded(&TMainForm::btResNClick));
-    connect(p.bbFileOpen, &QPushButton::clicked, this, guarded(&TMainForm::bbFileOpenClick));
-    connect(p.bbFileSave, &QPushButton::clicked, this, guarded(&TMainForm::bbFileSaveClick));
+    connect(p.bbRead, &QPushButton::clicked, this, Guarded(&TMainForm::bbReadClick));
+    connect(p.bbWrite, &QPushButton::clicked, this, Guarded(&TMainForm::bbWriteClick));
+    connect(p.btSetAddr, &QPushButton::clicked, this, Guarded(&TMainForm::btSetAddrClick));
+    connect(p.btResN, &QPushButton::clicked, this, Guarded(&TMainForm::btResNClick));
+    connect(p.bbFileOpen, &QPushButton::clicked, this, Guarded(&TMainForm::bbFileOpenClick));
+    connect(p.bbFileSave, &QPushButton::clicked, this, Guarded(&TMainForm::bbFileSaveClick));
     // Also when the settings check it, so that feNt always follows the box.
-    connect(p.cbTravel, &QCheckBox::toggled, this, guarded(&TMainForm::cbTravelClick));
+    connect(p.cbTravel, &QCheckBox::toggled, this, Guarded(&TMainForm::cbTravelClick));
 
     p.bbRead->setIcon(GlyphRead());
     p.bbWrite->setIcon(GlyphWrite());

@@ -110,7 +110,7 @@ void TMainForm::ShowPoll(const PollSnapshot& s)
             const double pct = posmath::percentOf(*s.position, travel);
             c.edNxp->setText(QString::number(posmath::shownPercent(pct)));
             c.shShtock->move(posmath::markerLeft(pct), c.shShtock->y());
-            const double mm = posmath::millimetres(travel, MMPerStep, MotSteps, OptoBlades, pct);
+            const auto mm = posmath::millimetres(travel, MMPerStep, MotSteps, OptoBlades, pct);
             c.edMMxp->setText(QString::fromStdString(posmath::millimetreText(mm)));
         }
         if (s.upperZone && s.lowerZone) {

@@ -122,17 +122,14 @@ void TMainForm::setupNetPage()
 void TMainForm::bbScanStartClick()
 {
     QTableWidget* grid = uiNet->TableStrGrid;
-    // 1.
     uiNet->bbScanStart->setEnabled(false);
     uiNet->bbScanStop->setEnabled(true);
     Scanning = true;
     uiNet->ScanProgressBar->setValue(0);
-    // 2.
     if (NameEditing)
         EndNameEdit(true);
     grid->setRowCount(1);
     clearRow(grid, 0);
-    // 3.
     for (int a = 1; a <= kLastAddress; ++a) {
         QCoreApplication::processEvents();
         // The window may have been closed meanwhile, releasing the client.
@@ -166,14 +163,11 @@ void TMainForm::bbScanStartClick()
         }
         uiNet->ScanProgressBar->setValue(a);
     }
-    // 4.
     uiNet->ScanProgressBar->setValue(0);
     Scanning = false;
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
-    // 5.
     uiNet->bbScanStart->setEnabled(true);
     uiNet->bbScanStop->setEnabled(false);
-    // 6.
     if (WakePort)
         WakePort->SetDevAddr(Address);
 }
@@ -200,12 +194,10 @@ void TMainForm::FitNameColumn()
 
 void TMainForm::TableStrGridSelectCell(int col, int row)
 {
-    // 1.
     if (NameEditing)
         EndNameEdit(true);
-    // 2. Editing is allowed only in column 2: the items of columns 0 and 1
+    // Editing is allowed only in column 2: the items of columns 0 and 1
     // are not editable.
-    // 3.
     GridRow = row;
     GridCol = col;
     uiNet->TableStrGrid->viewport()->update();
@@ -273,12 +265,10 @@ void TMainForm::EndNameEdit(bool commit)
 
 void TMainForm::bbSelectClick()
 {
-    // 1. An empty address cell raises the conversion error for the error box.
+    // An empty address cell raises the conversion error for the error box.
     const int a = numtext::strToInt(
         cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
-    // 2.
     SelectAddress(a);
-    // 3.
     try {
         const QString info = QString::fromStdString(WakePort->GetInfo());
         SetStatusText(info);

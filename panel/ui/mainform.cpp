@@ -128,6 +128,7 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->mnPort, &QMenu::aboutToShow, this, Guarded(&TMainForm::mnPortClick));
 
     FormCreate();
+    setupLineViews();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,

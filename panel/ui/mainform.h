@@ -18,6 +18,8 @@ class QPainter;
 class QRect;
 class TFloatEdit;
 class DeviceTableDelegate;
+class LineViews;
+class QMenu;
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -139,6 +141,11 @@ public:
     // dialog is shown to the operator.
     std::function<QString(QFileDialog*)> ChooseFile;
 
+    // --- the menu "Сервис": trends and the line overview ---
+    LineViews* Views = nullptr;
+    // The menu "Сервис", made on first use after "Порт".
+    QMenu* ServiceMenu();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -159,6 +166,7 @@ private:
     void setupRelaysPage();    // mainform_relays.cpp
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
+    void setupLineViews();     // mainform_lineviews.cpp
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};

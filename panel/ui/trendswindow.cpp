@@ -8,6 +8,7 @@
 #include <QDateTimeAxis>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -33,6 +34,7 @@ namespace {
 
 constexpr int kSpanMinutes[] = {1, 5, 15, 60};
 constexpr int kRefreshMs = 1000;
+const QMargins kChartMargins(4, 2, 4, 2);
 
 QString minutesText(int m)
 {
@@ -42,6 +44,28 @@ QString minutesText(int m)
 QString number(double v, int decimals)
 {
     return QString::number(v, 'f', decimals);
+}
+
+// A tick interval of 1, 2 or 5 times a power of ten that gives about
+// `ticks` intervals over the range.
+double niceStep(double range, int ticks)
+{
+    if (!(range > 0))
+        return 1;
+    const double raw = range / ticks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (raw <= m * power)
+            return m * power;
+    return 10 * power;
+}
+
+void setTicks(QValueAxis* axis, double lo, double hi, double anchor, double step)
+{
+    axis->setRange(lo, hi);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(anchor);
+    axis->setTickInterval(step);
 }
 
 QLineSeries* newSeries(QChart* chart, const QString& name, const QColor& color,
@@ -124,8 +148,8 @@ void TrendsWindow::buildCharts()
     const int stretch[ChartCount] = {3, 2, 2, 2};
     for (int c = 0; c < ChartCount; ++c) {
         auto* chart = new QChart;
-        chart->setMargins(QMargins(4, 2, 4, 2));
-        chart->legend()->setAlignment(Qt::AlignRight);
+        chart->setMargins(kChartMargins);
+        chart->legend()->setAlignment(Qt::AlignTop);
         QFont title = chart->titleFont();
         title.setBold(true);
         chart->setTitleFont(title);
@@ -162,6 +186,7 @@ void TrendsWindow::buildCharts()
     mmAxis_ = new QValueAxis(charts_[PositionChart]);
     mmAxis_->setTitleText(QStringLiteral("мм"));
     mmAxis_->setLabelFormat(QStringLiteral("%.1f"));
+    mmAxis_->setGridLineVisible(false);
     charts_[PositionChart]->addAxis(mmAxis_, Qt::AlignRight);
 
     const struct {
@@ -298,11 +323,18 @@ void TrendsWindow::refresh()
     std::array<double, ChartCount> lo{0, 0, 0, 0}, hi{100, drivestate::Count - 1, 24, 6};
     for (Lines& l : lines_)
         draw(l, from, to, lo[l.chart], hi[l.chart]);
-    const double pad = (hi[PositionChart] - lo[PositionChart]) * 0.05;
-    valueAxes_[PositionChart]->setRange(lo[PositionChart] - pad, hi[PositionChart] + pad);
-    valueAxes_[StateChart]->setRange(lo[StateChart], hi[StateChart]);
-    valueAxes_[StateChart]->setTickCount(static_cast<int>(hi[StateChart] - lo[StateChart]) / 3 + 1);
-    valueAxes_[InputChart]->setRange(std::floor(lo[InputChart]), std::ceil(hi[InputChart]));
+    // Quarters of the travel while the readings stay within it.
+    const double travelSpan = hi[PositionChart] - lo[PositionChart];
+    setTicks(valueAxes_[PositionChart], lo[PositionChart] - travelSpan * 0.05,
+             hi[PositionChart] + travelSpan * 0.05, 0,
+             travelSpan == 100 ? 25 : niceStep(travelSpan, 4));
+    const double states = hi[StateChart] - lo[StateChart];
+    setTicks(valueAxes_[StateChart], lo[StateChart], hi[StateChart], 0,
+             states <= drivestate::Count ? 3 : niceStep(states, 4));
+    // Steps of 4 mA put 4 and 20 mA, the ends of the loop's range, on the grid.
+    const double mA = std::ceil(hi[InputChart]) - std::floor(lo[InputChart]);
+    setTicks(valueAxes_[InputChart], std::floor(lo[InputChart]), std::ceil(hi[InputChart]), 4,
+             4 * std::ceil(niceStep(mA, 6) / 4));
     drawMarkers(from, to);
 
     // Millimetres are a fixed multiple of the percentage for one travel.
@@ -313,11 +345,45 @@ void TrendsWindow::refresh()
     if (scaled) {
         const double k = *mm / *pct;
         const QValueAxis* left = valueAxes_[PositionChart];
-        mmAxis_->setRange(std::min(left->min() * k, left->max() * k),
-                          std::max(left->min() * k, left->max() * k));
+        const double a = left->min() * k, b = left->max() * k;
+        setTicks(mmAxis_, std::min(a, b), std::max(a, b), 0, niceStep(std::abs(b - a), 5));
     }
     for (int c = 0; c < ChartCount; ++c)
         charts_[c]->setTitle(latestText(static_cast<Chart>(c)));
+    alignPlotAreas();
+}
+
+void TrendsWindow::alignPlotAreas()
+{
+    // Each chart lays out its own axes; one time scale under another reads
+    // only when their plot areas share the left and right edges. Wider
+    // margins move a chart's plot area in to the narrowest of them.
+    std::array<QRectF, ChartCount> natural;
+    for (int c = 0; c < ChartCount; ++c) {
+        charts_[c]->setMargins(kChartMargins);
+        charts_[c]->resize(views_[c]->viewport()->size());
+        charts_[c]->layout()->activate();
+        natural[c] = charts_[c]->plotArea();
+    }
+    double left = 0, right = std::numeric_limits<double>::max();
+    for (const QRectF& r : natural) {
+        left = std::max(left, r.left());
+        right = std::min(right, r.right());
+    }
+    if (right <= left)
+        return;
+    for (int c = 0; c < ChartCount; ++c) {
+        QMargins m = kChartMargins;
+        m.setLeft(m.left() + static_cast<int>(std::lround(left - natural[c].left())));
+        m.setRight(m.right() + static_cast<int>(std::lround(natural[c].right() - right)));
+        charts_[c]->setMargins(m);
+    }
+}
+
+void TrendsWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    alignPlotAreas();
 }
 
 QString TrendsWindow::latestText(Chart which) const

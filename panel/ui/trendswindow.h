@@ -56,6 +56,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The lines of one quantity: one series per unbroken stretch, the
@@ -76,6 +77,7 @@ private:
     };
 
     void buildCharts();
+    void alignPlotAreas();
     void draw(Lines& lines, std::int64_t from, std::int64_t to, double& lo, double& hi);
     void drawMarkers(std::int64_t from, std::int64_t to);
     void saveCsvClicked();

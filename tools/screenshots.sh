@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates docs/screenshots/page-<n>-<name>.png: the program in service
 # mode on the simulated line (actuators 3 and 17), each of its five pages
-# with the drive moving, the parameters and the relays read.
+# with the drive moving, the parameters and the relays read; then the
+# windows of the menu "Сервис" (trends.png, line.png).
 # Usage: tools/screenshots.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -78,5 +79,44 @@ shot page-4-params
 next_page
 shot page-5-settings
 
+# The windows of the menu "Сервис" stand over the main window; the one to
+# click or to take is raised first (there is no window manager).
+service_window() {
+  timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -1
+}
+shot_window() {
+  xdotool windowraise "$2"
+  sleep 1.5  # the windows redraw every second
+  import -window "$2" "$out/$1.png"
+  echo "saved docs/screenshots/$1.png"
+}
+
+# "Графики": opened first, then on the relay page, so that every chart has
+# readings, the drive closes, stops and opens again; the last minute.
+press_keys ctrl+g
+twid=$(service_window 'Графики')
+[ -n "$twid" ] || e2e_fail "the trends window did not open"
+xdotool windowfocus --sync "$twid" 2>/dev/null || true
+xdotool key --delay 100 Up  # the time window: 1 minute
+xdotool windowraise "$wid"
+click_tab 2
+sleep 3
+click_central bbClose
+sleep 10
+click_central bbStop
+sleep 4
+click_central bbOpen
+sleep 12
+shot_window trends "$twid"
+
+# "Линия": both actuators, 17 selected.
+xdotool windowraise "$wid"
+press_keys ctrl+l
+lwid=$(service_window 'Линия')
+[ -n "$lwid" ] || e2e_fail "the line window did not open"
+sleep 3
+shot_window line "$lwid"
+
+xdotool windowraise "$wid"
 press_keys alt+x
 e2e_wait 20 "the program to end" bash -c "! kill -0 $panel_pid 2>/dev/null" || e2e_fail "the program did not end"

@@ -35,6 +35,7 @@ void LineViews::addMenuItems(QMenu* menu)
     trends->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     QAction* line = menu->addAction(QStringLiteral("Линия"));
     line->setObjectName(QStringLiteral("mnLine"));
+    line->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(trends, &QAction::triggered, this, [this] { showTrends(); });
     connect(line, &QAction::triggered, this, [this] { showLine(); });
 }

@@ -21,7 +21,7 @@ class LineViews : public QObject {
 public:
     explicit LineViews(TMainForm& form);
 
-    // "Графики" (Ctrl+G) and "Линия".
+    // "Графики" (Ctrl+G) and "Линия" (Ctrl+L).
     void addMenuItems(QMenu* menu);
 
     // After the selected actuator's poll: the trends' own readings (only

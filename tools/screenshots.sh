@@ -2,7 +2,8 @@
 # Regenerates docs/screenshots/page-<n>-<name>.png: the program in service
 # mode on the simulated line (actuators 3 and 17), each of its five pages
 # with the drive moving, the parameters and the relays read; then the
-# windows of the menu "Сервис" (trends.png, line.png).
+# comparison before a write (compare.png) and the windows of the menu
+# "Сервис" (trends.png, line.png).
 # Usage: tools/screenshots.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -74,6 +75,20 @@ shot page-3-relays
 next_page
 e2e_wait 10 "the parameter read" logged_since "$mark" '^17 21 -$' || e2e_fail "the parameters were not read"
 shot page-4-params
+
+# The comparison before a write: a speed changed on the page, "Записать".
+click_page paramspage.ui feV2
+press_keys ctrl+a 3 5 0 Return
+click_page paramspage.ui bbWrite
+cwid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Сравнение параметров$' | head -1)
+[ -n "$cwid" ] || e2e_fail "the comparison did not appear"
+sleep 0.7
+import -window "$cwid" "$out/compare.png"
+echo "saved docs/screenshots/compare.png"
+xdotool windowfocus --sync "$cwid" 2>/dev/null || true
+xdotool key Escape
+e2e_wait 10 "the comparison to close" bash -c "! xdotool search --onlyvisible --name '^Сравнение параметров\$' >/dev/null" ||
+  e2e_fail "the comparison stays open"
 
 # 5 "Настройки".
 next_page

@@ -119,6 +119,7 @@ TMainForm::TMainForm(QWidget* parent)
     setupControlPage();
     setupRelaysPage();
     setupParamsPage();
+    setupParamCompare();
 
     connect(Timer1, &QTimer::timeout, this, Guarded(&TMainForm::Timer1Timer));
     connect(ui->mnExit, &QAction::triggered, this, Guarded(&TMainForm::mnExitClick));

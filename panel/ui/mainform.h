@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "errorbox.h"
+#include "paramcomparison.h"
 #include "pollsnapshot.h"
 #include "wakeport.h"
 
@@ -19,6 +20,7 @@ class QRect;
 class TFloatEdit;
 class DeviceTableDelegate;
 class LineViews;
+class ParamCompareDialog;
 class QMenu;
 
 namespace Ui {
@@ -141,6 +143,16 @@ public:
     // dialog is shown to the operator.
     std::function<QString(QFileDialog*)> ChooseFile;
 
+    // --- compare before write ---
+    void btCompareClick();
+    // Before a write of fields that changed since the last read (or came
+    // from a file): the comparison with the drive and the question. False:
+    // do not write.
+    bool ConfirmParamWrite();
+    // Test seam of the comparison dialog: returns whether it was accepted.
+    // Empty: the dialog is shown to the operator.
+    std::function<bool(ParamCompareDialog*)> ShowComparison;
+
     // --- the menu "Сервис": trends and the line overview ---
     LineViews* Views = nullptr;
     // The menu "Сервис", made on first use after "Порт".
@@ -167,6 +179,10 @@ private:
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     void setupLineViews();     // mainform_lineviews.cpp
+    void setupParamCompare();  // mainform_compare.cpp
+    // Shows the drive's parameters beside the fields; returns the dialog's answer.
+    bool showParamComparison(bool asking);
+    ParamOrigin paramOrigin_;  // where the parameter fields came from
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};

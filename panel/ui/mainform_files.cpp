@@ -9,6 +9,7 @@
 #include "floatedit.h"
 #include "inifile.h"
 #include "mainform.h"
+#include "paramcomparison.h"
 #include "paramfields.h"
 #include "paramfile.h"
 #include "ui_paramspage.h"
@@ -85,6 +86,7 @@ void TMainForm::bbFileOpenClick()
     for (std::size_t i = 0; i < fields.size(); ++i) {
         fields[i]->SetValue(values[i]);
     }
+    paramOrigin_.loaded(QFileInfo(path).fileName(), PageParams(*uiParams));
 }
 
 void TMainForm::bbFileSaveClick()

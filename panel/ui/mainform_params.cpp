@@ -93,12 +93,15 @@ void TMainForm::bbReadClick()
     }
     PaintFieldBase(field("No"), h.upperZoneInactive);
     PaintFieldBase(field("Nc"), h.lowerZoneInactive);
+    paramOrigin_.read(Address, PageParams(p));
 }
 
 void TMainForm::bbWriteClick()
 {
     Ui::ParamsPage& p = *uiParams;
     const auto sent = [&p](std::string_view key) { return sentValue(ParamField(p, key)); };
+    if (!ConfirmParamWrite())
+        return;
     WakePort->SetS(CmdStopOff);
     const int ia = sent("Ia");
     WakePort->SetA(sent("A"), ia);
@@ -111,6 +114,7 @@ void TMainForm::bbWriteClick()
     if (p.cbTravel->isChecked()) {
         WakePort->SetT(sent("Nt"));
     }
+    paramOrigin_.written(Address, PageParams(p));
 }
 
 void TMainForm::btSetAddrClick()

@@ -114,7 +114,6 @@ void TMainForm::bbWriteClick()
     if (p.cbTravel->isChecked()) {
         WakePort->SetT(sent("Nt"));
     }
-    paramOrigin_.written(Address, PageParams(p));
 }
 
 void TMainForm::btSetAddrClick()

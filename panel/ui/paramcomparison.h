@@ -30,8 +30,6 @@ class ParamOrigin {
 public:
     void read(int address, const ParamNumbers& fields);
     void loaded(const QString& file, const ParamNumbers& fields);
-    // A write leaves the drive holding the fields, as a read would.
-    void written(int address, const ParamNumbers& fields) { read(address, fields); }
 
     // A write should compare first: a file was loaded, the fields were read
     // from another actuator, or they changed since the last read. Before any

@@ -137,10 +137,11 @@ TEST_F(ParamCompare, AWriteOfChangedFieldsAsksFirst)
     EXPECT_EQ(commands(), expected);
     EXPECT_EQ(line.state(1).Vmin, 95);
 
-    // Written: the drive holds the fields, so the next write does not ask.
+    // The fields still differ from the last read, but the drive holds them
+    // now: nothing to weigh, so the next write does not ask.
     click("bbWrite");
     EXPECT_EQ(shown.size(), 2u);
-    // Neither when the changed fields already match the drive.
+    // Neither when changed fields match what the drive holds.
     typeInto(fe("feVm"), "80");
     line.with(1, [](sim::ActuatorState& s) { s.Vmin = 80; });
     pty->clearRequests();

@@ -14,31 +14,33 @@ struct ParamKey {
     std::string_view key;
     std::string_view field;  // the numeric field of the parameter page
     long long defaultValue;  // taken when the key is missing or not an integer
+    double fieldMin;         // the field's limits: it holds a value to them
+    double fieldMax;
 };
 
 inline constexpr std::size_t ParamCount = 19;
 
 // The keys in the order in which they are read and written.
 inline constexpr std::array<ParamKey, ParamCount> ParamKeys{{
-    {"Work", "Vmin", "feVm", 80},
-    {"Work", "V1", "feV1", 200},
-    {"Work", "I1", "feI1", 1000},
-    {"Work", "V2", "feV2", 200},
-    {"Work", "I2", "feI2", 1000},
-    {"Work", "V3", "feV3", 200},
-    {"Work", "I3", "feI3", 1000},
-    {"Work", "V4", "feV4", 200},
-    {"Work", "I4", "feI4", 1000},
-    {"Acceleration", "A", "edA", 200},
-    {"Acceleration", "Ia", "feIa", 1500},
-    {"Play", "Vp", "feVp", 300},
-    {"Play", "Ip", "feIp", 800},
-    {"Play", "Np", "feNp", 200},
-    {"Lock", "Vl", "feVl", 100},
-    {"Lock", "Il", "feIl", 2000},
-    {"Lock", "No", "feNo", 1000},
-    {"Lock", "Nc", "feNc", 1000},
-    {"Travel", "Nt", "feNt", 2000},
+    {"Work", "Vmin", "feVm", 80, 1, 1000},
+    {"Work", "V1", "feV1", 200, -0.1, 1000},
+    {"Work", "I1", "feI1", 1000, -0.1, 2000},
+    {"Work", "V2", "feV2", 200, -0.1, 1000},
+    {"Work", "I2", "feI2", 1000, -0.1, 2000},
+    {"Work", "V3", "feV3", 200, -0.1, 1000},
+    {"Work", "I3", "feI3", 1000, -0.1, 2000},
+    {"Work", "V4", "feV4", 200, -0.1, 1000},
+    {"Work", "I4", "feI4", 1000, -0.1, 2000},
+    {"Acceleration", "A", "edA", 200, -0.1, 4000},
+    {"Acceleration", "Ia", "feIa", 1500, -0.1, 2000},
+    {"Play", "Vp", "feVp", 300, -0.1, 1000},
+    {"Play", "Ip", "feIp", 800, -0.1, 2000},
+    {"Play", "Np", "feNp", 200, -0.1, 30000},
+    {"Lock", "Vl", "feVl", 100, -0.1, 1000},
+    {"Lock", "Il", "feIl", 2000, -0.1, 2000},
+    {"Lock", "No", "feNo", 1000, -0.1, 30000},
+    {"Lock", "Nc", "feNc", 1000, -0.1, 30000},
+    {"Travel", "Nt", "feNt", 2000, -0.1, 30000},
 }};
 
 // One value per key, in the order of ParamKeys.
@@ -54,5 +56,9 @@ void write(IniImage& ini, const ParamValues& values);
 
 // The whole number a field's value is sent or saved as: truncated toward zero.
 long long truncateValue(double value);
+
+// The whole number the parameter page sends for a value put into the field of
+// that key: held to the field's limits, then truncated (Vmin 0 -> 1, -5 -> 0).
+long long fieldValue(const ParamKey& key, double value);
 
 }  // namespace paramfile

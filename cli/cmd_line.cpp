@@ -61,7 +61,8 @@ int scan(Context& ctx, int first, int last)
             // Rows as they come, so that a long scan shows its finds at once.
             if (!ctx.json()) {
                 bar.clear();
-                std::cout << address << "  " << actuator->type << "  " << ctx.nameOf(address)
+                const std::string name = ctx.nameOf(address);
+                std::cout << address << "  " << actuator->type << (name.empty() ? "" : "  " + name)
                           << std::endl;
             }
         }
@@ -93,7 +94,7 @@ int info(Context& ctx)
     if (ctx.json())
         printJson({{"address", address}, {"type", type}, {"name", name}});
     else
-        std::cout << address << "  " << type << "  " << name << '\n';
+        std::cout << address << "  " << type << (name.empty() ? "" : "  " + name) << '\n';
     return ExitDone;
 }
 

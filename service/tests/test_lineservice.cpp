@@ -33,6 +33,12 @@ std::vector<int> commandsOf(const std::vector<sim::LoggedRequest>& log)
     return out;
 }
 
+long countOf(const std::vector<sim::LoggedRequest>& log, int command)
+{
+    const std::vector<int> commands = commandsOf(log);
+    return std::count(commands.begin(), commands.end(), command);
+}
+
 // Actuators at 3 and 17 on a pty, reached by the pty's device path.
 class LineService : public ::testing::Test {
 protected:
@@ -124,7 +130,7 @@ TEST_F(LineService, AWriteGoesInThePagesOrderWithThePagesValuesAndIsVerified)
 
     pty->clearRequests();
     EXPECT_FALSE(service::writeParamsVerified(port, 3, wanted, {true, false}).written);
-    EXPECT_EQ(std::count(commandsOf(pty->requests()).begin(), commandsOf(pty->requests()).end(), SetSCode), 0);
+    EXPECT_EQ(countOf(pty->requests(), SetSCode), 0);
 }
 
 TEST_F(LineService, AReadBackThatDiffersIsAMismatch)
@@ -201,7 +207,7 @@ TEST_F(LineService, AnAddressIsAssignedOnlyWhereNobodyAnswers)
     const service::AddressOutcome occupied = service::assignAddress(port, 17, false);
     EXPECT_EQ(occupied.result, service::AddressOutcome::Occupied);
     EXPECT_EQ(occupied.type, "Насос 17");
-    EXPECT_EQ(std::count(commandsOf(pty->requests()).begin(), commandsOf(pty->requests()).end(), SetAddrCode), 0);
+    EXPECT_EQ(countOf(pty->requests(), SetAddrCode), 0);
 
     line.removeActuator(17);
     const service::AddressOutcome assigned = service::assignAddress(port, 40, false);

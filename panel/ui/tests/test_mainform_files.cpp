@@ -180,6 +180,15 @@ TEST_F(ParamFiles, LoadedValuesAreHeldByTheFields)
     EXPECT_NE(written.find("[Work]\r\nVmin=1\r\nV1=100\r\n"), std::string::npos) << written;
 }
 
+// The line tools send a file's values as these fields would hold them.
+TEST_F(ParamFiles, FieldLimitsAreThoseOfTheParameterTable)
+{
+    for (const auto& k : paramfile::ParamKeys) {
+        EXPECT_EQ(fe(k.field)->MinValue(), k.fieldMin) << k.field;
+        EXPECT_EQ(fe(k.field)->MaxValue(), k.fieldMax) << k.field;
+    }
+}
+
 TEST_F(ParamFiles, FractionAndCaseRules)
 {
     writeFile(pathOf("a.par"), "[Work]\r\nVmin=75.5\r\n");

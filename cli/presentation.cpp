@@ -30,16 +30,18 @@ void printJson(const Json& value, bool oneLine)
 
 StatusView viewOf(const service::StatusReading& r, const service::LineSettings& s)
 {
+    // As the position page: the percent of the travel with 0 taken as 1, the
+    // millimetres of that travel; no millimetres when OptoBlades is 0.
     const int travel = posmath::effectiveTravel(r.travel);
     const double pct = posmath::percentOf(r.position, r.travel);
-    const double mm = posmath::millimetres(travel, s.mmPerStep, s.motSteps, s.optoBlades, pct);
+    const std::optional<double> mm = posmath::millimetres(travel, s.mmPerStep, s.motSteps, s.optoBlades, pct);
     return StatusView{
         drivestate::text(r.driveState),
         drivestate::flagsText(r.driveFlags),
         posmath::shownPercent(pct),
         posmath::millimetreText(mm),
         mm,
-        posmath::millimetreText(posmath::millimetres(travel, s.mmPerStep, s.motSteps, s.optoBlades, 100)),
+        posmath::millimetreText(posmath::travelMillimetres(r.travel, s.mmPerStep, s.motSteps, s.optoBlades)),
         std::clamp(posmath::inputGaugePercent(r.inputCurrent), 0, 100),
     };
 }
@@ -85,7 +87,7 @@ Json statusJson(int address, const service::StatusReading& r, const service::Lin
                 {"flagNames", flagNames},
                 {"position", r.position},
                 {"percent", v.percent},
-                {"mm", std::isfinite(v.mmValue) ? Json(std::round(v.mmValue * 10) / 10) : Json(nullptr)},
+                {"mm", v.mmValue ? Json(std::round(*v.mmValue * 10) / 10) : Json(nullptr)},
                 {"travel", r.travel},
                 {"upperZone", r.upperZone},
                 {"lowerZone", r.lowerZone},

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ struct StatusView {
     std::string flags;      // "LIMC PC"
     int percent;            // of the travel (0 taken as 1), as the page rounds it
     std::string mm;         // position in millimetres, one decimal
-    double mmValue;         // the same as a number (not finite when OptoBlades is 0)
+    std::optional<double> mmValue;  // the same as a number; none when OptoBlades is 0
     std::string travelMm;   // the travel in millimetres
     int inputPercent;       // the input gauge, held to 0..100
 };

@@ -100,6 +100,7 @@ int restore(Context& ctx, const std::string& dir, const service::RestoreOptions&
     if (!std::filesystem::is_directory(dir, ec))
         throw UsageError("папка не найдена: " + dir);
     service::RestoreOptions options = base;
+    options.cancelled = [] { return Context::interrupted.load(); };
     options.done = [&ctx](const service::RestoreItem& item) {
         if (!ctx.json())
             printRestoreItem(item);
@@ -130,7 +131,7 @@ int restore(Context& ctx, const std::string& dir, const service::RestoreOptions&
         std::cout << "В папке " << dir << " нет файлов A<адрес>.par.\n";
     else
         std::cout << "Файлов: " << items.size() << ", успешно: " << good << ", с ошибками: " << bad << '\n';
-    return !items.empty() && bad == 0 ? ExitDone : ExitFailed;
+    return !items.empty() && bad == 0 && !Context::interrupted ? ExitDone : ExitFailed;
 }
 
 }  // namespace

@@ -173,6 +173,8 @@ std::vector<RestoreItem> restoreLine(TWakePort& port, const std::string& dir,
     std::sort(files.begin(), files.end());
     std::vector<RestoreItem> items;
     for (const auto& [number, path] : files) {
+        if (options.cancelled && options.cancelled())
+            break;
         items.push_back(restoreFile(port, path, options));
         if (options.done)
             options.done(items.back());

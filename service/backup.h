@@ -52,6 +52,7 @@ struct RestoreOptions {
     bool travel = false;  // also write Nt
     bool force = false;   // restore even when the type text differs
     std::function<void(const struct RestoreItem&)> done;  // after each file
+    std::function<bool()> cancelled;  // asked before each file
 };
 
 struct RestoreItem {

@@ -8,8 +8,9 @@
 #include <memory>
 
 #include "inifile.h"
+#include "portlinks.h"
 #include "process.h"
-#include "sim/simline.h"
+#include "simport.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -21,15 +22,9 @@ fs::path appDir() { return fs::read_symlink("/proc/self/exe").parent_path() / "a
 // ports/COMn beside the copied program: COM2 the test's line, the rest nothing.
 void pointPorts(const std::string& line)
 {
-    const fs::path ports = appDir() / "ports";
-    fs::create_directories(ports);
-    for (int n = 1; n <= 8; ++n) {
-        const fs::path entry = ports / ("COM" + std::to_string(n));
-        std::error_code ignored;
-        fs::remove(entry, ignored);
-        fs::create_symlink(n == 2 ? fs::path(line) : fs::path("/nonexistent/tirsctl-COM" + std::to_string(n)),
-                           entry);
-    }
+    for (int n = 1; n <= 8; ++n)
+        support::replaceWithLink(appDir() / "ports" / ("COM" + std::to_string(n)),
+                                 n == 2 ? line : support::MissingDevice);
 }
 
 int countRequests(const std::vector<sim::LoggedRequest>& log, int command)
@@ -51,10 +46,8 @@ protected:
 
     void SetUp() override
     {
-        line.addActuator(3, "ТИРС-70 №0003");
-        line.addActuator(17, "Насос 17");
-        for (int a : {3, 17})
-            line.with(a, [](sim::ActuatorState& s) { s.frozen = true; });
+        addStillActuator(line, 3, "ТИРС-70 №0003");
+        addStillActuator(line, 17, "Насос 17");
         pty = std::make_unique<sim::PtyLine>(line);
         ASSERT_TRUE(pty->start());
         pointPorts(pty->slavePath());

@@ -44,10 +44,8 @@ class LineService : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        line.addActuator(3, "ТИРС-70 №0003");
-        line.addActuator(17, "Насос 17");
-        for (int a : {3, 17})
-            line.with(a, [](sim::ActuatorState& s) { s.frozen = true; });
+        addStillActuator(line, 3, "ТИРС-70 №0003");
+        addStillActuator(line, 17, "Насос 17");
         pty = std::make_unique<sim::PtyLine>(line);
         ASSERT_TRUE(pty->start());
         const service::PortOpenResult opened = service::openPort(port, pty->slavePath(), 9600);

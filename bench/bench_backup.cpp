@@ -43,8 +43,8 @@ struct BackupLine {
 
 // Seconds of the run against the line time of what crossed the line, plus
 // the time-outs of the silent addresses.
-void report(benchmark::State& state, BackupLine& b, const std::vector<double>& runs, int silentPerRun,
-            int failedItems)
+void report(benchmark::State& state, BackupLine& b, const std::vector<double>& runs,
+            int silentPerRun, int failedItems)
 {
     // An actuator that failed (a time-out under load) spent fewer exchanges.
     state.counters["failed_items"] = failedItems;
@@ -79,7 +79,8 @@ void runBackup(benchmark::State& state, bool scan)
         const auto start = Clock::now();
         const auto items = service::backupLine(b.port, b.dir.string(), options);
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
-        failed += Actuators - int(std::count_if(items.begin(), items.end(), [](const auto& i) { return i.ok(); }));
+        failed += Actuators - int(std::count_if(items.begin(), items.end(),
+                                                [](const auto& i) { return i.ok(); }));
         runs.push_back(s);
         state.SetIterationTime(s);
     }
@@ -93,8 +94,14 @@ void runBackup(benchmark::State& state, bool scan)
     state.counters["files_s"] = std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void BM_Backup20_Scan(benchmark::State& state) { runBackup(state, true); }
-void BM_Backup20_Listed(benchmark::State& state) { runBackup(state, false); }
+void BM_Backup20_Scan(benchmark::State& state)
+{
+    runBackup(state, true);
+}
+void BM_Backup20_Listed(benchmark::State& state)
+{
+    runBackup(state, false);
+}
 
 // Every file differs from its actuator in one value: compare, write, verify.
 void BM_Restore20_Changed(benchmark::State& state)

@@ -66,17 +66,23 @@ int watch(Context& ctx, int address, const WatchOptions& w)
                 j.update(statusJson(address, r, ctx.settings()));
                 printJson(j, true);
             } else if (w.csv) {
-                std::cout << statusCsvRow(service::isoLocalTime(now), address, r, ctx.settings()) << '\n';
+                std::cout << statusCsvRow(service::isoLocalTime(now), address, r, ctx.settings())
+                          << '\n';
             } else {
-                std::cout << statusWatchLine(service::localClockTime(now), r, ctx.settings()) << '\n';
+                std::cout << statusWatchLine(service::localClockTime(now), r, ctx.settings())
+                          << '\n';
             }
         } catch (const EHardwareException& e) {
             // A flaky line is what a watch is for: note it and go on.
             ++failures;
             if (ctx.json())
-                printJson({{"time", service::isoLocalTime(now)}, {"address", address}, {"error", messageOf(e)}}, true);
+                printJson({{"time", service::isoLocalTime(now)},
+                           {"address", address},
+                           {"error", messageOf(e)}},
+                          true);
             else if (w.csv)
-                std::cout << service::isoLocalTime(now) << ';' << address << ";;" << messageOf(e) << '\n';
+                std::cout << service::isoLocalTime(now) << ';' << address << ";;" << messageOf(e)
+                          << '\n';
             else
                 std::cout << service::localClockTime(now) << "  " << messageOf(e) << '\n';
         }
@@ -136,8 +142,8 @@ int move(Context& ctx, const std::string& word, bool wait, double maxWait)
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", r.elapsed.count());
         std::cout << (r.ended ? "Ход завершён за " : "Привод не остановился за ") << seconds
-                  << " с: " << (state ? state : "код " + std::to_string(r.driveState))
-                  << ", флаги " << (flags.empty() ? "-" : flags) << ", N=" << r.position << '\n';
+                  << " с: " << (state ? state : "код " + std::to_string(r.driveState)) << ", флаги "
+                  << (flags.empty() ? "-" : flags) << ", N=" << r.position << '\n';
     }
     return r.ended ? ExitDone : ExitFailed;
 }
@@ -161,7 +167,8 @@ int setAddress(Context& ctx, int newAddress, bool force)
         {service::AddressOutcome::Occupied, "occupied"},
         {service::AddressOutcome::NotAnswering, "not-answering"}};
     if (ctx.json()) {
-        printJson({{"address", newAddress}, {"result", results.at(out.result)}, {"type", out.type}});
+        printJson(
+            {{"address", newAddress}, {"result", results.at(out.result)}, {"type", out.type}});
     } else if (out.result == service::AddressOutcome::Assigned) {
         std::cout << "Адрес " << newAddress << " присвоен: " << out.type << '\n';
     } else if (out.result == service::AddressOutcome::Occupied) {
@@ -180,7 +187,8 @@ void addActuatorCommands(CLI::App& app, Context& ctx)
     auto w = std::make_shared<WatchOptions>();
     CLI::App* status = app.add_subcommand(
         "status", "Состояние, флаги, положение, ход, зоны запирания, токовый вход, реле");
-    status->add_option("--watch", w->seconds, "повторять каждые SECONDS секунд, строка на показание")
+    status
+        ->add_option("--watch", w->seconds, "повторять каждые SECONDS секунд, строка на показание")
         ->type_name("SECONDS")
         ->check(within(0.05, 86400.0));
     status->add_option("--count", w->count, "с --watch: число показаний (иначе до Ctrl+C)")
@@ -221,7 +229,10 @@ void addActuatorCommands(CLI::App& app, Context& ctx)
     auto force = std::make_shared<bool>(false);
     CLI::App* setAddr = app.add_subcommand(
         "set-address", "Присвоить адрес NEW приводу на линии (SetAddr без адреса в кадре)");
-    setAddr->add_option("NEW", *newAddress, "новый адрес 1…127")->type_name("")->required()->check(within(1, 127));
+    setAddr->add_option("NEW", *newAddress, "новый адрес 1…127")
+        ->type_name("")
+        ->required()
+        ->check(within(1, 127));
     setAddr->add_flag("--force", *force, "присвоить, даже если по NEW уже кто-то отвечает");
     setAddr->footer("На линии должен быть только тот привод, которому присваивается адрес: "
                     "кадр без адреса принимают все.");

@@ -22,7 +22,9 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
     TWakePort& port = ctx.line();
     ProgressBar bar("Сканирование", 127);
     options.scan.cancelled = [] { return Context::interrupted.load(); };
-    options.scan.progress = [&bar](int address, const service::FoundActuator*) { bar.show(address); };
+    options.scan.progress = [&bar](int address, const service::FoundActuator*) {
+        bar.show(address);
+    };
     options.done = [&ctx, &bar](const service::BackupItem& item) {
         bar.clear();
         if (ctx.json())
@@ -48,7 +50,8 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
     if (ctx.json())
         printJson({{"dir", dir}, {"saved", saved}, {"failed", failed}, {"actuators", rows}});
     else
-        std::cout << "Сохранено приводов: " << saved << ", с ошибками: " << failed << " (" << dir << ")\n";
+        std::cout << "Сохранено приводов: " << saved << ", с ошибками: " << failed << " (" << dir
+                  << ")\n";
     const bool complete = items.size() > 0 && failed == 0 && !Context::interrupted;
     return complete ? ExitDone : ExitFailed;
 }
@@ -56,9 +59,12 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
 const char* resultWord(service::RestoreItem::Result r)
 {
     static const std::map<service::RestoreItem::Result, const char*> words{
-        {service::RestoreItem::Restored, "restored"},     {service::RestoreItem::Unchanged, "unchanged"},
-        {service::RestoreItem::DryRun, "dry-run"},        {service::RestoreItem::TypeMismatch, "type-mismatch"},
-        {service::RestoreItem::VerifyFailed, "verify-failed"}, {service::RestoreItem::Failed, "failed"},
+        {service::RestoreItem::Restored, "restored"},
+        {service::RestoreItem::Unchanged, "unchanged"},
+        {service::RestoreItem::DryRun, "dry-run"},
+        {service::RestoreItem::TypeMismatch, "type-mismatch"},
+        {service::RestoreItem::VerifyFailed, "verify-failed"},
+        {service::RestoreItem::Failed, "failed"},
         {service::RestoreItem::BadFile, "bad-file"}};
     return words.at(r);
 }
@@ -70,8 +76,8 @@ std::string resultText(const service::RestoreItem& item)
     case service::RestoreItem::Unchanged: return "без изменений";
     case service::RestoreItem::DryRun: return "пробный запуск: ничего не записано";
     case service::RestoreItem::TypeMismatch:
-        return "пропущено: по адресу отвечает «" + item.deviceType + "», в файле «" + item.device.type +
-               "» (--force, чтобы записать всё равно)";
+        return "пропущено: по адресу отвечает «" + item.deviceType + "», в файле «" +
+               item.device.type + "» (--force, чтобы записать всё равно)";
     case service::RestoreItem::VerifyFailed: return "ошибка проверки: после записи различаются";
     case service::RestoreItem::Failed: return "ошибка: " + messageOf(item.error);
     case service::RestoreItem::BadFile: return "файл не годится: " + item.error;
@@ -130,7 +136,8 @@ int restore(Context& ctx, const std::string& dir, const service::RestoreOptions&
     else if (items.empty())
         std::cout << "В папке " << dir << " нет файлов A<адрес>.par.\n";
     else
-        std::cout << "Файлов: " << items.size() << ", успешно: " << good << ", с ошибками: " << bad << '\n';
+        std::cout << "Файлов: " << items.size() << ", успешно: " << good << ", с ошибками: " << bad
+                  << '\n';
     return !items.empty() && bad == 0 && !Context::interrupted ? ExitDone : ExitFailed;
 }
 
@@ -143,13 +150,16 @@ void addBackupCommands(CLI::App& app, Context& ctx)
     CLI::App* backupCmd = app.add_subcommand(
         "backup", "Сохранить параметры и реле всех приводов линии: DIR/A<адрес>.par");
     backupCmd->add_option("DIR", *dir, "папка (создаётся)")->type_name("")->required();
-    backupCmd->add_option("--addresses", *list, "только эти адреса, например 1,3,5-9 (без сканирования)")
+    backupCmd
+        ->add_option("--addresses", *list, "только эти адреса, например 1,3,5-9 (без сканирования)")
         ->type_name("LIST");
-    backupCmd->callback([&ctx, dir, list] { ctx.run = [&ctx, dir, list] { return backup(ctx, *dir, *list); }; });
+    backupCmd->callback(
+        [&ctx, dir, list] { ctx.run = [&ctx, dir, list] { return backup(ctx, *dir, *list); }; });
 
     auto options = std::make_shared<service::RestoreOptions>();
     CLI::App* restoreCmd = app.add_subcommand(
-        "restore", "Записать файлы A<адрес>.par из DIR в приводы по их адресам [Device] и проверить");
+        "restore",
+        "Записать файлы A<адрес>.par из DIR в приводы по их адресам [Device] и проверить");
     restoreCmd->add_option("DIR", *dir, "папка резервной копии")->type_name("")->required();
     restoreCmd->add_flag("--dry-run", options->dryRun, "только показать различия");
     restoreCmd->add_flag("--travel", options->travel, "записать и ход Nt (SetT)");

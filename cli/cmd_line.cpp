@@ -73,7 +73,8 @@ int scan(Context& ctx, int first, int last)
     if (ctx.json()) {
         Json rows = Json::array();
         for (const service::FoundActuator& a : actuators)
-            rows.push_back({{"address", a.address}, {"type", a.type}, {"name", ctx.nameOf(a.address)}});
+            rows.push_back(
+                {{"address", a.address}, {"type", a.type}, {"name", ctx.nameOf(a.address)}});
         printJson(rows);
     } else {
         std::cerr << "Найдено приводов: " << actuators.size() << '\n';
@@ -102,15 +103,20 @@ int info(Context& ctx)
 
 void addLineCommands(CLI::App& app, Context& ctx)
 {
-    CLI::App* ports = app.add_subcommand("ports", "COM1…COM8: куда ведёт каждый и можно ли его открыть");
+    CLI::App* ports =
+        app.add_subcommand("ports", "COM1…COM8: куда ведёт каждый и можно ли его открыть");
     ports->callback([&ctx] { ctx.run = [&ctx] { return listPorts(ctx); }; });
 
     auto first = std::make_shared<int>(1);
     auto last = std::make_shared<int>(127);
     CLI::App* scanCmd = app.add_subcommand(
         "scan", "Найти приводы на линии: GetInfo по каждому адресу по возрастанию");
-    scanCmd->add_option("--first", *first, "первый адрес (1)")->type_name("A")->check(within(1, 127));
-    scanCmd->add_option("--last", *last, "последний адрес (127)")->type_name("B")->check(within(1, 127));
+    scanCmd->add_option("--first", *first, "первый адрес (1)")
+        ->type_name("A")
+        ->check(within(1, 127));
+    scanCmd->add_option("--last", *last, "последний адрес (127)")
+        ->type_name("B")
+        ->check(within(1, 127));
     scanCmd->callback([&ctx, first, last] {
         ctx.run = [&ctx, first, last] { return scan(ctx, *first, *last); };
     });

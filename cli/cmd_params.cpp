@@ -121,7 +121,8 @@ int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
     // SetR carries all three relays: the other two keep what they hold.
     service::RelaySet wanted = service::readRelays(port, address);
     wanted[relay - 1] = setting;
-    const service::RelayWriteOutcome out = service::writeRelaysVerified(port, address, wanted, false);
+    const service::RelayWriteOutcome out =
+        service::writeRelaysVerified(port, address, wanted, false);
     if (ctx.json()) {
         printJson({{"address", address},
                    {"relay", relay},
@@ -129,7 +130,8 @@ int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
                    {"verified", out.verified()},
                    {"mismatches", differencesJson(out.mismatches)}});
     } else if (!out.verified()) {
-        std::cout << "Ошибка проверки: после записи привод содержит другое (ключ, привод, задано):\n";
+        std::cout
+            << "Ошибка проверки: после записи привод содержит другое (ключ, привод, задано):\n";
         printDifferences(out.mismatches, "  ");
     } else {
         std::cout << relayText(relay, setting)
@@ -140,8 +142,8 @@ int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
 
 int relayMode(const std::string& text)
 {
-    static const std::pair<const char*, int> words[] = {
-        {"0", 0}, {"1", 1}, {"2", 2}, {"off", 0}, {"input", 1}, {"output", 2}};
+    static const std::pair<const char*, int> words[] = {{"0", 0},   {"1", 1},     {"2", 2},
+                                                        {"off", 0}, {"input", 1}, {"output", 2}};
     for (const auto& [word, mode] : words)
         if (text == word)
             return mode;
@@ -159,7 +161,8 @@ void addParamCommands(CLI::App& app, Context& ctx)
     CLI::App* read = params->add_subcommand("read", "Прочитать параметры привода");
     read->add_option("-o,--output", *output, "сохранить файлом параметров, который открывает окно")
         ->type_name("FILE");
-    read->callback([&ctx, output] { ctx.run = [&ctx, output] { return paramsRead(ctx, *output); }; });
+    read->callback(
+        [&ctx, output] { ctx.run = [&ctx, output] { return paramsRead(ctx, *output); }; });
 
     auto file = std::make_shared<std::string>();
     CLI::App* diff = params->add_subcommand(
@@ -169,7 +172,8 @@ void addParamCommands(CLI::App& app, Context& ctx)
 
     auto options = std::make_shared<service::WriteOptions>();
     CLI::App* write = params->add_subcommand(
-        "write", "Записать файл в привод, как окно (SetS 0, SetA, SetM, SetP, SetL, SetW), и проверить");
+        "write",
+        "Записать файл в привод, как окно (SetS 0, SetA, SetM, SetP, SetL, SetW), и проверить");
     write->add_option("FILE", *file, "файл параметров (.par)")->type_name("")->required();
     write->add_flag("--travel", options->travel, "записать и ход Nt (SetT)");
     write->add_flag("--dry-run", options->dryRun, "только показать различия");
@@ -187,12 +191,26 @@ void addParamCommands(CLI::App& app, Context& ctx)
     auto setting = std::make_shared<service::RelaySetting>();
     CLI::App* relaysWriteCmd = relays->add_subcommand(
         "write", "Записать одно реле (SetR; два других остаются) и проверить");
-    relaysWriteCmd->add_option("R", *relay, "реле 1…3")->type_name("")->required()->check(within(1, 3));
-    relaysWriteCmd->add_option("MODE", *mode, "0|off, 1|input (токовый вход), 2|output (токовый выход)")->type_name("")
+    relaysWriteCmd->add_option("R", *relay, "реле 1…3")
+        ->type_name("")
+        ->required()
+        ->check(within(1, 3));
+    relaysWriteCmd
+        ->add_option("MODE", *mode, "0|off, 1|input (токовый вход), 2|output (токовый выход)")
+        ->type_name("")
         ->required();
-    relaysWriteCmd->add_option("MIN", setting->min, "вкл. от, %")->type_name("")->required()->check(within(0, 100));
-    relaysWriteCmd->add_option("MAX", setting->max, "до, %")->type_name("")->required()->check(within(0, 100));
-    relaysWriteCmd->add_option("HYST", setting->hyst, "гистерезис, %")->type_name("")->required()->check(within(0, 100));
+    relaysWriteCmd->add_option("MIN", setting->min, "вкл. от, %")
+        ->type_name("")
+        ->required()
+        ->check(within(0, 100));
+    relaysWriteCmd->add_option("MAX", setting->max, "до, %")
+        ->type_name("")
+        ->required()
+        ->check(within(0, 100));
+    relaysWriteCmd->add_option("HYST", setting->hyst, "гистерезис, %")
+        ->type_name("")
+        ->required()
+        ->check(within(0, 100));
     relaysWriteCmd->callback([&ctx, relay, mode, setting] {
         ctx.run = [&ctx, relay, mode, setting] {
             service::RelaySetting s = *setting;

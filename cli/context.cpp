@@ -30,7 +30,8 @@ const service::LineSettings& Context::settings()
 {
     if (!settings_) {
         const std::string folder = platform::programFolder();
-        const std::string path = folder.empty() ? SettingsFileName : folder + "/" + SettingsFileName;
+        const std::string path =
+            folder.empty() ? SettingsFileName : folder + "/" + SettingsFileName;
         try {
             settings_ = std::make_unique<service::LineSettings>(service::loadLineSettings(path));
         } catch (const IniFileError& e) {

@@ -27,10 +27,10 @@ public:
 };
 
 struct GlobalOptions {
-    std::string port;  // empty: the settings file's Port
-    int baud = 0;      // 0: the settings file's Baud Rate
-    int address = -1;  // -1: the settings file's Address
-    int timeout = 100; // ms per answer byte
+    std::string port;   // empty: the settings file's Port
+    int baud = 0;       // 0: the settings file's Baud Rate
+    int address = -1;   // -1: the settings file's Address
+    int timeout = 100;  // ms per answer byte
     bool json = false;
     bool verbose = false;
 };

@@ -27,8 +27,8 @@ std::string exchangeLine(const ExchangeRecord& r)
 {
     using namespace std::chrono;
     // The record's start is on the steady clock; the line shows wall time.
-    const auto wall = system_clock::now() -
-                      duration_cast<system_clock::duration>(steady_clock::now() - r.start);
+    const auto wall =
+        system_clock::now() - duration_cast<system_clock::duration>(steady_clock::now() - r.start);
     std::string line = service::localClockTime(wall) + " " + r.port + " " +
                        std::to_string(r.address) + " " + r.name;
     const wake::CommandSpec* spec = wake::findSpec(r.command);

@@ -52,7 +52,8 @@ std::string usageText(const CLI::ParseError& e)
         return "лишние аргументы: ";
     if (dynamic_cast<const CLI::RequiredError*>(&e))
         return "не хватает аргумента: ";
-    if (dynamic_cast<const CLI::ValidationError*>(&e) || dynamic_cast<const CLI::ConversionError*>(&e))
+    if (dynamic_cast<const CLI::ValidationError*>(&e) ||
+        dynamic_cast<const CLI::ConversionError*>(&e))
         return "неверное значение: ";
     return "ошибка вызова: ";
 }
@@ -69,13 +70,16 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     // Global options may also stand after the command.
     app.fallthrough();
-    app.footer("Значения по умолчанию — из tirspanel.ini рядом с программой (Port, Baud Rate, Address, [Names]).\n"
+    app.footer("Значения по умолчанию — из tirspanel.ini рядом с программой (Port, Baud Rate, "
+               "Address, [Names]).\n"
                "Коды выхода: 0 — выполнено; 1 — ошибка линии или привода, проверка не прошла,\n"
                "есть различия (params diff); 2 — неверный вызов; 3 — порт не открывается.");
     GlobalOptions& o = ctx.options;
     app.add_option("--port", o.port, "порт: COM1…COM8 или путь к устройству (содержит /)")
         ->type_name("COMn|PATH");
-    app.add_option("--baud", o.baud, "скорость линии, бод")->type_name("N")->check(within(50, 4000000));
+    app.add_option("--baud", o.baud, "скорость линии, бод")
+        ->type_name("N")
+        ->check(within(50, 4000000));
     app.add_option("--address", o.address, "адрес привода 0…127 (0: все приводы линии)")
         ->type_name("A")
         ->check(within(0, 127));
@@ -103,7 +107,8 @@ int main(int argc, char** argv)
         return ExitDone;
     } catch (const CLI::ParseError& e) {
         // The help of the command that was being parsed.
-        std::cerr << "tirsctl: " << usageText(e) << e.what() << "\nСправка: tirsctl --help, tirsctl КОМАНДА --help\n";
+        std::cerr << "tirsctl: " << usageText(e) << e.what()
+                  << "\nСправка: tirsctl --help, tirsctl КОМАНДА --help\n";
         return ExitUsage;
     }
 

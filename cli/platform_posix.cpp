@@ -14,6 +14,9 @@ std::string programFolder()
     return ec ? std::string{} : exe.parent_path().string();
 }
 
-bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool stderrIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
 
 }  // namespace platform

@@ -18,6 +18,9 @@ std::string programFolder()
     return std::filesystem::path(std::wstring(path, n)).parent_path().string();
 }
 
-bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool stderrIsTerminal()
+{
+    return _isatty(_fileno(stderr)) != 0;
+}
 
 }  // namespace platform

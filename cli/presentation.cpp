@@ -19,7 +19,10 @@ std::string relayBits(int states)
     return bits;
 }
 
-std::string flagOrDash(const std::string& flags) { return flags.empty() ? "-" : flags; }
+std::string flagOrDash(const std::string& flags)
+{
+    return flags.empty() ? "-" : flags;
+}
 
 }  // namespace
 
@@ -34,14 +37,16 @@ StatusView viewOf(const service::StatusReading& r, const service::LineSettings& 
     // millimetres of that travel; no millimetres when OptoBlades is 0.
     const int travel = posmath::effectiveTravel(r.travel);
     const double pct = posmath::percentOf(r.position, r.travel);
-    const std::optional<double> mm = posmath::millimetres(travel, s.mmPerStep, s.motSteps, s.optoBlades, pct);
+    const std::optional<double> mm =
+        posmath::millimetres(travel, s.mmPerStep, s.motSteps, s.optoBlades, pct);
     return StatusView{
         drivestate::text(r.driveState),
         drivestate::flagsText(r.driveFlags),
         posmath::shownPercent(pct),
         posmath::millimetreText(mm),
         mm,
-        posmath::millimetreText(posmath::travelMillimetres(r.travel, s.mmPerStep, s.motSteps, s.optoBlades)),
+        posmath::millimetreText(
+            posmath::travelMillimetres(r.travel, s.mmPerStep, s.motSteps, s.optoBlades)),
         std::clamp(posmath::inputGaugePercent(r.inputCurrent), 0, 100),
     };
 }
@@ -53,7 +58,8 @@ std::vector<std::string> statusLines(int address, const std::string& name,
     const StatusView v = viewOf(r, s);
     std::string relays;
     for (int k = 0; k < wake::RelayCount; ++k)
-        relays += (k ? ", " : "") + std::to_string(k + 1) + (wake::relayOn(r.relayStates, k) ? " вкл" : " выкл");
+        relays += (k ? ", " : "") + std::to_string(k + 1) +
+                  (wake::relayOn(r.relayStates, k) ? " вкл" : " выкл");
     const std::string state = v.stateText ? v.stateText : "код " + std::to_string(r.driveState);
     return {
         "Адрес:           " + std::to_string(address) + (name.empty() ? "" : " (" + name + ")"),
@@ -131,7 +137,8 @@ Json paramsJson(const service::ParamSet& values)
     return out;
 }
 
-void printDifferences(const std::vector<service::Difference>& differences, const std::string& indent)
+void printDifferences(const std::vector<service::Difference>& differences,
+                      const std::string& indent)
 {
     for (const service::Difference& d : differences)
         std::cout << indent << d.key << ' ' << d.device << ' ' << d.wanted << '\n';

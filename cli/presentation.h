@@ -21,13 +21,13 @@ void printJson(const Json& value, bool oneLine = false);
 
 // The numbers the position page derives from a reading.
 struct StatusView {
-    const char* stateText;  // nullptr for a code without text
-    std::string flags;      // "LIMC PC"
-    int percent;            // of the travel (0 taken as 1), as the page rounds it
-    std::string mm;         // position in millimetres, one decimal
+    const char* stateText;          // nullptr for a code without text
+    std::string flags;              // "LIMC PC"
+    int percent;                    // of the travel (0 taken as 1), as the page rounds it
+    std::string mm;                 // position in millimetres, one decimal
     std::optional<double> mmValue;  // the same as a number; none when OptoBlades is 0
-    std::string travelMm;   // the travel in millimetres
-    int inputPercent;       // the input gauge, held to 0..100
+    std::string travelMm;           // the travel in millimetres
+    int inputPercent;               // the input gauge, held to 0..100
 };
 StatusView viewOf(const service::StatusReading& r, const service::LineSettings& s);
 

@@ -14,7 +14,10 @@ ProgressBar::ProgressBar(std::string caption, int total)
 {
 }
 
-ProgressBar::~ProgressBar() { clear(); }
+ProgressBar::~ProgressBar()
+{
+    clear();
+}
 
 void ProgressBar::show(int done, const std::string& note)
 {

@@ -28,7 +28,8 @@ bool isBackupName(const std::string& name)
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const std::string digits = name.substr(1, name.size() - 5);
     return ext == ".par" && !digits.empty() && digits.size() <= 3 &&
-           std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+           std::all_of(digits.begin(), digits.end(),
+                       [](unsigned char c) { return std::isdigit(c); });
 }
 
 BackupItem backupOne(TWakePort& port, const fs::path& dir, const FoundActuator& actuator,
@@ -54,7 +55,10 @@ BackupItem backupOne(TWakePort& port, const fs::path& dir, const FoundActuator& 
 
 }  // namespace
 
-std::string backupFileName(int address) { return "A" + std::to_string(address) + ".par"; }
+std::string backupFileName(int address)
+{
+    return "A" + std::to_string(address) + ".par";
+}
 
 void deviceToFile(IniImage& file, const DeviceRecord& device)
 {

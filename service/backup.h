@@ -37,10 +37,10 @@ struct BackupItem {
 };
 
 struct BackupOptions {
-    std::vector<int> addresses;  // empty: scan the line first
-    ScanOptions scan;            // range, progress and cancel of that scan
+    std::vector<int> addresses;                    // empty: scan the line first
+    ScanOptions scan;                              // range, progress and cancel of that scan
     std::function<std::string(int address)> name;  // the operator's name for an address
-    std::function<void(const BackupItem&)> done;    // after each actuator
+    std::function<void(const BackupItem&)> done;   // after each actuator
 };
 
 // One failing actuator does not stop the others. The folder is made when missing.
@@ -49,10 +49,10 @@ std::vector<BackupItem> backupLine(TWakePort& port, const std::string& dir,
 
 struct RestoreOptions {
     bool dryRun = false;
-    bool travel = false;  // also write Nt
-    bool force = false;   // restore even when the type text differs
+    bool travel = false;                                  // also write Nt
+    bool force = false;                                   // restore even when the type text differs
     std::function<void(const struct RestoreItem&)> done;  // after each file
-    std::function<bool()> cancelled;  // asked before each file
+    std::function<bool()> cancelled;                      // asked before each file
 };
 
 struct RestoreItem {

@@ -20,8 +20,7 @@ void resetPosition(TWakePort& port, int address)
     port.SetN(0);
 }
 
-StrokeResult runStroke(TWakePort& port, int address, int motionCode,
-                       const FollowOptions& options)
+StrokeResult runStroke(TWakePort& port, int address, int motionCode, const FollowOptions& options)
 {
     using Clock = std::chrono::steady_clock;
     AddressScope scope(port, address);

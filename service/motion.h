@@ -21,7 +21,7 @@ struct StrokeResult {
 };
 
 struct FollowOptions {
-    std::chrono::milliseconds interval{200};   // between two readings
+    std::chrono::milliseconds interval{200};  // between two readings
     std::chrono::milliseconds timeout{600000};
     std::function<bool()> cancelled;
     // Each reading (state, flags, position) as it comes.
@@ -30,7 +30,6 @@ struct FollowOptions {
 
 // Sends the motion code, then reads GetS and GetN until the drive is at rest.
 // The stroke time runs from the command to the first reading at rest.
-StrokeResult runStroke(TWakePort& port, int address, int motionCode,
-                       const FollowOptions& options);
+StrokeResult runStroke(TWakePort& port, int address, int motionCode, const FollowOptions& options);
 
 }  // namespace service

@@ -9,12 +9,13 @@ namespace service {
 namespace {
 
 // Indices into ParamSet, in the order of paramfile::ParamKeys.
-enum : std::size_t {
-    Vmin, V1, I1, V2, I2, V3, I3, V4, I4, A, Ia, Vp, Ip, Np, Vl, Il, No, Nc, Nt
-};
+enum : std::size_t { Vmin, V1, I1, V2, I2, V3, I3, V4, I4, A, Ia, Vp, Ip, Np, Vl, Il, No, Nc, Nt };
 static_assert(Nt == TravelIndex);
 
-int word(long v) { return static_cast<int>(v); }
+int word(long v)
+{
+    return static_cast<int>(v);
+}
 
 }  // namespace
 
@@ -38,8 +39,8 @@ ParamSet readParams(TWakePort& port, int address)
     port.GetL(vl, il, no, nc);
     port.GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
     port.GetT(nt);
-    return ParamSet{vmin, v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], a, ia,
-                    vp,   ip,   np,   vl,   il,   no,   nc,   nt};
+    return ParamSet{vmin, v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], a,
+                    ia,   vp,   ip,   np,   vl,   il,   no,   nc,   nt};
 }
 
 ParamSet paramsFromFile(const IniImage& file)
@@ -59,8 +60,7 @@ void paramsToFile(IniImage& file, const ParamSet& values)
     paramfile::write(file, raw);
 }
 
-std::vector<Difference> diffParams(const ParamSet& device, const ParamSet& wanted,
-                                   bool withTravel)
+std::vector<Difference> diffParams(const ParamSet& device, const ParamSet& wanted, bool withTravel)
 {
     std::vector<Difference> out;
     for (std::size_t k = 0; k < paramfile::ParamCount; ++k) {

@@ -13,8 +13,14 @@ namespace {
 constexpr const char* Section = "Relays";
 constexpr const char* FieldNames[4] = {"RelEn", "RelMin", "RelMax", "RelHyst"};
 
-std::array<int*, 4> fieldsOf(RelaySetting& r) { return {&r.mode, &r.min, &r.max, &r.hyst}; }
-std::array<int, 4> fieldsOf(const RelaySetting& r) { return {r.mode, r.min, r.max, r.hyst}; }
+std::array<int*, 4> fieldsOf(RelaySetting& r)
+{
+    return {&r.mode, &r.min, &r.max, &r.hyst};
+}
+std::array<int, 4> fieldsOf(const RelaySetting& r)
+{
+    return {r.mode, r.min, r.max, r.hyst};
+}
 
 std::string keyOf(int field, int relay)
 {
@@ -39,16 +45,16 @@ RelaySet readRelays(TWakePort& port, int address)
 {
     AddressScope scope(port, address);
     RelaySet r;
-    port.GetR(r[0].mode, r[0].min, r[0].max, r[0].hyst, r[1].mode, r[1].min, r[1].max,
-              r[1].hyst, r[2].mode, r[2].min, r[2].max, r[2].hyst);
+    port.GetR(r[0].mode, r[0].min, r[0].max, r[0].hyst, r[1].mode, r[1].min, r[1].max, r[1].hyst,
+              r[2].mode, r[2].min, r[2].max, r[2].hyst);
     return r;
 }
 
 void writeRelays(TWakePort& port, int address, const RelaySet& r)
 {
     AddressScope scope(port, address);
-    port.SetR(r[0].mode, r[0].min, r[0].max, r[0].hyst, r[1].mode, r[1].min, r[1].max,
-              r[1].hyst, r[2].mode, r[2].min, r[2].max, r[2].hyst);
+    port.SetR(r[0].mode, r[0].min, r[0].max, r[0].hyst, r[1].mode, r[1].min, r[1].max, r[1].hyst,
+              r[2].mode, r[2].min, r[2].max, r[2].hyst);
 }
 
 std::vector<Difference> diffRelays(const RelaySet& device, const RelaySet& wanted)

@@ -7,14 +7,14 @@ class TWakePort;
 namespace service {
 
 struct StatusReading {
-    int driveState = 0;   // DriveState code
-    int driveFlags = 0;   // DriveFlags bits
-    int position = 0;     // N, optical steps
-    int travel = 0;       // Nt as reported (0 is possible)
-    int upperZone = 0;    // No, motor steps
-    int lowerZone = 0;    // Nc
-    int inputCurrent = 0; // microamperes
-    int relayStates = 0;  // bit k: relay k+1 on
+    int driveState = 0;    // DriveState code
+    int driveFlags = 0;    // DriveFlags bits
+    int position = 0;      // N, optical steps
+    int travel = 0;        // Nt as reported (0 is possible)
+    int upperZone = 0;     // No, motor steps
+    int lowerZone = 0;     // Nc
+    int inputCurrent = 0;  // microamperes
+    int relayStates = 0;   // bit k: relay k+1 on
 };
 
 StatusReading readStatus(TWakePort& port, int address);

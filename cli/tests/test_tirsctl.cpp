@@ -17,7 +17,10 @@ using nlohmann::json;
 
 namespace {
 
-fs::path appDir() { return fs::read_symlink("/proc/self/exe").parent_path() / "app"; }
+fs::path appDir()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path() / "app";
+}
 
 // ports/COMn beside the copied program: COM2 the test's line, the rest nothing.
 void pointPorts(const std::string& line)
@@ -41,7 +44,8 @@ protected:
     {
         fs::create_directories(appDir());
         for (const char* file : {TIRSCTL_PATH, SERLINK_PATH})
-            fs::copy_file(file, appDir() / fs::path(file).filename(), fs::copy_options::overwrite_existing);
+            fs::copy_file(file, appDir() / fs::path(file).filename(),
+                          fs::copy_options::overwrite_existing);
     }
 
     void SetUp() override
@@ -78,7 +82,8 @@ protected:
         args.insert(args.begin(), {"--port", pty->slavePath()});
         return run(args);
     }
-    std::string paramFile(const std::string& name, const std::vector<std::pair<std::string, int>>& values)
+    std::string paramFile(const std::string& name,
+                          const std::vector<std::pair<std::string, int>>& values)
     {
         IniImage file;
         for (const auto& [key, value] : values)
@@ -102,7 +107,8 @@ TEST_F(Tirsctl, ScanListsTheActuatorsAsTextAndJson)
 
     const ProcessResult js = onLine({"--json", "scan", "--first", "2", "--last", "18"});
     ASSERT_EQ(js.exitCode, 0) << js.err;
-    EXPECT_EQ(json::parse(js.out), json::parse(R"([{"address": 3, "type": "ТИРС-70 №0003", "name": "Задвижка 3"},
+    EXPECT_EQ(json::parse(js.out),
+              json::parse(R"([{"address": 3, "type": "ТИРС-70 №0003", "name": "Задвижка 3"},
                                                    {"address": 17, "type": "Насос 17", "name": ""}])"));
     // Ascending, one GetInfo per address, nothing else.
     const auto log = pty->requests();
@@ -112,7 +118,10 @@ TEST_F(Tirsctl, ScanListsTheActuatorsAsTextAndJson)
 
 TEST_F(Tirsctl, StatusWatchGivesOneReadingPerLine)
 {
-    line.with(3, [](sim::ActuatorState& s) { s.N = 400; s.driveFlags = 0x14; });
+    line.with(3, [](sim::ActuatorState& s) {
+        s.N = 400;
+        s.driveFlags = 0x14;
+    });
     const ProcessResult js = run({"--json", "status", "--watch", "0.05", "--count", "3"});
     ASSERT_EQ(js.exitCode, 0) << js.err;
     const auto rows = linesOf(js.out);
@@ -131,8 +140,10 @@ TEST_F(Tirsctl, StatusWatchGivesOneReadingPerLine)
     ASSERT_EQ(csv.exitCode, 0) << csv.err;
     const auto lines = linesOf(csv.out);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "time;address;state;stateText;flags;position;percent;mm;travel;inputCurrent;relays");
-    EXPECT_NE(lines[1].find(";3;0;Привод остановлен;0x14;400;20;8.3;2000;12000;000"), std::string::npos);
+    EXPECT_EQ(lines[0],
+              "time;address;state;stateText;flags;position;percent;mm;travel;inputCurrent;relays");
+    EXPECT_NE(lines[1].find(";3;0;Привод остановлен;0x14;400;20;8.3;2000;12000;000"),
+              std::string::npos);
 }
 
 TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
@@ -141,7 +152,8 @@ TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
     const ProcessResult diff = run({"params", "diff", file});
     EXPECT_EQ(diff.exitCode, 1);
     // The file's values as the parameter page sends them: Vmin held at 1, A at 4000.
-    EXPECT_EQ(linesOf(diff.out), (std::vector<std::string>{"Vmin 80 1", "V1 200 250", "A 200 4000"}));
+    EXPECT_EQ(linesOf(diff.out),
+              (std::vector<std::string>{"Vmin 80 1", "V1 200 250", "A 200 4000"}));
 
     const ProcessResult write = run({"params", "write", file});
     ASSERT_EQ(write.exitCode, 0) << write.out << write.err;
@@ -172,7 +184,8 @@ TEST_F(Tirsctl, AWriteWhoseReadBackDiffersFails)
 
     const ProcessResult js = onLine({"--address", "17", "--json", "params", "write", file});
     EXPECT_EQ(js.exitCode, 1);
-    EXPECT_EQ(json::parse(js.out)["mismatches"], json::parse(R"([{"key": "V1", "device": 200, "file": 300}])"));
+    EXPECT_EQ(json::parse(js.out)["mismatches"],
+              json::parse(R"([{"key": "V1", "device": 200, "file": 300}])"));
 }
 
 TEST_F(Tirsctl, SetAddressRefusesAnOccupiedAddress)
@@ -187,14 +200,18 @@ TEST_F(Tirsctl, SetAddressRefusesAnOccupiedAddress)
     ASSERT_EQ(assigned.exitCode, 0) << assigned.err;
     EXPECT_EQ(line.addresses(), std::vector<int>{17});
     const auto log = pty->requests();
-    const auto setAddr = std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == 4; });
+    const auto setAddr =
+        std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == 4; });
     ASSERT_NE(setAddr, log.end());
     EXPECT_FALSE(setAddr->hasAddress);  // as the window sends it
 }
 
 TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
 {
-    line.with(17, [](sim::ActuatorState& s) { s.relays[1] = {1, 20, 80, 5}; s.Nc = 700; });
+    line.with(17, [](sim::ActuatorState& s) {
+        s.relays[1] = {1, 20, 80, 5};
+        s.Nc = 700;
+    });
     const ProcessResult backup = onLine({"backup", work.string(), "--addresses", "3,17"});
     ASSERT_EQ(backup.exitCode, 0) << backup.out << backup.err;
     const IniImage a17 = IniImage::load((work / "A17.par").string());
@@ -202,9 +219,14 @@ TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
     EXPECT_EQ(a17.readString("Device", "Type", ""), "Насос 17");
     EXPECT_EQ(a17.readInt("Lock", "Nc", 0), 700);
     EXPECT_EQ(a17.readInt("Relays", "RelMax2", 0), 80);
-    EXPECT_EQ(IniImage::load((work / "A3.par").string()).readString("Device", "Name", ""), "Задвижка 3");
+    EXPECT_EQ(IniImage::load((work / "A3.par").string()).readString("Device", "Name", ""),
+              "Задвижка 3");
 
-    line.with(17, [](sim::ActuatorState& s) { s.relays[1] = {}; s.Nc = 100; s.V4 = 900; });
+    line.with(17, [](sim::ActuatorState& s) {
+        s.relays[1] = {};
+        s.Nc = 100;
+        s.V4 = 900;
+    });
     const ProcessResult dry = onLine({"restore", work.string(), "--dry-run"});
     EXPECT_EQ(dry.exitCode, 0) << dry.out;
     EXPECT_EQ(line.state(17).Nc, 100);
@@ -220,7 +242,10 @@ TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
     EXPECT_EQ(s.relays[1].max, 80);
 
     // Another type of actuator at the address: skipped unless forced.
-    line.with(17, [](sim::ActuatorState& s) { s.info = "ТИРС-40"; s.V4 = 900; });
+    line.with(17, [](sim::ActuatorState& s) {
+        s.info = "ТИРС-40";
+        s.V4 = 900;
+    });
     EXPECT_EQ(onLine({"restore", work.string()}).exitCode, 1);
     EXPECT_EQ(line.state(17).V4, 900);
     EXPECT_EQ(onLine({"restore", work.string(), "--force"}).exitCode, 0);
@@ -256,10 +281,11 @@ TEST_F(Tirsctl, VerboseDecodesEveryExchangeAndPortsNamesTheirTargets)
     sim::Faults silent;
     silent.silent = true;
     line.setFaults(17, silent);
-    const ProcessResult r = run({"-v", "--address", "17", "info"});
+    const ProcessResult r = run({"-v", "--timeout", "30", "--address", "17", "info"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(" 17 GetInfo -> нет ответа "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Ошибка команды GetInfo: Нет ответа на команду."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Ошибка команды GetInfo: Нет ответа на команду."), std::string::npos)
+        << r.err;
 
     const ProcessResult ok = run({"-v", "relays", "read"});
     ASSERT_EQ(ok.exitCode, 0);

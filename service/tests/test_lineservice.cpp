@@ -114,14 +114,16 @@ TEST_F(LineService, AWriteGoesInThePagesOrderWithThePagesValuesAndIsVerified)
     EXPECT_TRUE(out.travelSkipped);
     const auto log = pty->requests();
     // Read (GetA GetM GetP GetL GetW GetT), write, read back.
-    EXPECT_EQ(commandsOf(log), (std::vector<int>{9, 7, 11, 13, 15, 21, 16, 8, 6, 10, 12, 14, 9, 7, 11, 13, 15, 21}));
+    EXPECT_EQ(commandsOf(log),
+              (std::vector<int>{9, 7, 11, 13, 15, 21, 16, 8, 6, 10, 12, 14, 9, 7, 11, 13, 15, 21}));
     EXPECT_EQ(log[6].data, std::vector<std::uint8_t>{CmdStopOff});
     EXPECT_EQ(log[8].data, (std::vector<std::uint8_t>{1, 0, 0}));  // Vmin 1, extra = Ia's low byte
     EXPECT_EQ(line.state(3).Nt, 2000);
     EXPECT_EQ(port.DevAddr, 5);
 
     pty->clearRequests();
-    const service::WriteOutcome travel = service::writeParamsVerified(port, 3, wanted, {true, false});
+    const service::WriteOutcome travel =
+        service::writeParamsVerified(port, 3, wanted, {true, false});
     EXPECT_TRUE(travel.verified());
     EXPECT_EQ(commandsOf(pty->requests())[12], SetTCode);
     EXPECT_EQ(line.state(3).Nt, 3000);
@@ -159,7 +161,10 @@ TEST_F(LineService, AReadBackThatDiffersIsAMismatch)
 
 TEST_F(LineService, BackupWritesLoadableFilesAndRestoreBringsThemBack)
 {
-    line.with(17, [](sim::ActuatorState& s) { s.Np = 321; s.relays[1] = {2, 30, 70, 4}; });
+    line.with(17, [](sim::ActuatorState& s) {
+        s.Np = 321;
+        s.relays[1] = {2, 30, 70, 4};
+    });
     sim::Faults silent;
     silent.silent = true;
     line.setFaults(3, silent);
@@ -177,12 +182,16 @@ TEST_F(LineService, BackupWritesLoadableFilesAndRestoreBringsThemBack)
     EXPECT_EQ(device.address, 17);
     EXPECT_EQ(device.type, "Насос 17");
     EXPECT_EQ(device.name, "Насос");
-    EXPECT_TRUE(std::regex_match(device.date, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
+    EXPECT_TRUE(
+        std::regex_match(device.date, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
         << device.date;
     EXPECT_EQ(service::paramsFromFile(file), service::readParams(port, 17));
     EXPECT_EQ(file.sections().front(), "Device");
 
-    line.with(17, [](sim::ActuatorState& s) { s.Np = 5; s.relays[1] = {}; });
+    line.with(17, [](sim::ActuatorState& s) {
+        s.Np = 5;
+        s.relays[1] = {};
+    });
     const auto restored = service::restoreLine(port, dir.string(), {});
     ASSERT_EQ(restored.size(), 1u);
     EXPECT_EQ(restored[0].result, service::RestoreItem::Restored);
@@ -216,7 +225,13 @@ TEST_F(LineService, AnAddressIsAssignedOnlyWhereNobodyAnswers)
 
 TEST_F(LineService, AStrokeIsFollowedToItsEnd)
 {
-    line.with(3, [](sim::ActuatorState& s) { s.frozen = false; s.Nt = 40; s.No = 0; s.Nc = 0; s.Np = 0; });
+    line.with(3, [](sim::ActuatorState& s) {
+        s.frozen = false;
+        s.Nt = 40;
+        s.No = 0;
+        s.Nc = 0;
+        s.Np = 0;
+    });
     line.setTimeScale(50);
     service::FollowOptions follow;
     follow.interval = std::chrono::milliseconds(20);
@@ -242,13 +257,15 @@ TEST(LineServicePorts, APortThatCannotOpenIsNamedWithItsReason)
     EXPECT_FALSE(missing.opened);
     EXPECT_NE(missing.problem.find("не найдено"), std::string::npos) << missing.problem;
     EXPECT_EQ(port.Port, 0);
-    EXPECT_NE(service::openPort(port, "COM9", 9600).problem.find("неизвестный порт"), std::string::npos);
+    EXPECT_NE(service::openPort(port, "COM9", 9600).problem.find("неизвестный порт"),
+              std::string::npos);
     EXPECT_EQ(service::normalPortName(port, "com8"), "COM8");
 }
 
 TEST(LineServiceSettings, TheWindowsSettingsFileGivesPortAddressNamesAndConstants)
 {
-    const fs::path path = fs::temp_directory_path() / ("lineservice-" + std::to_string(::getpid()) + ".ini");
+    const fs::path path =
+        fs::temp_directory_path() / ("lineservice-" + std::to_string(::getpid()) + ".ini");
     IniImage ini;
     ini.writeInteger("Port", "Port", 4);
     ini.writeInteger("Port", "Baud Rate", 19200);

@@ -10,24 +10,24 @@
 
 #include "portname.h"
 
-std::string PortProblem(const std::string& portName)
+PortProblemInfo PortProblem(const std::string& portName)
 {
     const std::string path = serlink::devicePath(portName.c_str());
     if (path.empty())
-        return "неизвестный порт";
+        return {"неизвестный порт", {}};
     struct stat st;
     if (stat(path.c_str(), &st) != 0)
-        return "устройство " + path + " не найдено";
+        return {"устройство не найдено", path};
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM)
-            return "нет прав доступа к " + path + " (группа dialout)";
+            return {"нет прав доступа (группа dialout)", path};
         if (errno == EBUSY)
-            return path + " занят другой программой";
-        return path + ": " + std::strerror(errno);
+            return {"занят другой программой", path};
+        return {std::strerror(errno), path};
     }
     // Serial tools take an advisory lock on a port they hold.
     const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
-    return held ? path + " занят другой программой" : std::string{};
+    return held ? PortProblemInfo{"занят другой программой", path} : PortProblemInfo{};
 }

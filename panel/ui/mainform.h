@@ -15,6 +15,7 @@ class QLabel;
 class QPainter;
 class QRect;
 class TFloatEdit;
+class TStatusLine;
 class DeviceTableDelegate;
 
 namespace Ui {
@@ -69,6 +70,13 @@ public:
     // The status bar's one simple panel.
     QString StatusText() const;
     void SetStatusText(const QString& text);
+    // The status bar: the panel above, the reason the port did not open and
+    // the short report after an action.
+    TStatusLine* StatusLine = nullptr;
+    // Says in the status bar for a few seconds what was done: "what, time".
+    void ReportDone(const QString& what, const QString& path = {});
+    // The selected drive as the reports name it: "5", or "(адрес 0)".
+    QString SelectedDriveNumber() const;
 
     // --- start-up, shutdown, settings ---
     void FormCreate();
@@ -139,6 +147,7 @@ private:
     void setupControlPage();   // mainform_control.cpp
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
+    void reportMotion(const QString& caption);  // mainform_control.cpp
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // The relay modes as the drive last reported them; a write sends one back
@@ -146,8 +155,6 @@ private:
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
     bool ticking_ = false;                       // Timer1Timer is running
-    QLabel* statusPanel_ = nullptr;              // the status bar's text
-    QLabel* portProblemPanel_ = nullptr;         // why the port in use did not open
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

@@ -130,22 +130,32 @@ void TMainForm::Timer1Timer()
     Timer1->start();
 }
 
+void TMainForm::reportMotion(const QString& caption)
+{
+    ReportDone(QStringLiteral("Команда «") + caption + QStringLiteral("» отправлена в привод ") +
+               SelectedDriveNumber());
+}
+
 void TMainForm::bbCloseClick()
 {
     WakePort->SetS(CmdClose);
+    reportMotion(QStringLiteral("Закрыть"));
 }
 
 void TMainForm::bbStopClick()
 {
     WakePort->SetS(CmdStop);
+    reportMotion(QStringLiteral("Стоп"));
 }
 
 void TMainForm::bbStopOffClick()
 {
     WakePort->SetS(CmdStopOff);
+    reportMotion(QStringLiteral("Стоп/откл."));
 }
 
 void TMainForm::bbOpenClick()
 {
     WakePort->SetS(CmdOpen);
+    reportMotion(QStringLiteral("Открыть"));
 }

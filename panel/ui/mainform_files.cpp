@@ -91,6 +91,7 @@ void TMainForm::bbFileOpenClick()
     for (std::size_t i = 0; i < fields.size(); ++i) {
         fields[i]->SetValue(values[i]);
     }
+    ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }
 
 void TMainForm::bbFileSaveClick()
@@ -111,5 +112,7 @@ void TMainForm::bbFileSaveClick()
         ini.save(filePath(path));  // atomic: a failure leaves the old file whole
     } catch (const IniFileError& e) {
         ShowFileErrorBox(this, QString::fromStdString(e.what()));
+        return;
     }
+    ReportDone(QStringLiteral("Файл сохранён: "), QDir::toNativeSeparators(path));
 }

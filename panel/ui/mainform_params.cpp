@@ -106,6 +106,7 @@ void TMainForm::bbWriteClick()
     if (p.cbTravel->isChecked()) {
         WakePort->SetT(sent(p.feNt));
     }
+    ReportDone(QStringLiteral("Параметры записаны в привод ") + SelectedDriveNumber());
 }
 
 void TMainForm::btSetAddrClick()
@@ -120,11 +121,14 @@ void TMainForm::btSetAddrClick()
         throw;
     }
     WakePort->SetDevAddr(Address);
+    ReportDone(QStringLiteral("Приводу присвоен адрес ") + QString::number(Address));
 }
 
 void TMainForm::btResNClick()
 {
     WakePort->SetN(0);
+    ReportDone(QStringLiteral("Положение привода ") + SelectedDriveNumber() +
+               QStringLiteral(" сброшено в 0"));
 }
 
 void TMainForm::cbTravelClick()

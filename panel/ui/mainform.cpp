@@ -364,7 +364,7 @@ void TMainForm::PageControlChange()
         FitNameColumn();
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
-            bbReadClick();
+            autoReadParams();
     } else if (page == ui->tsRelays) {
         Timer1Timer();
         if (ui->cbAutoRel->isChecked() && DeviceFound)

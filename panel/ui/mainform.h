@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "paramedits.h"
+#include "paramfile.h"
 #include "wakeport.h"
 
 class QTimer;
@@ -125,6 +127,13 @@ public:
     void btSetAddrClick();
     void btResNClick();
     void cbTravelClick();
+    // The nineteen parameter fields, in the order of the parameter file's keys.
+    std::array<TFloatEdit*, paramfile::ParamCount> ParameterFields() const;
+    // What of the parameter page the drive has not got yet.
+    ParamEdits EditedParams;
+    // The automatic read (page change, identification): none while values
+    // are pending.
+    void autoReadParams();
 
     // --- relays ---
     void bbReadRelClick();
@@ -148,6 +157,13 @@ private:
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
     void reportMotion(const QString& caption);  // mainform_control.cpp
+    // Where the parameter fields' values come from while they change.
+    enum class ParamSource { Operator, Drive, File };
+    ParamSource paramSource_ = ParamSource::Operator;
+    void setupParamEdits();      // mainform_paramedits.cpp
+    void settleParamFields();    // the fields now hold what the drive holds
+    void loadedParamFields();    // the fields now hold a file
+    void showParamEdits();
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // The relay modes as the drive last reported them; a write sends one back

@@ -67,7 +67,7 @@ void TMainForm::Timer1Timer()
             SetStatusText(QString::fromStdString(WakePort->GetInfo()));
             uiControl->edType1->setText(StatusText());
             if (ui->cbAutoPar->isChecked())
-                bbReadClick();
+                autoReadParams();
             if (ui->cbAutoRel->isChecked())
                 bbReadRelClick();
         }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 #include "errorbox.h"
 #include "floatedit.h"
@@ -13,13 +14,6 @@
 #include "ui_paramspage.h"
 
 namespace {
-
-// The fields in the order of paramfile::ParamKeys.
-std::array<TFloatEdit*, paramfile::ParamCount> parameterFields(Ui::ParamsPage& p)
-{
-    return {p.feVm, p.feV1, p.feI1, p.feV2, p.feI2, p.feV3, p.feI3, p.feV4, p.feI4, p.edA,
-            p.feIa, p.feVp, p.feIp, p.feNp, p.feVl, p.feIl, p.feNo, p.feNc, p.feNt};
-}
 
 void prepareDialog(QFileDialog* dialog, const QString& dir)
 {
@@ -87,10 +81,14 @@ void TMainForm::bbFileOpenClick()
     Dir = folderOf(path);
     // An unreadable file throws here, before any field has changed.
     const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
-    const auto fields = parameterFields(*uiParams);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        fields[i]->SetValue(values[i]);
+    {
+        const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
+        const auto fields = ParameterFields();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            fields[i]->SetValue(values[i]);
+        }
     }
+    loadedParamFields();
     ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }
 
@@ -103,7 +101,7 @@ void TMainForm::bbFileSaveClick()
     Dir = folderOf(path);
     IniImage ini = IniImage::load(filePath(path));  // keeps the file's other sections
     paramfile::ParamValues values{};
-    const auto fields = parameterFields(*uiParams);
+    const auto fields = ParameterFields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         values[i] = fields[i]->Value();
     }

@@ -1,6 +1,7 @@
 // The drive parameters page: read, write, address assignment, counter reset.
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "errorbox.h"
 #include "floatedit.h"
@@ -39,10 +40,12 @@ void TMainForm::setupParamsPage()
     p.bbWrite->setIcon(GlyphWrite());
     p.bbFileOpen->setIcon(GlyphFileOpen());
     p.bbFileSave->setIcon(GlyphFileSave());
+    setupParamEdits();
 }
 
 void TMainForm::bbReadClick()
 {
+    const QScopedValueRollback fromDrive(paramSource_, ParamSource::Drive);
     Ui::ParamsPage& p = *uiParams;
     p.edType2->setText(QString::fromStdString(WakePort->GetInfo()));
 
@@ -89,6 +92,7 @@ void TMainForm::bbReadClick()
     }
     PaintFieldBase(p.feNo, h.upperZoneInactive);
     PaintFieldBase(p.feNc, h.lowerZoneInactive);
+    settleParamFields();
 }
 
 void TMainForm::bbWriteClick()
@@ -106,6 +110,9 @@ void TMainForm::bbWriteClick()
     if (p.cbTravel->isChecked()) {
         WakePort->SetT(sent(p.feNt));
     }
+    // Also a travel the write did not send: the drive keeps its own, and no
+    // automatic read should wait for a value the operator cannot write.
+    settleParamFields();
     ReportDone(QStringLiteral("Параметры записаны в привод ") + SelectedDriveNumber());
 }
 

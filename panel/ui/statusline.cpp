@@ -61,4 +61,10 @@ void TStatusLine::show()
         textLabel_->SetParts(text_);
         problemLabel_->setVisible(!problemHead_.isEmpty());
     }
+    // Beside a port's reason, "No Device" keeps its width and the reason
+    // takes the rest; alone, the text has the whole line.
+    textLabel_->setSizePolicy(problemLabel_->isVisibleTo(textLabel_->parentWidget())
+                                  ? QSizePolicy::Maximum
+                                  : QSizePolicy::Preferred,
+                              QSizePolicy::Preferred);
 }

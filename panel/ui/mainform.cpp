@@ -126,6 +126,7 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->mnPort, &QMenu::aboutToShow, this, guarded(&TMainForm::mnPortClick));
 
     FormCreate();
+    setupPortSetup();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,
@@ -419,6 +420,7 @@ void TMainForm::mnCOM1Click(QAction* sender)
 
 void TMainForm::mnPortClick()
 {
+    ShowPortTargets();
     for (int n = 1; n <= kPortItems; ++n) {
         if (n == WakePort->Port)
             continue;

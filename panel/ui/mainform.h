@@ -8,6 +8,7 @@
 
 #include "paramedits.h"
 #include "paramfile.h"
+#include "serialdevices.h"
 #include "wakeport.h"
 
 class QTimer;
@@ -94,6 +95,15 @@ public:
     void SelectPort(int n);
     void mnCOM1Click(QAction* sender);
     void mnPortClick();
+    // "Настройка портов…": the dialog, then the port in use reopened when
+    // its link or the baud rate changed.
+    void mnPortSetupClick();
+    // Writes beside each port item what it leads to ("COM2 — ttyUSB0").
+    void ShowPortTargets();
+    // The folder of the ports/COMn links, beside the program.
+    static QString PortsFolder();
+    // Where the port setup looks for serial devices (tests use their own).
+    SerialDeviceRoots DeviceRoots;
 
     // --- network scan and device table ---
     void bbScanStartClick();
@@ -156,6 +166,7 @@ private:
     void setupControlPage();   // mainform_control.cpp
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
+    void setupPortSetup();     // mainform_portsetup.cpp
     void reportMotion(const QString& caption);  // mainform_control.cpp
     // Where the parameter fields' values come from while they change.
     enum class ParamSource { Operator, Drive, File };

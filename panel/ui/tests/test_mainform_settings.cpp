@@ -331,16 +331,19 @@ TEST_F(MainFormSettings, PortItemsAreBuiltAheadOfTheSeparator)
 {
     auto& f = createForm();
     const QList<QAction*> actions = widget<QMenu>("mnPort")->actions();
-    ASSERT_EQ(actions.size(), 12);
+    ASSERT_EQ(actions.size(), 13);
     for (int n = 1; n <= 8; ++n) {
-        EXPECT_EQ(actions[n - 1]->text(), QStringLiteral("COM") + QString::number(n));
+        // "COMn", and beside it what the port leads to.
+        EXPECT_TRUE(actions[n - 1]->text().startsWith(QStringLiteral("COM") + QString::number(n) +
+                                                      QStringLiteral(" — ")));
         EXPECT_EQ(actions[n - 1]->data().toInt(), n);
     }
     EXPECT_EQ(actions[8], widget<QAction>("N1"));
     EXPECT_TRUE(widget<QAction>("N1")->isSeparator());
     EXPECT_EQ(actions[9], widget<QAction>("mnClosePort"));
-    EXPECT_EQ(actions[10], widget<QAction>("N2"));
-    EXPECT_EQ(actions[11], widget<QAction>("mnExit"));
+    EXPECT_EQ(actions[10], widget<QAction>("mnPortSetup"));
+    EXPECT_EQ(actions[11], widget<QAction>("N2"));
+    EXPECT_EQ(actions[12], widget<QAction>("mnExit"));
     EXPECT_EQ(widget<QAction>("mnExit")->shortcut(), QKeySequence(QStringLiteral("Alt+X")));
     EXPECT_EQ(widget<QAction>("mnAbout")->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_FALSE(widget<QAction>("mnExit")->icon().isNull());

@@ -224,6 +224,7 @@ void TMainForm::FormCreate()
         ui->cbAutoRel->setChecked(true);
         ui->tsParams->setEnabled(false);
         ui->tsSettings->setEnabled(false);
+        ExplainServicePages();
     }
     // 13.
     WakePort->SetDevAddr(Address);
@@ -292,7 +293,7 @@ void TMainForm::LoadSettings()
 
     const int left = readInt(ini, "General", "Left", kDesignLeft);
     const int top = readInt(ini, "General", "Top", kDesignTop);
-    move(left, top);
+    move(RestoredPosition(QPoint(left, top)));
     int page = readInt(ini, "General", "Page", 0);
     if (page < 0 || page >= kPageCount)
         page = 0;
@@ -353,7 +354,8 @@ void TMainForm::mnAboutClick()
 {
     QMessageBox::information(this, ApplicationTitle(),
                              ApplicationTitle() + QLatin1Char('\n') +
-                                 QStringLiteral("e-mail: ") + kContactAddress,
+                                 QStringLiteral("e-mail: ") + kContactAddress +
+                                 QLatin1Char('\n') + ProgramVersionText(),
                              QMessageBox::Ok);
 }
 

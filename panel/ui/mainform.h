@@ -89,6 +89,13 @@ public:
     void SaveSettings();
     void mnExitClick();
     void mnAboutClick();
+    // "Версия 1.0": the version of this build.
+    static QString ProgramVersionText();
+    // A saved position, moved onto the primary screen when the title bar
+    // would be on no screen.
+    QPoint RestoredPosition(QPoint saved) const;
+    // In operator mode: the locked pages say how service mode is reached.
+    void ExplainServicePages();
     void PageControlChange();
 
     // --- port menu ---

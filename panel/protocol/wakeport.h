@@ -5,6 +5,9 @@
 #include <mutex>
 #include <string>
 
+#include "codes.h"
+#include "commands.h"
+#include "exchangerecord.h"
 #include "hardwareexception.h"
 
 // The program's only way to the actuators: the port in use, the selected
@@ -69,19 +72,27 @@ public:
               int& hyst2, int& en3, int& min3, int& max3, int& hyst3);
     int GetRS();
 
+    // Called once after every command's exchange, whatever its outcome; an
+    // empty observer costs nothing. What the observer throws is swallowed.
+    void SetObserver(ExchangeObserver observer);
+
 private:
     // ReceiveAnswer that also asks for at least minCount data bytes (the
     // error byte included), so that a short answer never decodes stale bytes.
     int ReceiveAnswer(int timeout, int minCount);
-    // Steps 3 and 4 of every command: send TxBuf[0..n-1], take an answer of
-    // at least answerCount bytes. Returns how many RxBuf bytes belong to the
+    // Sends the command with its request data from TxBuf and takes an answer
+    // of the command's full length. Returns how many RxBuf bytes belong to the
     // answer (all of RxBuf's answer bytes when no port is in use).
-    int Exchange(int code, const char* name, int n, int answerCount);
+    int Exchange(wake::Command command);
+    void Notify(ExchangeRecord& record, ExchangeOutcome outcome) const;
     void PutByte(int pos, int v);
     void PutWord(int pos, int v);
     int Byte(int pos) const;
     int Word(int pos) const;
+
+    ExchangeObserver observer_;
+    // How the last ReceiveAnswer ended, for the observer.
+    ExchangeOutcome lastOutcome_ = ExchangeOutcome::NoAnswer;
+    int lastCount_ = 0;
 };
 
-// Motion codes of SetS.
-enum MotionCode : int { CmdStopOff = 0, CmdStop = 4, CmdOpen = 5, CmdClose = 6 };

@@ -10,6 +10,7 @@
 #include "floatedit.h"
 #include "inifile.h"
 #include "mainform.h"
+#include "paramfields.h"
 #include "paramfile.h"
 #include "ui_paramspage.h"
 
@@ -83,7 +84,7 @@ void TMainForm::bbFileOpenClick()
     const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
     {
         const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
-        const auto fields = ParameterFields();
+        const auto fields = ParamFields(*uiParams);
         for (std::size_t i = 0; i < fields.size(); ++i) {
             fields[i]->SetValue(values[i]);
         }
@@ -101,7 +102,7 @@ void TMainForm::bbFileSaveClick()
     Dir = folderOf(path);
     IniImage ini = IniImage::load(filePath(path));  // keeps the file's other sections
     paramfile::ParamValues values{};
-    const auto fields = ParameterFields();
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         values[i] = fields[i]->Value();
     }

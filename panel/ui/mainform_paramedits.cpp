@@ -6,18 +6,12 @@
 
 #include "floatedit.h"
 #include "mainform.h"
+#include "paramfields.h"
 #include "ui_paramspage.h"
-
-std::array<TFloatEdit*, paramfile::ParamCount> TMainForm::ParameterFields() const
-{
-    const Ui::ParamsPage& p = *uiParams;
-    return {p.feVm, p.feV1, p.feI1, p.feV2, p.feI2, p.feV3, p.feI3, p.feV4, p.feI4, p.edA,
-            p.feIa, p.feVp, p.feIp, p.feNp, p.feVl, p.feIl, p.feNo, p.feNc, p.feNt};
-}
 
 void TMainForm::setupParamEdits()
 {
-    const auto fields = ParameterFields();
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         fields[i]->OnChanged = [this, i](TFloatEdit* field) {
             if (paramSource_ == ParamSource::Operator)
@@ -38,7 +32,7 @@ void TMainForm::setupParamEdits()
 
 void TMainForm::settleParamFields()
 {
-    const auto fields = ParameterFields();
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i)
         EditedParams.settled(i, fields[i]->Value());
     showParamEdits();
@@ -47,7 +41,7 @@ void TMainForm::settleParamFields()
 void TMainForm::loadedParamFields()
 {
     paramfile::ParamValues values{};
-    const auto fields = ParameterFields();
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i)
         values[i] = fields[i]->Value();
     EditedParams.loaded(values);
@@ -56,7 +50,7 @@ void TMainForm::loadedParamFields()
 
 void TMainForm::showParamEdits()
 {
-    const auto fields = ParameterFields();
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         QFont font = fields[i]->font();
         if (font.bold() != EditedParams.changed(i)) {

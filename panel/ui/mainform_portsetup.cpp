@@ -6,9 +6,8 @@
 #include <QFile>
 #include <QMenu>
 
-#include "errorbox.h"
 #include "mainform.h"
-#include "portlinks.h"
+#include "comlinks.h"
 #include "portsetupdialog.h"
 #include "ui_mainform.h"
 
@@ -21,8 +20,7 @@ void TMainForm::setupPortSetup()
 {
     auto* item = new QAction(QStringLiteral("Настройка портов…"), this);
     item->setObjectName(QStringLiteral("mnPortSetup"));
-    connect(item, &QAction::triggered, this,
-            [this] { RunGuarded(this, [this] { mnPortSetupClick(); }); });
+    connect(item, &QAction::triggered, this, Guarded(&TMainForm::mnPortSetupClick));
     ui->mnPort->insertAction(ui->N2, item);
     ShowPortTargets();
 }

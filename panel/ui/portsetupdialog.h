@@ -4,7 +4,7 @@
 #include <array>
 #include <set>
 
-#include "portlinks.h"
+#include "comlinks.h"
 #include "serialdevices.h"
 
 class QComboBox;

@@ -26,6 +26,7 @@
 #include "elidedlabel.h"
 #include "floatedit.h"
 #include "numbertext.h"
+#include "paramfields.h"
 #include "shape.h"
 #include "statusline.h"
 #include "support/windowfixture.h"
@@ -157,7 +158,7 @@ TEST_F(MainFormLayout, EveryValueFitsItsField)
     writeSettings("[General]\nMaster=1\n");
     auto& f = createForm();
     f.show();
-    const auto parameters = f.ParameterFields();
+    const auto parameters = ParamFields(*f.uiParams);
     const auto fields = f.findChildren<TFloatEdit*>();
     ASSERT_EQ(fields.size(), 32);  // 19 parameters, feLt, 3 addresses, 9 relay limits
     for (TFloatEdit* field : fields) {

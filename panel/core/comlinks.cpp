@@ -1,4 +1,4 @@
-#include "portlinks.h"
+#include "comlinks.h"
 
 #include <cerrno>
 #include <cstring>

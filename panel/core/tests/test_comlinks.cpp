@@ -1,7 +1,7 @@
 // The device listing and the ports/ links, in a folder of the test's own:
 // its "dev" holds links to pseudo-terminals and dangling links, never a
 // real device, and no real device folder is listed.
-#include "portlinks.h"
+#include "comlinks.h"
 #include "serialdevices.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PortLinks : public ::testing::Test {
+class ComLinks : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -56,7 +56,7 @@ protected:
     std::string pty;
 };
 
-TEST_F(PortLinks, StableNamesFirstThenUsbThenFittedUarts)
+TEST_F(ComLinks, StableNamesFirstThenUsbThenFittedUarts)
 {
     device("ttyUSB10", pty);
     device("ttyUSB2", pty + "-other");  // no stable name: listed by itself
@@ -82,7 +82,7 @@ TEST_F(PortLinks, StableNamesFirstThenUsbThenFittedUarts)
     EXPECT_EQ(DescribeDevice("/elsewhere/tty9", roots), "/elsewhere/tty9");
 }
 
-TEST_F(PortLinks, WritesReadsAndDescribesEveryKindOfEntry)
+TEST_F(ComLinks, WritesReadsAndDescribesEveryKindOfEntry)
 {
     // No folder yet: every COMn is the on-board UART.
     PortLink link = ReadPortLink(ports, 2);
@@ -114,7 +114,7 @@ TEST_F(PortLinks, WritesReadsAndDescribesEveryKindOfEntry)
     EXPECT_EQ(std::distance(fs::directory_iterator(ports), fs::directory_iterator()), 3);
 }
 
-TEST_F(PortLinks, AFolderThatCannotBeWrittenIsNamed)
+TEST_F(ComLinks, AFolderThatCannotBeWrittenIsNamed)
 {
     std::ofstream(ports) << "a file where the folder should be";
     try {

@@ -26,7 +26,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "portproblem.h"
-#include "statusline.h"
+#include "statusbarline.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"

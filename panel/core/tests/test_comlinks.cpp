@@ -2,12 +2,11 @@
 // its "dev" holds links to pseudo-terminals and dangling links, never a
 // real device, and no real device folder is listed.
 #include "comlinks.h"
+#include "pty.h"
 #include "serialdevices.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -28,17 +27,8 @@ protected:
         roots.sysTty = (root / "sys/class/tty").string();
         ports = (root / "ports").string();
         fs::create_directories(roots.byId);
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(master, 0);
-        ASSERT_EQ(grantpt(master), 0);
-        ASSERT_EQ(unlockpt(master), 0);
-        pty = ptsname(master);
     }
-    void TearDown() override
-    {
-        fs::remove_all(root);
-        close(master);
-    }
+    void TearDown() override { fs::remove_all(root); }
     void device(const std::string& name, const std::string& target)
     {
         fs::create_symlink(target, fs::path(roots.dev) / name);
@@ -52,8 +42,8 @@ protected:
     fs::path root;
     SerialDeviceRoots roots;
     std::string ports;
-    int master = -1;
-    std::string pty;
+    support::Pty line;
+    const std::string pty = line.slavePath();
 };
 
 TEST_F(ComLinks, StableNamesFirstThenUsbThenFittedUarts)

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "elidedlabel.h"
-#include "statusline.h"
+#include "statusbarline.h"
 #include "support/pagetest.h"
 #include "support/windowfixture.h"
 

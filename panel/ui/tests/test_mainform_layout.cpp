@@ -28,7 +28,7 @@
 #include "numbertext.h"
 #include "paramfields.h"
 #include "shape.h"
-#include "statusline.h"
+#include "statusbarline.h"
 #include "support/windowfixture.h"
 
 using uitest::WindowTest;

@@ -333,6 +333,13 @@ TEST_F(ParamsPage, TypedValuesSurviveTheAutomaticReadsUntilWrittenOrReadOnPurpos
             n += c == wire::GetA;
         return n;
     };
+    // Leaves the page and comes back: the reads that caused.
+    const auto readsOnReturn = [&] {
+        pty->clearRequests();
+        pages->setCurrentWidget(widget<QWidget>("tsRelays"));
+        pages->setCurrentWidget(widget<QWidget>("tsParams"));
+        return reads();
+    };
     tick();  // identification and the automatic read
     ASSERT_TRUE(form->DeviceFound);
     EXPECT_EQ(fe("feV1")->Value(), 101);
@@ -343,9 +350,7 @@ TEST_F(ParamsPage, TypedValuesSurviveTheAutomaticReadsUntilWrittenOrReadOnPurpos
     EXPECT_FALSE(fe("feI1")->font().bold());
     EXPECT_FALSE(pending->text().isEmpty());
     // Leaving the page and coming back, and identifying the drive again, read nothing.
-    pty->clearRequests();
-    pages->setCurrentWidget(widget<QWidget>("tsRelays"));
-    pages->setCurrentWidget(widget<QWidget>("tsParams"));
+    EXPECT_EQ(readsOnReturn(), 0);
     form->DeviceFound = false;
     tick();
     EXPECT_EQ(reads(), 0);
@@ -368,10 +373,7 @@ TEST_F(ParamsPage, TypedValuesSurviveTheAutomaticReadsUntilWrittenOrReadOnPurpos
     EXPECT_EQ(drive().V1, 300);
     EXPECT_FALSE(fe("feV1")->font().bold());
     EXPECT_TRUE(pending->text().isEmpty());
-    pty->clearRequests();
-    pages->setCurrentWidget(widget<QWidget>("tsRelays"));
-    pages->setCurrentWidget(widget<QWidget>("tsParams"));
-    EXPECT_EQ(reads(), 1);
+    EXPECT_EQ(readsOnReturn(), 1);
 
     // A file's values are pending, unmarked, until written.
     const QString file = programDir() + QStringLiteral("/pending.par");
@@ -381,10 +383,7 @@ TEST_F(ParamsPage, TypedValuesSurviveTheAutomaticReadsUntilWrittenOrReadOnPurpos
     EXPECT_EQ(fe("feV1")->Value(), 555);
     EXPECT_FALSE(fe("feV1")->font().bold());
     EXPECT_FALSE(pending->text().isEmpty());
-    pty->clearRequests();
-    pages->setCurrentWidget(widget<QWidget>("tsRelays"));
-    pages->setCurrentWidget(widget<QWidget>("tsParams"));
-    EXPECT_EQ(reads(), 0);
+    EXPECT_EQ(readsOnReturn(), 0);
     EXPECT_EQ(fe("feV1")->Value(), 555);
     button("bbWrite")->click();
     EXPECT_TRUE(pending->text().isEmpty());

@@ -12,8 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "portlinks.h"
 #include "portsetupdialog.h"
-#include "statusline.h"
+#include "statusbarline.h"
 #include "support/windowfixture.h"
 
 using namespace uitest;
@@ -96,7 +97,8 @@ TEST_F(PortSetup, PointsAPortAtAnAdapterAndReopensItAtTheNewBaudRate)
     EXPECT_EQ(form->PortItems[1]->text(), QStringLiteral("COM2 — ") +
                                               QString::fromStdString(pty->slavePath()));
     EXPECT_EQ(form->PortItems[2]->text(),
-              QStringLiteral("COM3 — /nonexistent/tirspanel-test-port (не подключено)"));
+              QStringLiteral("COM3 — ") + QString::fromLatin1(support::MissingDevice) +
+                  QStringLiteral(" (не подключено)"));
 
     runDialog([&](TPortSetupDialog* d) {
         // The stable name first, then the fitted UART; the port as it is

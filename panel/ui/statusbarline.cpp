@@ -1,4 +1,4 @@
-#include "statusline.h"
+#include "statusbarline.h"
 
 #include <QStatusBar>
 #include <QTime>

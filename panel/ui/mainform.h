@@ -8,7 +8,6 @@
 
 #include "errorbox.h"
 #include "paramedits.h"
-#include "paramfile.h"
 #include "pollsnapshot.h"
 #include "serialdevices.h"
 #include "wakeport.h"

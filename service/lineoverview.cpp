@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "addressscope.h"
 #include "positionmath.h"
 #include "wakeport.h"
 
@@ -138,12 +139,7 @@ bool refreshNext(TWakePort& port, LineOverview& overview, LineOverview::Clock::t
     const std::optional<LineRequest> request = overview.next();
     if (!request)
         return false;
-    struct AddressBack {
-        TWakePort& port;
-        int address;
-        ~AddressBack() { port.SetDevAddr(address); }
-    } back{port, port.DevAddr};
-    port.SetDevAddr(request->address);
+    const service::AddressScope scope(port, request->address);
     try {
         int value = 0, flags = 0;
         switch (request->reading) {

@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Regenerates docs/screenshots/page-<n>-<name>.png: the program in service
-# mode on the simulated line (actuators 3 and 17), each of its five pages
-# with the drive moving, the parameters and the relays read; then the
-# comparison before a write (compare.png) and the windows of the menu
-# "Сервис" (trends.png, line.png).
-# Usage: tools/screenshots.sh [build-dir]
+# Regenerates docs/screenshots/page-<n>-<name>.png, port-setup.png,
+# compare.png, trends.png and line.png: the program in service mode on the
+# simulated line (actuators 3 and 17), each of its five pages with the drive
+# moving, the parameters and the relays read, the port setup dialog, the
+# comparison before a write and the windows of the menu "Сервис"; at scale 1
+# and at scale 2 (QT_SCALE_FACTOR=2, files ending in "-x2").
+# Usage: tools/screenshots.sh [build-dir] [scale]   (no scale: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-tools/install-deps.sh
 build=${1:-${BUILD_DIR:-build}}
+if [ -z "${2:-}" ]; then
+  "$0" "$build" 1
+  exec "$0" "$build" 2
+fi
+export E2E_SCALE=$2
+suffix=
+[ "$E2E_SCALE" = 1 ] || suffix=-x$E2E_SCALE
+tools/install-deps.sh
 cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j2 --target tirspanel tirssim serlink
 out=$root/docs/screenshots
@@ -33,12 +41,12 @@ printf '%s\r\n' '[General]' 'Page=0' 'Master=1' '' '[Port]' 'Port=2' 'Baud Rate=
 e2e_start_sim --device 3 --device 17 --time-scale 8 --input 17:12800 \
   --relay 17:1:1:40:60:2 --relay 17:3:2:30:100:2
 e2e_start_x
-e2e_start_panel
+QT_SCALE_FACTOR=$E2E_SCALE e2e_start_panel
 
 shot() {
   sleep 0.7  # let the last poll's values be painted
-  import -window "$wid" "$out/$1.png"
-  echo "saved docs/screenshots/$1.png"
+  import -window "${2:-$wid}" "$out/$1$suffix.png"
+  echo "saved docs/screenshots/$1$suffix.png"
 }
 logged_since() { requests_since "$1" | grep -q "$2"; }
 page=0
@@ -80,12 +88,10 @@ shot page-4-params
 click_page paramspage.ui feV2
 press_keys ctrl+a 3 5 0 Return
 click_page paramspage.ui bbWrite
-cwid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Сравнение параметров$' | head -1)
-[ -n "$cwid" ] || e2e_fail "the comparison did not appear"
-sleep 0.7
-import -window "$cwid" "$out/compare.png"
-echo "saved docs/screenshots/compare.png"
-xdotool windowfocus --sync "$cwid" 2>/dev/null || true
+cwid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Сравнение параметров$' | head -1) ||
+  e2e_fail "the comparison did not appear"
+shot compare "$cwid"
+xdotool windowfocus --sync "$cwid" 2>/dev/null || xdotool windowfocus "$cwid"
 xdotool key Escape
 e2e_wait 10 "the comparison to close" bash -c "! xdotool search --onlyvisible --name '^Сравнение параметров\$' >/dev/null" ||
   e2e_fail "the comparison stays open"
@@ -94,24 +100,28 @@ e2e_wait 10 "the comparison to close" bash -c "! xdotool search --onlyvisible --
 next_page
 shot page-5-settings
 
+# The port setup dialog, from the port menu (its item is the last but one).
+click_at "$(px 20)" $(($(menu_height) / 2))
+sleep 0.5
+press_keys Up Up Return
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name 'Настройка портов' | head -1) ||
+  e2e_fail "the port setup dialog did not open"
+shot port-setup "$dialog"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
+xdotool key Escape
+e2e_wait 10 "the dialog to close" bash -c "! xdotool search --onlyvisible --name 'Настройка портов' >/dev/null"
+
 # The windows of the menu "Сервис" stand over the main window; the one to
 # click or to take is raised first (there is no window manager).
 service_window() {
   timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -1
 }
-shot_window() {
-  xdotool windowraise "$2"
-  sleep 1.5  # the windows redraw every second
-  import -window "$2" "$out/$1.png"
-  echo "saved docs/screenshots/$1.png"
-}
 
 # "Графики": opened first, then on the relay page, so that every chart has
 # readings, the drive closes, stops and opens again; the last minute.
 press_keys ctrl+g
-twid=$(service_window 'Графики')
-[ -n "$twid" ] || e2e_fail "the trends window did not open"
-xdotool windowfocus --sync "$twid" 2>/dev/null || true
+twid=$(service_window 'Графики') || e2e_fail "the trends window did not open"
+xdotool windowfocus --sync "$twid" 2>/dev/null || xdotool windowfocus "$twid"
 xdotool key --delay 100 Up  # the time window: 1 minute
 xdotool windowraise "$wid"
 click_tab 2
@@ -122,15 +132,17 @@ click_central bbStop
 sleep 4
 click_central bbOpen
 sleep 12
-shot_window trends "$twid"
+xdotool windowraise "$twid"
+sleep 1  # the charts redraw every second
+shot trends "$twid"
 
 # "Линия": both actuators, 17 selected.
 xdotool windowraise "$wid"
 press_keys ctrl+l
-lwid=$(service_window 'Линия')
-[ -n "$lwid" ] || e2e_fail "the line window did not open"
-sleep 3
-shot_window line "$lwid"
+lwid=$(service_window 'Линия') || e2e_fail "the line window did not open"
+sleep 2
+xdotool windowraise "$lwid"
+shot line "$lwid"
 
 xdotool windowraise "$wid"
 press_keys alt+x

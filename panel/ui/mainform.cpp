@@ -26,6 +26,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "portproblem.h"
+#include "statusbarline.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"
@@ -42,15 +43,6 @@ constexpr int kDesignLeft = 421;
 constexpr int kDesignTop = 276;
 constexpr int kPortItems = 8;
 constexpr int kPageCount = 5;
-
-// An integer key that does not fit an int cannot be converted: default.
-int readInt(const IniImage& ini, const char* section, const char* key, int def)
-{
-    const long long v = ini.readInteger(section, key, def);
-    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        return def;
-    return static_cast<int>(v);
-}
 
 std::string utf8(const QString& s)
 {
@@ -93,13 +85,7 @@ TMainForm::TMainForm(QWidget* parent)
     // The five captions must fit the fixed width side by side: tabs with
     // less padding than the style's default.
     ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
-    statusPanel_ = new QLabel(ui->StatusBar);
-    statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
-    // Permanent, so that menu status tips never hide it.
-    ui->StatusBar->addPermanentWidget(statusPanel_, 1);
-    portProblemPanel_ = new QLabel(ui->StatusBar);
-    portProblemPanel_->setObjectName(QStringLiteral("PortProblemPanel"));
-    ui->StatusBar->addPermanentWidget(portProblemPanel_);
+    StatusLine = new TStatusLine(ui->StatusBar);
     // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
     setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
 
@@ -129,6 +115,7 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->mnPort, &QMenu::aboutToShow, this, Guarded(&TMainForm::mnPortClick));
 
     FormCreate();
+    setupPortSetup();
     setupLineViews();
 
     // Connected only now: restoring the saved page is not a page change.
@@ -158,12 +145,23 @@ QString TMainForm::SettingsPath()
 
 QString TMainForm::StatusText() const
 {
-    return statusPanel_->text();
+    return StatusLine->Text();
 }
 
 void TMainForm::SetStatusText(const QString& text)
 {
-    statusPanel_->setText(text);
+    StatusLine->SetText(text);
+}
+
+void TMainForm::ReportDone(const QString& what, const QString& path)
+{
+    StatusLine->ReportDone(what, path);
+}
+
+QString TMainForm::SelectedDriveNumber() const
+{
+    // Address 0 sends frames without an address byte, to whichever drive.
+    return Address == 0 ? QStringLiteral("(адрес 0)") : QString::number(Address);
 }
 
 void TMainForm::FormCreate()
@@ -208,6 +206,7 @@ void TMainForm::FormCreate()
         ui->cbAutoRel->setChecked(true);
         ui->tsParams->setEnabled(false);
         ui->tsSettings->setEnabled(false);
+        ExplainServicePages();
     }
     WakePort->SetDevAddr(Address);
     SelectPort(PortNumber);
@@ -270,10 +269,10 @@ void TMainForm::LoadSettings()
         ShowFileErrorBox(this, QString::fromUtf8(e.what()));
     }
 
-    const int left = readInt(ini, "General", "Left", kDesignLeft);
-    const int top = readInt(ini, "General", "Top", kDesignTop);
-    move(left, top);
-    int page = readInt(ini, "General", "Page", 0);
+    const int left = ini.readInt("General", "Left", kDesignLeft);
+    const int top = ini.readInt("General", "Top", kDesignTop);
+    move(RestoredPosition(QPoint(left, top)));
+    int page = ini.readInt("General", "Page", 0);
     if (page < 0 || page >= kPageCount)
         page = 0;
     ui->PageControl->setCurrentIndex(page);
@@ -281,13 +280,13 @@ void TMainForm::LoadSettings()
     ui->cbAutoRel->setChecked(ini.readBool("General", "AutoRel", true));
     Master = ini.readBool("General", "Master", false);
 
-    PortNumber = readInt(ini, "Port", "Port", 2);
-    BaudRate = readInt(ini, "Port", "Baud Rate", 9600);
+    PortNumber = ini.readInt("Port", "Port", 2);
+    BaudRate = ini.readInt("Port", "Baud Rate", 9600);
 
-    Address = readInt(ini, "Params", "Address", 0);
+    Address = ini.readInt("Params", "Address", 0);
     MMPerStep = ini.readFloat("Params", "MMPerStep", 0.00083);
-    MotSteps = readInt(ini, "Params", "MotSteps", 200);
-    OptoBlades = readInt(ini, "Params", "OptoBlades", 8);
+    MotSteps = ini.readInt("Params", "MotSteps", 200);
+    OptoBlades = ini.readInt("Params", "OptoBlades", 8);
     uiParams->cbTravel->setChecked(ini.readBool("Params", "SetTravel", false));
     Dir = QString::fromStdString(
         ini.readString("Params", "Dir", utf8(QCoreApplication::applicationDirPath())));
@@ -333,7 +332,8 @@ void TMainForm::mnAboutClick()
 {
     QMessageBox::information(this, ApplicationTitle(),
                              ApplicationTitle() + QLatin1Char('\n') +
-                                 QStringLiteral("e-mail: ") + kContactAddress,
+                                 QStringLiteral("e-mail: ") + kContactAddress +
+                                 QLatin1Char('\n') + ProgramVersionText(),
                              QMessageBox::Ok);
 }
 
@@ -345,7 +345,7 @@ void TMainForm::PageControlChange()
         FitNameColumn();
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
-            bbReadClick();
+            autoReadParams();
     } else if (page == ui->tsRelays) {
         Timer1Timer();
         if (ui->cbAutoRel->isChecked() && DeviceFound)
@@ -368,13 +368,14 @@ void TMainForm::SelectPort(int n)
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
-    portProblemPanel_->clear();
+    StatusLine->SetPortProblem({}, {}, {});
     if (n != 0) {
         // The client reports nothing about a port that does not open; the
         // reason beside "No Device" spares the operator the guessing.
-        const std::string problem = PortProblem(WakePort->GetPortName(n));
-        if (!problem.empty())
-            portProblemPanel_->setText(QString::fromStdString(WakePort->GetPortName(n) + ": " + problem));
+        const PortProblemInfo problem = PortProblem(WakePort->GetPortName(n));
+        StatusLine->SetPortProblem(QString::fromStdString(WakePort->GetPortName(n)),
+                                   QString::fromStdString(problem.reason),
+                                   QString::fromStdString(problem.path));
         WakePort->Open(n, BaudRate);
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
@@ -399,6 +400,7 @@ void TMainForm::mnCOM1Click(QAction* sender)
 
 void TMainForm::mnPortClick()
 {
+    ShowPortTargets();
     for (int n = 1; n <= kPortItems; ++n) {
         if (n == WakePort->Port)
             continue;

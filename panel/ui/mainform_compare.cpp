@@ -1,10 +1,12 @@
 // Compare before write on the page "Параметры": the button "Сравнить" and
-// the question that a write of changed fields asks first.
+// the question that a write of pending values asks first.
 #include <QCheckBox>
 #include <QPushButton>
 
 #include "mainform.h"
 #include "paramcomparedialog.h"
+#include "paramfields.h"
+#include "paramset.h"
 #include "ui_mainform.h"
 #include "ui_paramspage.h"
 
@@ -14,18 +16,19 @@ void TMainForm::setupParamCompare()
     // keep their places.
     auto* button = new QPushButton(QStringLiteral("Сравнить"), ui->tsParams);
     button->setObjectName(QStringLiteral("btCompare"));
-    button->setGeometry(380, 55, 78, 23);
+    button->setGeometry(374, 55, 84, 23);
     button->setToolTip(QStringLiteral("Сравнить значения страницы с параметрами привода"));
     connect(button, &QPushButton::clicked, this, Guarded(&TMainForm::btCompareClick));
 }
 
 bool TMainForm::showParamComparison(bool asking)
 {
-    const ParamNumbers page = PageParams(*uiParams);
-    const ParamNumbers drive = ReadDriveParams(*WakePort);
-    const std::optional<QString> file = paramOrigin_.file(page);
-    const QString pageCaption =
-        file ? QStringLiteral("Файл ") + *file : QStringLiteral("Страница");
+    const service::ParamSet page = SentParams(*uiParams);
+    const service::ParamSet drive = service::readParams(*WakePort, Address);
+    // The page still shows a file as it was loaded.
+    const QString pageCaption = EditedParams.fromFile() && !EditedParams.anyChanged()
+                                    ? QStringLiteral("Файл ") + paramFileName_
+                                    : QStringLiteral("Страница");
     ParamCompareDialog dialog(QStringLiteral("Привод ") + QString::number(Address), pageCaption,
                               drive, page, uiParams->cbTravel->isChecked(), asking, this);
     if (asking && dialog.differences().isEmpty())
@@ -42,7 +45,10 @@ void TMainForm::btCompareClick()
 
 bool TMainForm::ConfirmParamWrite()
 {
-    if (!paramOrigin_.pending(Address, PageParams(*uiParams)))
-        return true;
-    return showParamComparison(true);
+    // A file's values, fields changed since the last read, or fields read
+    // from another actuator. Before any read there is nothing to compare
+    // with: the write goes as the page has always sent it.
+    const bool pending = EditedParams.fromFile() ||
+                         (paramsReadFrom_ && (EditedParams.anyChanged() || *paramsReadFrom_ != Address));
+    return !pending || showParamComparison(true);
 }

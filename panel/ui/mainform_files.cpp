@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 #include "errorbox.h"
 #include "floatedit.h"
 #include "inifile.h"
 #include "mainform.h"
-#include "paramcomparison.h"
 #include "paramfields.h"
 #include "paramfile.h"
 #include "ui_paramspage.h"
@@ -82,11 +82,16 @@ void TMainForm::bbFileOpenClick()
     Dir = folderOf(path);
     // An unreadable file throws here, before any field has changed.
     const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
-    const auto fields = ParamFields(*uiParams);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        fields[i]->SetValue(values[i]);
+    {
+        const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
+        const auto fields = ParamFields(*uiParams);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            fields[i]->SetValue(values[i]);
+        }
     }
-    paramOrigin_.loaded(QFileInfo(path).fileName(), PageParams(*uiParams));
+    loadedParamFields();
+    paramFileName_ = QFileInfo(path).fileName();
+    ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }
 
 void TMainForm::bbFileSaveClick()
@@ -107,5 +112,7 @@ void TMainForm::bbFileSaveClick()
         ini.save(filePath(path));  // atomic: a failure leaves the old file whole
     } catch (const IniFileError& e) {
         ShowFileErrorBox(this, QString::fromStdString(e.what()));
+        return;
     }
+    ReportDone(QStringLiteral("Файл сохранён: "), QDir::toNativeSeparators(path));
 }

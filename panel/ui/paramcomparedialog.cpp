@@ -7,6 +7,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 const QColor ParamCompareDialog::DifferenceColour(255, 220, 150);
 
 namespace {
@@ -38,14 +40,6 @@ const struct {
     {"Nt", "Ход между LIMO и LIMC", "шаг. опт."},
 };
 
-std::size_t indexOf(const char* key)
-{
-    for (std::size_t i = 0; i < paramfile::ParamCount; ++i)
-        if (paramfile::ParamKeys[i].key == key)
-            return i;
-    return 0;
-}
-
 QTableWidgetItem* cell(const QString& text, bool number)
 {
     auto* item = new QTableWidgetItem(text);
@@ -58,7 +52,8 @@ QTableWidgetItem* cell(const QString& text, bool number)
 }  // namespace
 
 ParamCompareDialog::ParamCompareDialog(const QString& actuator, const QString& pageCaption,
-                                       const ParamNumbers& drive, const ParamNumbers& page,
+                                       const service::ParamSet& drive,
+                                       const service::ParamSet& page,
                                        bool travel, bool asking, QWidget* parent)
     : QDialog(parent)
 {
@@ -73,16 +68,22 @@ ParamCompareDialog::ParamCompareDialog(const QString& actuator, const QString& p
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setFocusPolicy(Qt::NoFocus);
+    const std::vector<service::Difference> all = service::diffParams(drive, page, true);
+    const std::vector<service::Difference> sent = service::diffParams(drive, page, travel);
+    const auto has = [](const std::vector<service::Difference>& list, const char* key) {
+        return std::any_of(list.begin(), list.end(),
+                           [key](const service::Difference& d) { return d.key == key; });
+    };
     for (int row = 0; row < table_->rowCount(); ++row) {
         const auto& r = kRows[row];
-        const std::size_t i = indexOf(r.key);
-        const bool differs = drive[i] != page[i];
-        const bool written = travel || QLatin1String(r.key) != QLatin1String("Nt");
+        const std::size_t i = *service::paramIndex(r.key);
+        const bool differs = has(all, r.key);
+        const bool written = has(sent, r.key);
         QTableWidgetItem* items[ColCount] = {
             cell(QString::fromUtf8(r.name), false), cell(QString::fromUtf8(r.key), false),
             cell(QString::number(drive[i]), true), cell(QString::number(page[i]), true),
             cell(QString::fromUtf8(r.unit), false)};
-        if (differs && !written) {
+        if (differs && !written) {  // the travel, while cbTravel is clear
             items[ColName]->setText(items[ColName]->text() + QStringLiteral(" (не записывается)"));
             for (QTableWidgetItem* item : items)
                 item->setForeground(QColor(110, 110, 110));

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "paramcomparison.h"
+#include "paramset.h"
 
 class QLabel;
 class QTableWidget;
@@ -19,7 +19,7 @@ public:
     // asking: the question before a write ("Записать" / "Отмена"), else a
     // view with "Закрыть". travel: Nt would be written.
     ParamCompareDialog(const QString& actuator, const QString& pageCaption,
-                       const ParamNumbers& drive, const ParamNumbers& page, bool travel,
+                       const service::ParamSet& drive, const service::ParamSet& page, bool travel,
                        bool asking, QWidget* parent);
 
     // The keys that differ and would be written, in table order.

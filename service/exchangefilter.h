@@ -1,0 +1,15 @@
+// Which logged exchanges the monitor shows.
+#pragma once
+
+#include "exchangelog.h"
+
+enum class OutcomeFilter { All, Failures, Answer, DeviceError, NoAnswer, WrongAnswer, NoPort };
+
+struct ExchangeFilter {
+    bool hideRoutine = false;
+    int address = -1;  // -1: every address
+    OutcomeFilter outcome = OutcomeFilter::All;
+
+    bool passes(const LoggedExchange& e) const;
+    bool operator==(const ExchangeFilter&) const = default;
+};

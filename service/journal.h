@@ -47,6 +47,7 @@ public:
     const std::string& path() const { return path_; }
     const std::string& oldPath() const { return oldPath_; }
     const std::string& error() const { return error_; }
+    bool failing() const { return failing_; }
     // The text of a warning, once per spell of failures: the first failed
     // append gives it, the next successful append ends the spell.
     std::optional<std::string> takeWarning();

@@ -131,6 +131,7 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->mnPort, &QMenu::aboutToShow, this, guarded(&TMainForm::mnPortClick));
 
     FormCreate();
+    setupServiceTools();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,

@@ -16,6 +16,7 @@ class QPainter;
 class QRect;
 class TFloatEdit;
 class DeviceTableDelegate;
+class ServiceTools;
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -130,6 +131,9 @@ public:
     // dialog is shown to the operator.
     std::function<QString(QFileDialog*)> ChooseFile;
 
+    // --- the menu "Сервис": exchange monitor, operation journal ---
+    ServiceTools* Service = nullptr;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -141,6 +145,9 @@ private:
     void setupRelaysPage();    // mainform_relays.cpp
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
+    void setupServiceTools();  // mainform_service.cpp
+    // A parameter file loaded or saved, into the journal; error empty for success.
+    void journalFileOperation(const char* action, const QString& path, const QString& error);
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};

@@ -14,7 +14,6 @@
 #include <fstream>
 
 #include "exchangetablemodel.h"
-#include "journal.h"
 #include "monitorwindow.h"
 #include "servicetools.h"
 #include "support/pagetest.h"
@@ -30,7 +29,6 @@ protected:
     void SetUp() override
     {
         WindowTest::SetUp();
-        removeJournal();
         line.addActuator(1, "ТИРС-70 №0001");
         line.with(1, [](sim::ActuatorState& s) { s.frozen = true; });
         // The position page: the tick sends GetN, GetS, GetT and GetL.
@@ -38,17 +36,6 @@ protected:
         createForm();
         widget<QAction>("mnMonitor")->trigger();
         monitor = widget<MonitorWindow>("MonitorWindow");
-    }
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        removeJournal();
-    }
-    static void removeJournal()
-    {
-        const fs::path dir = programDir().toStdString();
-        fs::remove_all(dir / journal::FileName);
-        fs::remove_all(dir / journal::OldFileName);
     }
     // The rows shown, as "command|request|answer|outcome".
     std::vector<std::string> rows() const

@@ -16,7 +16,7 @@ JournalWindow::JournalWindow(std::string path, std::string oldPath, QWidget* par
 {
     setObjectName(QStringLiteral("JournalWindow"));
     setWindowTitle(QStringLiteral("Журнал операций"));
-    resize(940, 480);
+    resize(1000, 480);
 
     address_ = new QSpinBox(this);
     address_->setObjectName(QStringLiteral("seAddress"));
@@ -46,7 +46,7 @@ JournalWindow::JournalWindow(std::string path, std::string oldPath, QWidget* par
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setWordWrap(false);
     table_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {200, 50, 50, 120, 90, 260, 120};
+    const int widths[] = {215, 50, 50, 120, 95, 300, 120};
     for (int c = 0; c < JournalTableModel::ColumnCount; ++c)
         table_->setColumnWidth(c, widths[c]);
 

@@ -54,7 +54,7 @@ MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* pa
 {
     setObjectName(QStringLiteral("MonitorWindow"));
     setWindowTitle(QStringLiteral("Монитор обмена"));
-    resize(940, 600);
+    resize(1000, 620);
 
     counters_ = new QTableWidget(0, int(std::size(kCounterHeadings)), this);
     counters_->setObjectName(QStringLiteral("Counters"));
@@ -115,10 +115,12 @@ MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* pa
     table_->verticalHeader()->setDefaultSectionSize(20);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setWordWrap(false);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {90, 50, 50, 70, 250, 180, 120, 75, 160, 160};
+    const int widths[] = {95, 50, 50, 65, 200, 260, 140, 75, 150, 150};
     for (int c = 0; c < ExchangeTableModel::ColumnCount; ++c)
         table_->setColumnWidth(c, widths[c]);
+    // The answer takes what is left: its fields are the longest.
+    table_->horizontalHeader()->setSectionResizeMode(ExchangeTableModel::Answer,
+                                                     QHeaderView::Stretch);
     table_->setColumnHidden(ExchangeTableModel::RequestBytes, true);
     table_->setColumnHidden(ExchangeTableModel::AnswerBytes, true);
 

@@ -4,12 +4,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "journaltablemodel.h"
+#include "logtable.h"
 
 JournalWindow::JournalWindow(std::string path, std::string oldPath, QWidget* parent)
     : QWidget(parent, Qt::Window), path_(std::move(path)), oldPath_(std::move(oldPath))
@@ -18,11 +18,7 @@ JournalWindow::JournalWindow(std::string path, std::string oldPath, QWidget* par
     setWindowTitle(QStringLiteral("Журнал операций"));
     resize(1000, 480);
 
-    address_ = new QSpinBox(this);
-    address_->setObjectName(QStringLiteral("seAddress"));
-    address_->setRange(-1, 127);
-    address_->setValue(-1);
-    address_->setSpecialValueText(QStringLiteral("все"));
+    address_ = newAddressFilter(this);
     file_ = new QLabel(QString::fromStdString(path_), this);
     file_->setObjectName(QStringLiteral("lbFile"));
     file_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -37,18 +33,9 @@ JournalWindow::JournalWindow(std::string path, std::string oldPath, QWidget* par
     top->addWidget(reloadButton);
 
     model_ = new JournalTableModel(this);
-    table_ = new QTableView(this);
-    table_->setObjectName(QStringLiteral("JournalTable"));
-    table_->setModel(model_);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(20);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setWordWrap(false);
+    table_ = newLogTable(model_, QStringLiteral("JournalTable"), {215, 50, 50, 120, 95, 300, 120},
+                         this);
     table_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {215, 50, 50, 120, 95, 300, 120};
-    for (int c = 0; c < JournalTableModel::ColumnCount; ++c)
-        table_->setColumnWidth(c, widths[c]);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -79,8 +66,7 @@ void JournalWindow::reload()
 
 void JournalWindow::appendRow(const journal::Row& row)
 {
-    QScrollBar* bar = table_->verticalScrollBar();
-    const bool following = bar->value() >= bar->maximum();
+    const bool following = showsLastRow(table_);
     model_->appendRow(row);
     if (following)
         table_->scrollToBottom();

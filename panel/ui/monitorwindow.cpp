@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTableWidget>
@@ -22,6 +21,7 @@
 #include "exchangestats.h"
 #include "exchangetablemodel.h"
 #include "exchangetext.h"
+#include "logtable.h"
 
 namespace {
 
@@ -71,11 +71,7 @@ MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* pa
 
     hideRoutine_ = new QCheckBox(QStringLiteral("Скрыть опрос без изменений"), this);
     hideRoutine_->setObjectName(QStringLiteral("cbHideRoutine"));
-    address_ = new QSpinBox(this);
-    address_->setObjectName(QStringLiteral("seAddress"));
-    address_->setRange(-1, 127);
-    address_->setValue(-1);
-    address_->setSpecialValueText(QStringLiteral("все"));
+    address_ = newAddressFilter(this);
     outcome_ = new QComboBox(this);
     outcome_->setObjectName(QStringLiteral("cbOutcome"));
     for (const auto& [name, filter] : kOutcomes)
@@ -106,18 +102,8 @@ MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* pa
     filters->addWidget(exportButton);
 
     model_ = new ExchangeTableModel(log_, this);
-    table_ = new QTableView(this);
-    table_->setObjectName(QStringLiteral("Exchanges"));
-    table_->setModel(model_);
-    table_->verticalHeader()->hide();
-    // Fixed row heights: the view never measures 20,000 rows.
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(20);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setWordWrap(false);
-    const int widths[] = {95, 50, 50, 65, 200, 260, 140, 75, 150, 150};
-    for (int c = 0; c < ExchangeTableModel::ColumnCount; ++c)
-        table_->setColumnWidth(c, widths[c]);
+    table_ = newLogTable(model_, QStringLiteral("Exchanges"),
+                         {95, 50, 50, 65, 200, 260, 140, 75, 150, 150}, this);
     // The answer takes what is left: its fields are the longest.
     table_->horizontalHeader()->setSectionResizeMode(ExchangeTableModel::Answer,
                                                      QHeaderView::Stretch);
@@ -162,8 +148,7 @@ void MonitorWindow::hideEvent(QHideEvent* event)
 void MonitorWindow::refresh()
 {
     // The view follows the newest exchange unless the operator scrolled up.
-    QScrollBar* bar = table_->verticalScrollBar();
-    const bool following = bar->value() >= bar->maximum();
+    const bool following = showsLastRow(table_);
     if (model_->sync() && following)
         table_->scrollToBottom();
     refreshCounters();

@@ -1,6 +1,7 @@
 // The protocol client has one observer slot; this hands each exchange on to
 // any number of listeners (the monitor, the journal, …), each on its own:
-// one that throws does not keep the exchange from the others.
+// one that throws does not keep the exchange from the others. Listeners are
+// added and removed between exchanges, never from inside one.
 #pragma once
 
 #include <vector>

@@ -236,8 +236,10 @@ BENCHMARK(BM_PollTick)->ArgName("page")->DenseRange(0, 4)->Iterations(40)->UseMa
 // the monitor closed (the program's normal state); and the monitor open,
 // brought up to date and painted after every tick (its own timer does that
 // only every 250 ms, so this is the worst case). "tick" is the time the
-// window's thread spends in Timer1Timer, what delays the line; "period" adds
-// the event-loop work after it (the monitor's refresh and the paint).
+// window's thread spends in Timer1Timer, what delays the line, and the CPU
+// time of that thread in it (what the observers add, whatever the load);
+// "period" adds the event-loop work after it (the monitor's refresh and the
+// paint).
 void BM_MonitorCost(benchmark::State& state)
 {
     enum Mode { Bare, Recording, MonitorOpen, ModeCount };
@@ -262,7 +264,7 @@ void BM_MonitorCost(benchmark::State& state)
     monitor->hide();
     QApplication::processEvents();
 
-    std::vector<double> tick[ModeCount], period[ModeCount], line[ModeCount];
+    std::vector<double> tick[ModeCount], tickCpu[ModeCount], period[ModeCount], line[ModeCount];
     for (auto _ : state) {
         for (int round = 0; round < Rounds; ++round) {
             for (int k = 0; k < ModeCount; ++k) {
@@ -278,9 +280,11 @@ void BM_MonitorCost(benchmark::State& state)
                 QApplication::processEvents();
                 for (int t = 0; t < TicksPerBlock; ++t) {
                     b.device.takeWireBytes();
+                    const double cpu0 = bench::threadCpuSeconds();
                     const auto start = Clock::now();
                     b.form->Timer1Timer();
                     const auto ticked = Clock::now();
+                    const double cpu = bench::threadCpuSeconds() - cpu0;
                     b.form->Timer1->stop();
                     if (mode == MonitorOpen)
                         monitor->refresh();
@@ -293,6 +297,7 @@ void BM_MonitorCost(benchmark::State& state)
                     if (t < Warmup)
                         continue;
                     tick[mode].push_back(seconds(ticked - start));
+                    tickCpu[mode].push_back(cpu);
                     period[mode].push_back(seconds(settled - start));
                     line[mode].push_back(bench::lineSeconds(b.device.takeWireBytes(), baud));
                 }
@@ -304,7 +309,9 @@ void BM_MonitorCost(benchmark::State& state)
     for (int m = 0; m < ModeCount; ++m) {
         state.counters[std::string(names[m]) + "_tick_ms"] = bench::median(tick[m]) * 1e3;
         state.counters[std::string(names[m]) + "_period_ms"] = bench::median(period[m]) * 1e3;
+        state.counters[std::string(names[m]) + "_tick_cpu_us"] = bench::median(tickCpu[m]) * 1e6;
     }
+    state.counters["ratio_cpu_open"] = bench::median(tickCpu[MonitorOpen]) / bench::median(tickCpu[Bare]);
     state.counters["line_ms"] = bench::median(line[Bare]) * 1e3;
     state.counters["ratio_tick_recording"] = bench::median(tick[Recording]) / bench::median(tick[Bare]);
     state.counters["ratio_tick_open"] = bench::median(tick[MonitorOpen]) / bench::median(tick[Bare]);

@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -325,6 +326,51 @@ void BM_MonitorCost(benchmark::State& state)
 }
 BENCHMARK(BM_MonitorCost)->ArgName("baud")->Arg(115200)->Arg(9600)->Iterations(1)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// The CPU time the window's exchange listeners (ring, counters, journal
+// and stroke timing) take per exchange, alone: one poll tick's four
+// answers on the position page handed to the fan-out again and again, the
+// position changing every time so that nothing is routine.
+void BM_ServiceListeners(benchmark::State& state)
+{
+    QWidget window;
+    ServiceTools service(&window, QDir::tempPath() + QStringLiteral("/tirs-bench-journal"));
+    ExchangeRecord getN, getS, getT, getL;
+    const auto make = [](ExchangeRecord& r, int command, const char* name,
+                         std::vector<std::uint8_t> answer) {
+        r.port = "COM2";
+        r.address = Address;
+        r.command = command;
+        r.name = name;
+        r.answer = std::move(answer);
+        r.outcome = ExchangeOutcome::Answer;
+        r.start = std::chrono::steady_clock::now();
+        r.duration = std::chrono::microseconds(1500);
+    };
+    make(getN, 19, "GetN", {0, 0, 0});
+    make(getS, 17, "GetS", {0, 1, 0x11});
+    make(getT, 21, "GetT", {0, 0xD0, 0x07});
+    make(getL, 13, "GetL", {0, 100, 0, 0xD0, 0x07, 0xE8, 0x03, 0xE8, 0x03});
+    int n = 0;
+    const double cpu0 = bench::threadCpuSeconds();
+    for (auto _ : state) {
+        ++n;
+        getN.answer[1] = std::uint8_t(n);
+        getN.answer[2] = std::uint8_t(n >> 8);
+        for (const ExchangeRecord* r : {&getN, &getS, &getT, &getL})
+            service.fanOut().notify(*r);
+    }
+    const double perExchange =
+        (bench::threadCpuSeconds() - cpu0) / double(state.iterations()) / 4.0;
+    state.counters["cpu_us_per_exchange"] = perExchange * 1e6;
+    // Against one GetN's line time at 115200: its request and its answer
+    // frame (error byte and position).
+    const std::size_t wire =
+        bench::requestWireBytes(Address, 19, {}) + bench::requestWireBytes(Address, 19, {0, 1, 0});
+    state.counters["ratio_to_getn_115200"] = perExchange / bench::lineSeconds(wire, 115200);
+    state.counters["ring"] = double(service.exchangeLog().size());
+}
+BENCHMARK(BM_ServiceListeners)->Iterations(50000);
 
 // Notes the time of the first paint event a widget receives.
 class FirstPaint : public QObject {

@@ -368,7 +368,7 @@ void BM_ServiceListeners(benchmark::State& state)
     const std::size_t wire =
         bench::requestWireBytes(Address, 19, {}) + bench::requestWireBytes(Address, 19, {0, 1, 0});
     state.counters["ratio_to_getn_115200"] = perExchange / bench::lineSeconds(wire, 115200);
-    state.counters["ring"] = double(service.exchangeLog().size());
+    state.counters["ring"] = double(service.exchangeRing().size());
 }
 BENCHMARK(BM_ServiceListeners)->Iterations(50000);
 

@@ -1,5 +1,7 @@
 #include "csv.h"
 
+namespace service {
+
 namespace csv {
 
 std::string field(std::string_view text)
@@ -52,3 +54,5 @@ std::vector<std::string> split(std::string_view line)
 }
 
 }  // namespace csv
+
+}  // namespace service

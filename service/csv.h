@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace service {
+
 namespace csv {
 
 inline constexpr char Separator = ';';
@@ -17,3 +19,5 @@ std::string line(const std::vector<std::string>& fields);  // without the line e
 std::vector<std::string> split(std::string_view line);
 
 }  // namespace csv
+
+}  // namespace service

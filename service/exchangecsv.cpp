@@ -6,7 +6,9 @@
 
 #include "csv.h"
 #include "exchangetext.h"
-#include "walltime.h"
+#include "isotime.h"
+
+namespace service {
 
 namespace exchangecsv {
 
@@ -20,10 +22,10 @@ std::string row(const LoggedExchange& e)
 {
     const ExchangeRecord& r = e.record;
     const double ms = std::chrono::duration<double, std::milli>(r.duration).count();
-    return csv::line({walltime::iso8601(e.wallStart), r.port, std::to_string(r.address), r.name,
-                      exchangetext::request(r), exchangetext::answer(r),
-                      exchangetext::outcome(r), exchangetext::milliseconds(ms),
-                      exchangetext::hex(r.request), exchangetext::hex(r.answer)});
+    return csv::line({isoLocalTimeMillis(e.wallStart), r.port, std::to_string(r.address), r.name,
+                      exchangetext::request(r), exchangetext::answer(r), exchangetext::outcome(r),
+                      exchangetext::milliseconds(ms), exchangetext::hex(r.request),
+                      exchangetext::hex(r.answer)});
 }
 
 bool write(const std::string& path, const std::vector<const LoggedExchange*>& entries,
@@ -46,3 +48,5 @@ bool write(const std::string& path, const std::vector<const LoggedExchange*>& en
 }
 
 }  // namespace exchangecsv
+
+}  // namespace service

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "exchangelog.h"
+#include "exchangering.h"
+
+namespace service {
 
 namespace exchangecsv {
 
@@ -15,3 +17,5 @@ bool write(const std::string& path, const std::vector<const LoggedExchange*>& en
            std::string& error);
 
 }  // namespace exchangecsv
+
+}  // namespace service

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace service {
+
 ExchangeFanOut::Id ExchangeFanOut::add(ExchangeObserver observer)
 {
     entries_.push_back({next_, std::move(observer)});
@@ -27,3 +29,5 @@ ExchangeObserver ExchangeFanOut::observer()
 {
     return [this](const ExchangeRecord& record) { notify(record); };
 }
+
+}  // namespace service

@@ -8,6 +8,8 @@
 
 #include "exchangerecord.h"
 
+namespace service {
+
 class ExchangeFanOut {
 public:
     using Id = int;
@@ -25,3 +27,5 @@ private:
     std::vector<Entry> entries_;
     Id next_ = 1;
 };
+
+}  // namespace service

@@ -1,5 +1,7 @@
 #include "exchangefilter.h"
 
+namespace service {
+
 bool ExchangeFilter::passes(const LoggedExchange& e) const
 {
     if (hideRoutine && e.routine)
@@ -18,3 +20,5 @@ bool ExchangeFilter::passes(const LoggedExchange& e) const
     }
     return true;
 }
+
+}  // namespace service

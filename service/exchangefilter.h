@@ -1,7 +1,9 @@
 // Which logged exchanges the monitor shows.
 #pragma once
 
-#include "exchangelog.h"
+#include "exchangering.h"
+
+namespace service {
 
 enum class OutcomeFilter { All, Failures, Answer, DeviceError, NoAnswer, WrongAnswer, NoPort };
 
@@ -13,3 +15,5 @@ struct ExchangeFilter {
     bool passes(const LoggedExchange& e) const;
     bool operator==(const ExchangeFilter&) const = default;
 };
+
+}  // namespace service

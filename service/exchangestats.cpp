@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace service {
+
 namespace {
 
 constexpr int FineBuckets = 1000;    // 0.1 ms each, up to 100 ms
@@ -70,3 +72,5 @@ void ExchangeStats::clear()
     byAddress_.clear();
     ++generation_;
 }
+
+}  // namespace service

@@ -10,6 +10,8 @@
 
 #include "exchangerecord.h"
 
+namespace service {
+
 // Round trips counted in buckets: 0.1 ms wide up to 100 ms, 1 ms wide up
 // to 2 s, then one bucket for all that is longer.
 class RoundTripHistogram {
@@ -47,3 +49,5 @@ private:
     std::map<int, AddressCounters> byAddress_;
     std::uint64_t generation_ = 0;
 };
+
+}  // namespace service

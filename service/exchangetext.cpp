@@ -5,6 +5,8 @@
 #include "commands.h"
 #include "deviceerror.h"
 
+namespace service {
+
 namespace exchangetext {
 
 std::string outcome(const ExchangeRecord& r)
@@ -56,3 +58,5 @@ std::string milliseconds(double ms)
 }
 
 }  // namespace exchangetext
+
+}  // namespace service

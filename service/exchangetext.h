@@ -7,6 +7,8 @@
 
 #include "exchangerecord.h"
 
+namespace service {
+
 namespace exchangetext {
 
 // "ответ", the device's error text, "нет ответа", "неверный ответ", "порт не открыт".
@@ -22,3 +24,5 @@ std::string hex(const std::vector<std::uint8_t>& bytes);
 std::string milliseconds(double ms);
 
 }  // namespace exchangetext
+
+}  // namespace service

@@ -8,6 +8,8 @@
 
 #include "csv.h"
 
+namespace service {
+
 namespace fs = std::filesystem;
 
 namespace journal {
@@ -76,8 +78,7 @@ std::vector<Row> readFile(const std::string& path)
 
 OperationJournal::OperationJournal(const std::string& folder, std::uintmax_t rotateBytes)
     : path_((fs::path(folder) / journal::FileName).string()),
-      oldPath_((fs::path(folder) / journal::OldFileName).string()),
-      rotateBytes_(rotateBytes)
+      oldPath_((fs::path(folder) / journal::OldFileName).string()), rotateBytes_(rotateBytes)
 {
 }
 
@@ -138,3 +139,5 @@ void OperationJournal::rotateIfFull()
     if (ec)
         error_ = "cannot rename " + path_ + ": " + ec.message();
 }
+
+}  // namespace service

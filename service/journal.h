@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace service {
+
 namespace journal {
 
 inline constexpr const char* FileName = "tirspanel-journal.csv";
@@ -63,3 +65,5 @@ private:
     bool failing_ = false;
     bool warned_ = false;
 };
+
+}  // namespace service

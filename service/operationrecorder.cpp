@@ -4,7 +4,9 @@
 
 #include "commands.h"
 #include "exchangetext.h"
-#include "walltime.h"
+#include "isotime.h"
+
+namespace service {
 
 OperationRecorder::OperationRecorder(const std::string& folder, std::uintmax_t rotateBytes)
     : journal_(folder, rotateBytes)
@@ -75,7 +77,7 @@ std::string OperationRecorder::typeOf(int address) const
 
 void OperationRecorder::append(journal::Row row)
 {
-    row.time = walltime::iso8601(WallClock::now());
+    row.time = isoLocalTimeMillis(WallClock::now());
     journal_.append(row);
     if (onRow)
         onRow(row);
@@ -87,3 +89,5 @@ std::string strokeValues(const Stroke& stroke)
     std::snprintf(text, sizeof text, "seconds=%.1f", stroke.seconds);
     return text;
 }
+
+}  // namespace service

@@ -15,6 +15,8 @@
 #include "journal.h"
 #include "stroketimer.h"
 
+namespace service {
+
 class OperationRecorder {
 public:
     using WallClock = std::chrono::system_clock;
@@ -48,3 +50,5 @@ private:
 
 // "seconds=41.3"
 std::string strokeValues(const Stroke& stroke);
+
+}  // namespace service

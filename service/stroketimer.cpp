@@ -3,6 +3,8 @@
 #include "codes.h"
 #include "commands.h"
 
+namespace service {
+
 namespace {
 
 const wake::FieldValue* fieldNamed(const std::vector<wake::FieldValue>& values, const char* name)
@@ -42,8 +44,7 @@ std::optional<Stroke> StrokeTimer::observe(const ExchangeRecord& r)
             return flags(r.address, int(f->value), at);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return std::nullopt;
 }
@@ -93,3 +94,5 @@ std::optional<Stroke> StrokeTimer::flags(int address, int driveFlags, Clock::tim
     pending_.erase(it);
     return stroke;
 }
+
+}  // namespace service

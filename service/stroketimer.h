@@ -13,6 +13,8 @@
 
 #include "exchangerecord.h"
 
+namespace service {
+
 struct Stroke {
     int address = 0;
     bool open = true;  // toward LIMO
@@ -42,3 +44,5 @@ private:
     };
     std::map<int, Pending> pending_;
 };
+
+}  // namespace service

@@ -4,7 +4,7 @@
 #include <QColor>
 
 #include "exchangetext.h"
-#include "walltime.h"
+#include "isotime.h"
 
 namespace {
 
@@ -15,26 +15,26 @@ QString text(const std::string& s)
 
 }  // namespace
 
-ExchangeTableModel::ExchangeTableModel(const ExchangeLog& log, QObject* parent)
-    : QAbstractTableModel(parent), log_(log), next_(log.firstSeq())
+ExchangeTableModel::ExchangeTableModel(const service::ExchangeRing& ring, QObject* parent)
+    : QAbstractTableModel(parent), ring_(ring), next_(ring.firstSeq())
 {
 }
 
-void ExchangeTableModel::setFilter(const ExchangeFilter& filter)
+void ExchangeTableModel::setFilter(const service::ExchangeFilter& filter)
 {
     beginResetModel();
     filter_ = filter;
     rows_.clear();
-    for (std::uint64_t s = log_.firstSeq(); s < log_.endSeq(); ++s)
-        if (filter_.passes(*log_.at(s)))
+    for (std::uint64_t s = ring_.firstSeq(); s < ring_.endSeq(); ++s)
+        if (filter_.passes(*ring_.at(s)))
             rows_.push_back(s);
-    next_ = log_.endSeq();
+    next_ = ring_.endSeq();
     endResetModel();
 }
 
 bool ExchangeTableModel::sync()
 {
-    const std::uint64_t first = log_.firstSeq();
+    const std::uint64_t first = ring_.firstSeq();
     std::size_t lost = 0;
     while (lost < rows_.size() && rows_[lost] < first)
         ++lost;
@@ -49,8 +49,8 @@ bool ExchangeTableModel::sync()
     }
     next_ = std::max(next_, first);
     std::vector<std::uint64_t> fresh;
-    for (; next_ < log_.endSeq(); ++next_)
-        if (filter_.passes(*log_.at(next_)))
+    for (; next_ < ring_.endSeq(); ++next_)
+        if (filter_.passes(*ring_.at(next_)))
             fresh.push_back(next_);
     if (fresh.empty())
         return false;
@@ -60,19 +60,19 @@ bool ExchangeTableModel::sync()
     return true;
 }
 
-const LoggedExchange* ExchangeTableModel::entry(int row) const
+const service::LoggedExchange* ExchangeTableModel::entry(int row) const
 {
     if (row < 0 || row >= int(rows_.size()))
         return nullptr;
-    return log_.at(rows_[std::size_t(row)]);
+    return ring_.at(rows_[std::size_t(row)]);
 }
 
-std::vector<const LoggedExchange*> ExchangeTableModel::entries() const
+std::vector<const service::LoggedExchange*> ExchangeTableModel::entries() const
 {
-    std::vector<const LoggedExchange*> out;
+    std::vector<const service::LoggedExchange*> out;
     out.reserve(rows_.size());
     for (std::uint64_t s : rows_)
-        if (const LoggedExchange* e = log_.at(s))
+        if (const service::LoggedExchange* e = ring_.at(s))
             out.push_back(e);
     return out;
 }
@@ -89,7 +89,7 @@ int ExchangeTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant ExchangeTableModel::data(const QModelIndex& index, int role) const
 {
-    const LoggedExchange* e = entry(index.row());
+    const service::LoggedExchange* e = entry(index.row());
     if (!e)
         return {};
     const ExchangeRecord& r = e->record;
@@ -106,18 +106,18 @@ QVariant ExchangeTableModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
-    case Time: return text(walltime::timeOfDay(e->wallStart));
+    case Time: return text(service::localClockTime(e->wallStart));
     case Port: return text(r.port);
     case Address: return r.address;
     case Command: return text(r.name);
-    case Request: return text(exchangetext::request(r));
-    case Answer: return text(exchangetext::answer(r));
-    case Outcome: return text(exchangetext::outcome(r));
+    case Request: return text(service::exchangetext::request(r));
+    case Answer: return text(service::exchangetext::answer(r));
+    case Outcome: return text(service::exchangetext::outcome(r));
     case RoundTrip:
-        return text(exchangetext::milliseconds(
+        return text(service::exchangetext::milliseconds(
             std::chrono::duration<double, std::milli>(r.duration).count()));
-    case RequestBytes: return text(exchangetext::hex(r.request));
-    case AnswerBytes: return text(exchangetext::hex(r.answer));
+    case RequestBytes: return text(service::exchangetext::hex(r.request));
+    case AnswerBytes: return text(service::exchangetext::hex(r.answer));
     default: return {};
     }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "exchangefilter.h"
-#include "exchangelog.h"
+#include "exchangering.h"
 
 class ExchangeTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -30,16 +30,16 @@ public:
         ColumnCount
     };
 
-    explicit ExchangeTableModel(const ExchangeLog& log, QObject* parent = nullptr);
+    explicit ExchangeTableModel(const service::ExchangeRing& ring, QObject* parent = nullptr);
 
-    void setFilter(const ExchangeFilter& filter);  // rebuilds the rows
-    const ExchangeFilter& filter() const { return filter_; }
+    void setFilter(const service::ExchangeFilter& filter);  // rebuilds the rows
+    const service::ExchangeFilter& filter() const { return filter_; }
     // Drops the rows the ring has lost and appends the new ones that pass.
     // Returns whether rows were appended.
     bool sync();
     // nullptr for a row whose exchange the ring has lost since the last sync.
-    const LoggedExchange* entry(int row) const;
-    std::vector<const LoggedExchange*> entries() const;
+    const service::LoggedExchange* entry(int row) const;
+    std::vector<const service::LoggedExchange*> entries() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -47,8 +47,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    const ExchangeLog& log_;
-    ExchangeFilter filter_;
+    const service::ExchangeRing& ring_;
+    service::ExchangeFilter filter_;
     std::deque<std::uint64_t> rows_;  // sequence numbers, oldest first
     std::uint64_t next_ = 0;          // the first sequence number not yet looked at
 };

@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
-void JournalTableModel::setRows(std::vector<journal::Row> rows)
+void JournalTableModel::setRows(std::vector<service::journal::Row> rows)
 {
     beginResetModel();
     rows_ = std::move(rows);
@@ -11,7 +11,7 @@ void JournalTableModel::setRows(std::vector<journal::Row> rows)
     endResetModel();
 }
 
-void JournalTableModel::appendRow(const journal::Row& row)
+void JournalTableModel::appendRow(const service::journal::Row& row)
 {
     rows_.push_back(row);
     if (!passes(row))
@@ -29,14 +29,14 @@ void JournalTableModel::setAddressFilter(int address)
     endResetModel();
 }
 
-const journal::Row* JournalTableModel::row(int index) const
+const service::journal::Row* JournalTableModel::row(int index) const
 {
     if (index < 0 || index >= int(shown_.size()))
         return nullptr;
     return &rows_[shown_[std::size_t(index)]];
 }
 
-bool JournalTableModel::passes(const journal::Row& row) const
+bool JournalTableModel::passes(const service::journal::Row& row) const
 {
     return address_ < 0 || row.address == address_;
 }
@@ -61,11 +61,12 @@ int JournalTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant JournalTableModel::data(const QModelIndex& index, int role) const
 {
-    const journal::Row* r = row(index.row());
+    const service::journal::Row* r = row(index.row());
     if (!r)
         return {};
     if (role == Qt::BackgroundRole)
-        return r->result == journal::Ok ? QVariant() : QVariant(QBrush(QColor(255, 225, 225)));
+        return r->result == service::journal::Ok ? QVariant()
+                                                 : QVariant(QBrush(QColor(255, 225, 225)));
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     switch (index.column()) {

@@ -15,10 +15,10 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setRows(std::vector<journal::Row> rows);
-    void appendRow(const journal::Row& row);
+    void setRows(std::vector<service::journal::Row> rows);
+    void appendRow(const service::journal::Row& row);
     void setAddressFilter(int address);  // -1: every address
-    const journal::Row* row(int index) const;
+    const service::journal::Row* row(int index) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -26,10 +26,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    bool passes(const journal::Row& row) const;
+    bool passes(const service::journal::Row& row) const;
     void rebuild();
 
-    std::vector<journal::Row> rows_;
+    std::vector<service::journal::Row> rows_;
     std::vector<std::size_t> shown_;  // indices into rows_
     int address_ = -1;
 };

@@ -33,8 +33,8 @@ JournalWindow::JournalWindow(std::string path, std::string oldPath, QWidget* par
     top->addWidget(reloadButton);
 
     model_ = new JournalTableModel(this);
-    table_ = newLogTable(model_, QStringLiteral("JournalTable"), {215, 50, 50, 120, 95, 300, 120},
-                         this);
+    table_ =
+        newLogTable(model_, QStringLiteral("JournalTable"), {215, 50, 50, 120, 95, 300, 120}, this);
     table_->horizontalHeader()->setStretchLastSection(true);
 
     auto* layout = new QVBoxLayout(this);
@@ -56,15 +56,15 @@ void JournalWindow::showEvent(QShowEvent* event)
 
 void JournalWindow::reload()
 {
-    std::vector<journal::Row> rows = journal::readFile(oldPath_);
-    std::vector<journal::Row> current = journal::readFile(path_);
+    std::vector<service::journal::Row> rows = service::journal::readFile(oldPath_);
+    std::vector<service::journal::Row> current = service::journal::readFile(path_);
     rows.insert(rows.end(), std::make_move_iterator(current.begin()),
                 std::make_move_iterator(current.end()));
     model_->setRows(std::move(rows));
     table_->scrollToBottom();
 }
 
-void JournalWindow::appendRow(const journal::Row& row)
+void JournalWindow::appendRow(const service::journal::Row& row)
 {
     const bool following = showsLastRow(table_);
     model_->appendRow(row);

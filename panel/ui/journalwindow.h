@@ -20,7 +20,7 @@ public:
     JournalWindow(std::string path, std::string oldPath, QWidget* parent = nullptr);
 
     void reload();  // reads both files again
-    void appendRow(const journal::Row& row);
+    void appendRow(const service::journal::Row& row);
     JournalTableModel* model() const { return model_; }
 
 protected:

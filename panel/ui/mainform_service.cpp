@@ -23,8 +23,7 @@ void TMainForm::setupServiceTools()
     Service->attach(*WakePort);
 }
 
-void TMainForm::journalFileOperation(const char* action, const QString& path,
-                                     const QString& error)
+void TMainForm::journalFileOperation(const char* action, const QString& path, const QString& error)
 {
     Service->fileOperation(action, WakePort ? WakePort->PortName : std::string("None"), Address,
                            path, error);

@@ -17,7 +17,7 @@
 
 #include "errorbox.h"
 #include "exchangecsv.h"
-#include "exchangelog.h"
+#include "exchangering.h"
 #include "exchangestats.h"
 #include "exchangetablemodel.h"
 #include "exchangetext.h"
@@ -26,18 +26,18 @@
 namespace {
 
 // The outcome list's items, in order.
-const std::pair<const char*, OutcomeFilter> kOutcomes[] = {
-    {"все", OutcomeFilter::All},
-    {"все сбои", OutcomeFilter::Failures},
-    {"ответ", OutcomeFilter::Answer},
-    {"ошибка устройства", OutcomeFilter::DeviceError},
-    {"нет ответа", OutcomeFilter::NoAnswer},
-    {"неверный ответ", OutcomeFilter::WrongAnswer},
-    {"порт не открыт", OutcomeFilter::NoPort},
+const std::pair<const char*, service::OutcomeFilter> kOutcomes[] = {
+    {"все", service::OutcomeFilter::All},
+    {"все сбои", service::OutcomeFilter::Failures},
+    {"ответ", service::OutcomeFilter::Answer},
+    {"ошибка устройства", service::OutcomeFilter::DeviceError},
+    {"нет ответа", service::OutcomeFilter::NoAnswer},
+    {"неверный ответ", service::OutcomeFilter::WrongAnswer},
+    {"порт не открыт", service::OutcomeFilter::NoPort},
 };
 
-const char* const kCounterHeadings[] = {"Адрес",        "Обменов",  "Сбоев",
-                                        "Ошибка устр.", "Нет ответа", "Неверный",
+const char* const kCounterHeadings[] = {"Адрес",        "Обменов",     "Сбоев",
+                                        "Ошибка устр.", "Нет ответа",  "Неверный",
                                         "Без порта",    "Медиана, мс", "Худший, мс"};
 
 QTableWidgetItem* numberItem(const QString& text)
@@ -49,8 +49,9 @@ QTableWidgetItem* numberItem(const QString& text)
 
 }  // namespace
 
-MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* parent)
-    : QWidget(parent, Qt::Window), log_(log), stats_(stats)
+MonitorWindow::MonitorWindow(service::ExchangeRing& ring, service::ExchangeStats& stats,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), ring_(ring), stats_(stats)
 {
     setObjectName(QStringLiteral("MonitorWindow"));
     setWindowTitle(QStringLiteral("Монитор обмена"));
@@ -101,7 +102,7 @@ MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* pa
     filters->addWidget(clear);
     filters->addWidget(exportButton);
 
-    model_ = new ExchangeTableModel(log_, this);
+    model_ = new ExchangeTableModel(ring_, this);
     table_ = newLogTable(model_, QStringLiteral("Exchanges"),
                          {95, 50, 50, 65, 200, 260, 140, 75, 150, 150}, this);
     // The answer takes what is left: its fields are the longest.
@@ -125,7 +126,7 @@ MonitorWindow::MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* pa
         table_->setColumnHidden(ExchangeTableModel::RequestBytes, !on);
         table_->setColumnHidden(ExchangeTableModel::AnswerBytes, !on);
     });
-    connect(pause_, &QPushButton::toggled, this, [this](bool on) { log_.setPaused(on); });
+    connect(pause_, &QPushButton::toggled, this, [this](bool on) { ring_.setPaused(on); });
     connect(clear, &QPushButton::clicked, this, &MonitorWindow::clearAll);
     connect(exportButton, &QPushButton::clicked, this,
             [this] { RunGuarded(this, [this] { exportClicked(); }); });
@@ -156,10 +157,10 @@ void MonitorWindow::refresh()
 
 void MonitorWindow::applyFilter()
 {
-    ExchangeFilter filter;
+    service::ExchangeFilter filter;
     filter.hideRoutine = hideRoutine_->isChecked();
     filter.address = address_->value();
-    filter.outcome = OutcomeFilter(outcome_->currentData().toInt());
+    filter.outcome = service::OutcomeFilter(outcome_->currentData().toInt());
     model_->setFilter(filter);
     table_->scrollToBottom();
 }
@@ -175,14 +176,14 @@ void MonitorWindow::refreshCounters()
     for (const auto& [address, c] : all) {
         const auto count = [](std::uint64_t n) { return QString::number(n); };
         const auto ms = [&c](double v) {
-            return c.roundTrips.count() ? QString::fromStdString(exchangetext::milliseconds(v))
-                                        : QStringLiteral("—");
+            return c.roundTrips.count()
+                       ? QString::fromStdString(service::exchangetext::milliseconds(v))
+                       : QStringLiteral("—");
         };
-        const QString cells[] = {QString::number(address), count(c.exchanges),
-                                 count(c.failures()),      count(c.deviceErrors),
-                                 count(c.noAnswers),       count(c.wrongAnswers),
-                                 count(c.noPort),          ms(c.roundTrips.medianMs()),
-                                 ms(c.roundTrips.worstMs())};
+        const QString cells[] = {
+            QString::number(address), count(c.exchanges),          count(c.failures()),
+            count(c.deviceErrors),    count(c.noAnswers),          count(c.wrongAnswers),
+            count(c.noPort),          ms(c.roundTrips.medianMs()), ms(c.roundTrips.worstMs())};
         for (int col = 0; col < int(std::size(cells)); ++col) {
             QTableWidgetItem* item = counters_->item(row, col);
             if (!item)
@@ -196,7 +197,7 @@ void MonitorWindow::refreshCounters()
 
 void MonitorWindow::clearAll()
 {
-    log_.clear();
+    ring_.clear();
     stats_.clear();
     refresh();
 }
@@ -205,7 +206,8 @@ bool MonitorWindow::exportCsv(const QString& path)
 {
     refresh();
     std::string error;
-    if (exchangecsv::write(QFile::encodeName(path).toStdString(), model_->entries(), error))
+    if (service::exchangecsv::write(QFile::encodeName(path).toStdString(), model_->entries(),
+                                    error))
         return true;
     ShowErrorBox(this, QString::fromStdString(error));
     return false;

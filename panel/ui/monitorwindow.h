@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <functional>
 
-class ExchangeLog;
+namespace service {
+class ExchangeRing;
 class ExchangeStats;
+}  // namespace service
 class ExchangeTableModel;
 class QCheckBox;
 class QComboBox;
@@ -24,7 +26,8 @@ class MonitorWindow : public QWidget {
     Q_OBJECT
 
 public:
-    MonitorWindow(ExchangeLog& log, ExchangeStats& stats, QWidget* parent = nullptr);
+    MonitorWindow(service::ExchangeRing& ring, service::ExchangeStats& stats,
+                  QWidget* parent = nullptr);
 
     static constexpr int RefreshMs = 250;
 
@@ -48,8 +51,8 @@ private:
     void clearAll();
     void exportClicked();
 
-    ExchangeLog& log_;
-    ExchangeStats& stats_;
+    service::ExchangeRing& ring_;
+    service::ExchangeStats& stats_;
     ExchangeTableModel* model_ = nullptr;
     QTableWidget* counters_ = nullptr;
     QTableView* table_ = nullptr;

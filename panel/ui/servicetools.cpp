@@ -11,18 +11,18 @@
 #include "commands.h"
 #include "journalwindow.h"
 #include "monitorwindow.h"
-#include "walltime.h"
+#include "isotime.h"
 #include "wakeport.h"
 
 ServiceTools::ServiceTools(QWidget* window, const QString& journalFolder)
     : QObject(window), window_(window), recorder_(QFile::encodeName(journalFolder).toStdString())
 {
     fanOut_.add([this](const ExchangeRecord& r) {
-        log_.add(r, walltime::fromSteady(r.start));
+        ring_.add(r, service::wallClockAt(r.start));
         stats_.add(r);
     });
     fanOut_.add([this](const ExchangeRecord& r) { journalExchange(r); });
-    recorder_.onRow = [this](const journal::Row& row) { afterJournalRow(row); };
+    recorder_.onRow = [this](const service::journal::Row& row) { afterJournalRow(row); };
 }
 
 ServiceTools::~ServiceTools() = default;
@@ -73,7 +73,7 @@ void ServiceTools::fileOperation(const char* action, const std::string& port, in
 MonitorWindow* ServiceTools::showMonitor()
 {
     if (!monitor_)
-        monitor_ = new MonitorWindow(log_, stats_, window_);
+        monitor_ = new MonitorWindow(ring_, stats_, window_);
     monitor_->show();
     monitor_->raise();
     monitor_->activateWindow();
@@ -83,15 +83,15 @@ MonitorWindow* ServiceTools::showMonitor()
 JournalWindow* ServiceTools::showJournal()
 {
     if (!journal_)
-        journal_ = new JournalWindow(recorder_.journal().path(), recorder_.journal().oldPath(),
-                                     window_);
+        journal_ =
+            new JournalWindow(recorder_.journal().path(), recorder_.journal().oldPath(), window_);
     journal_->show();  // reads the files afresh
     journal_->raise();
     journal_->activateWindow();
     return journal_;
 }
 
-QString ServiceTools::strokeText(const Stroke& stroke)
+QString ServiceTools::strokeText(const service::Stroke& stroke)
 {
     return (stroke.open ? QStringLiteral("Открытие: ") : QStringLiteral("Закрытие: ")) +
            QString::number(stroke.seconds, 'f', 1) + QStringLiteral(" с");
@@ -110,9 +110,9 @@ void ServiceTools::journalExchange(const ExchangeRecord& r)
     }
 }
 
-void ServiceTools::afterJournalRow(const journal::Row& row)
+void ServiceTools::afterJournalRow(const service::journal::Row& row)
 {
-    OperationJournal& j = recorder_.journal();
+    service::OperationJournal& j = recorder_.journal();
     if (journalWarning_) {
         if (const auto warning = j.takeWarning()) {
             journalWarning_->setToolTip(QString::fromStdString(*warning));

@@ -8,7 +8,7 @@
 #include <QString>
 
 #include "exchangefanout.h"
-#include "exchangelog.h"
+#include "exchangering.h"
 #include "exchangestats.h"
 #include "operationrecorder.h"
 
@@ -46,23 +46,23 @@ public:
     MonitorWindow* showMonitor();
     JournalWindow* showJournal();
 
-    ExchangeFanOut& fanOut() { return fanOut_; }
-    ExchangeLog& exchangeLog() { return log_; }
-    ExchangeStats& stats() { return stats_; }
-    OperationRecorder& recorder() { return recorder_; }
+    service::ExchangeFanOut& fanOut() { return fanOut_; }
+    service::ExchangeRing& exchangeRing() { return ring_; }
+    service::ExchangeStats& stats() { return stats_; }
+    service::OperationRecorder& recorder() { return recorder_; }
 
     // "Открытие: 41.3 с"
-    static QString strokeText(const Stroke& stroke);
+    static QString strokeText(const service::Stroke& stroke);
 
 private:
     void journalExchange(const ExchangeRecord& record);
-    void afterJournalRow(const journal::Row& row);
+    void afterJournalRow(const service::journal::Row& row);
 
     QWidget* window_;
-    ExchangeFanOut fanOut_;
-    ExchangeLog log_;
-    ExchangeStats stats_;
-    OperationRecorder recorder_;
+    service::ExchangeFanOut fanOut_;
+    service::ExchangeRing ring_;
+    service::ExchangeStats stats_;
+    service::OperationRecorder recorder_;
     MonitorWindow* monitor_ = nullptr;
     JournalWindow* journal_ = nullptr;
     QLabel* strokeLabel_ = nullptr;

@@ -23,7 +23,7 @@ protected:
         dir = fs::temp_directory_path() / ("tirs-recorder-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
-        recorder = std::make_unique<OperationRecorder>(dir.string());
+        recorder = std::make_unique<service::OperationRecorder>(dir.string());
         port.SetObserver([this](const ExchangeRecord& r) { recorder->observe(r); });
     }
     void TearDown() override
@@ -31,7 +31,10 @@ protected:
         SimPortTest::TearDown();
         fs::remove_all(dir);
     }
-    std::vector<journal::Row> rows() const { return journal::readFile(recorder->journal().path()); }
+    std::vector<service::journal::Row> rows() const
+    {
+        return service::journal::readFile(recorder->journal().path());
+    }
     // Lets the simulated drive run: motion on, time passing at this scale.
     void runDrive(double timeScale)
     {
@@ -40,7 +43,7 @@ protected:
     }
 
     fs::path dir;
-    std::unique_ptr<OperationRecorder> recorder;
+    std::unique_ptr<service::OperationRecorder> recorder;
 };
 
 }  // namespace
@@ -52,9 +55,17 @@ TEST_F(Recorder, CommandsThatChangeTheActuatorAreJournalledWithTheirResult)
     port.GetA(a, ia);  // reads are not journalled
     port.SetA(200, 1500);
     port.SetR(1, 40, 60, 2, 0, 0, 0, 0, 2, 30, 100, 2);
-    setFaults([] { sim::Faults f; f.errorCode = 4; return f; }());
+    setFaults([] {
+        sim::Faults f;
+        f.errorCode = 4;
+        return f;
+    }());
     EXPECT_NE(hardwareError([&] { port.SetP(300, 800, 200); }), "");
-    setFaults([] { sim::Faults f; f.silent = true; return f; }());
+    setFaults([] {
+        sim::Faults f;
+        f.silent = true;
+        return f;
+    }());
     EXPECT_NE(hardwareError([&] { port.SetS(CmdStopOff); }), "");
     port.Close();
     port.SetT(2000);
@@ -89,10 +100,13 @@ TEST_F(Recorder, CommandsThatChangeTheActuatorAreJournalledWithTheirResult)
 // page: a stroke seen to end late is still dated by the position's rest.
 TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
 {
-    line.with(SimAddress, [](sim::ActuatorState& s) { s.Nt = 400; s.N = 0; });
+    line.with(SimAddress, [](sim::ActuatorState& s) {
+        s.Nt = 400;
+        s.N = 0;
+    });
     runDrive(0);  // the test moves the simulated time itself
-    std::vector<Stroke> seen;
-    recorder->onStroke = [&](const Stroke& s) { seen.push_back(s); };
+    std::vector<service::Stroke> seen;
+    recorder->onStroke = [&](const service::Stroke& s) { seen.push_back(s); };
 
     port.SetS(CmdOpen);
     const auto started = std::chrono::steady_clock::now();
@@ -124,7 +138,7 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(r[0].action, "SetS");
     EXPECT_EQ(r[1].action, "StrokeOpen");
-    EXPECT_EQ(r[1].values, strokeValues(seen[0]));
+    EXPECT_EQ(r[1].values, service::strokeValues(seen[0]));
     EXPECT_EQ(r[1].values.rfind("seconds=", 0), 0u);
     ASSERT_TRUE(recorder->lastStroke(SimAddress));
 

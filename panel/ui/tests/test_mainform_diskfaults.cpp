@@ -131,7 +131,7 @@ TEST_F(SettingsDiskFaults, FolderInPlaceOfTheFileGivesDefaultsAndTouchesNothingE
     EXPECT_EQ(f.WakePort, nullptr);  // the shutdown went on to its end
     // Beside the journal (the shutdown's stop command is journalled) nothing is new.
     auto after = entriesOf(programDir());
-    EXPECT_EQ(after.erase(journal::FileName), 1u);
+    EXPECT_EQ(after.erase(service::journal::FileName), 1u);
     EXPECT_EQ(after, before);
     EXPECT_EQ(entriesOf(settingsPath()), std::set<std::string>{"keep.txt"});
     EXPECT_EQ(readFile(settings() + "/keep.txt"), "the operator's");

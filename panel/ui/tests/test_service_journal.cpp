@@ -35,17 +35,17 @@ std::string readText(const QString& path)
     return s.str();
 }
 
-journal::Row row(int address, const std::string& action, const std::string& values)
+service::journal::Row row(int address, const std::string& action, const std::string& values)
 {
     return {"2024-05-17T14:03:27.418+03:00", "COM2", address, "ТИРС-70", action, values, "ok"};
 }
 
-void writeJournal(const QString& path, const std::vector<journal::Row>& rows)
+void writeJournal(const QString& path, const std::vector<service::journal::Row>& rows)
 {
     std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-    out << journal::Header << '\n';
+    out << service::journal::Header << '\n';
     for (const auto& r : rows)
-        out << journal::formatRow(r) << '\n';
+        out << service::journal::formatRow(r) << '\n';
 }
 
 class Journal : public WindowTest {
@@ -58,7 +58,10 @@ protected:
                       "\n[Params]\nAddress=1\n");
         createForm();
     }
-    std::vector<journal::Row> rows() const { return journal::readFile(journalPath().toStdString()); }
+    std::vector<service::journal::Row> rows() const
+    {
+        return service::journal::readFile(journalPath().toStdString());
+    }
     std::vector<std::string> actions() const
     {
         std::vector<std::string> out;
@@ -100,17 +103,12 @@ TEST_F(Journal, EveryChangeOfAnActuatorAndEveryParameterFileIsAppended)
                   "SetS 1 MotionCode=0",  // a parameter write stops the drive first
                   "SetA 1 A=200 Ia=1500",
                   "SetM 1 Vmin=80 Extra=220",  // the drive's extra byte: the current's low byte
-                  "SetP 1 Vp=300 Ip=800 Np=200",
-                  "SetL 1 Vl=100 Il=2000 No=1000 Nc=1000",
+                  "SetP 1 Vp=300 Ip=800 Np=200", "SetL 1 Vl=100 Il=2000 No=1000 Nc=1000",
                   "SetW 1 V1=200 I1=1000 V2=200 I2=1000 V3=200 I3=1000 V4=200 I4=1000",
                   "SetR 1 RelEn1=0 RelMin1=0 RelMax1=0 RelHyst1=0 RelEn2=0 RelMin2=0 RelMax2=0 "
                   "RelHyst2=0 RelEn3=0 RelMin3=0 RelMax3=0 RelHyst3=0",
-                  "SetS 1 MotionCode=6",
-                  "SetS 1 MotionCode=4",
-                  "SetS 1 MotionCode=0",
-                  "SetS 1 MotionCode=5",
-                  "FileSave 1 " + p,
-                  "FileLoad 1 " + p,
+                  "SetS 1 MotionCode=6", "SetS 1 MotionCode=4", "SetS 1 MotionCode=0",
+                  "SetS 1 MotionCode=5", "FileSave 1 " + p, "FileLoad 1 " + p,
                   "SetAddr 0 Key=0xA35C Addr=7",  // sent without an address
                   "SetS 7 MotionCode=0",          // the shutdown
               }));
@@ -153,16 +151,17 @@ TEST_F(Journal, PastTenMegabytesTheFileBecomesTheOneOldFile)
     writeJournal(oldJournalPath(), {row(9, "SetS", "MotionCode=0")});  // replaced
     {
         std::ofstream out(journalPath().toStdString(), std::ios::binary | std::ios::trunc);
-        out << journal::Header << '\n';
-        const std::string filler = journal::formatRow(row(2, "SetS", "MotionCode=4")) + '\n';
-        for (std::uintmax_t n = std::strlen(journal::Header) + 1; n < journal::RotateBytes;
-             n += filler.size())
+        out << service::journal::Header << '\n';
+        const std::string filler =
+            service::journal::formatRow(row(2, "SetS", "MotionCode=4")) + '\n';
+        for (std::uintmax_t n = std::strlen(service::journal::Header) + 1;
+             n < service::journal::RotateBytes; n += filler.size())
             out << filler;
     }
-    ASSERT_GE(fs::file_size(journalPath().toStdString()), journal::RotateBytes);
+    ASSERT_GE(fs::file_size(journalPath().toStdString()), service::journal::RotateBytes);
     form->bbOpenClick();  // the row that takes it past 10 MB, then the rename
     EXPECT_FALSE(fs::exists(journalPath().toStdString()));
-    const auto old = journal::readFile(oldJournalPath().toStdString());
+    const auto old = service::journal::readFile(oldJournalPath().toStdString());
     ASSERT_GT(old.size(), 1000u);
     EXPECT_EQ(old.front().address, 2);
     EXPECT_EQ(old.back().values, "MotionCode=5");
@@ -197,7 +196,8 @@ TEST_F(Journal, AJournalThatCannotBeWrittenWarnsOnceAndTheProgramGoesOn)
 TEST_F(Journal, TheWindowShowsBothFilesFilteredByAddressAndNewRowsAtOnce)
 {
     start();
-    writeJournal(oldJournalPath(), {row(1, "SetA", "A=200 Ia=1500"), row(2, "SetS", "MotionCode=5")});
+    writeJournal(oldJournalPath(),
+                 {row(1, "SetA", "A=200 Ia=1500"), row(2, "SetS", "MotionCode=5")});
     writeJournal(journalPath(), {row(2, "SetT", "Nt=2000"), row(1, "SetS", "MotionCode=6")});
     widget<QAction>("mnJournal")->trigger();
     auto* window = widget<JournalWindow>("JournalWindow");
@@ -207,7 +207,8 @@ TEST_F(Journal, TheWindowShowsBothFilesFilteredByAddressAndNewRowsAtOnce)
     ASSERT_EQ(model->rowCount(), 4);
     EXPECT_EQ(model->row(0)->action, "SetA");
     EXPECT_EQ(model->row(3)->values, "MotionCode=6");
-    EXPECT_EQ(model->headerData(JournalTableModel::Values, Qt::Horizontal, Qt::DisplayRole), "Значения");
+    EXPECT_EQ(model->headerData(JournalTableModel::Values, Qt::Horizontal, Qt::DisplayRole),
+              "Значения");
 
     widget<QSpinBox>("seAddress")->setValue(2);
     ASSERT_EQ(model->rowCount(), 2);

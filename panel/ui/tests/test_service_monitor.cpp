@@ -45,9 +45,9 @@ protected:
         const ExchangeTableModel* m = monitor->model();
         for (int r = 0; r < m->rowCount(); ++r) {
             auto cell = [&](int c) { return m->index(r, c).data().toString().toStdString(); };
-            out.push_back(cell(ExchangeTableModel::Command) + "|" + cell(ExchangeTableModel::Request) +
-                          "|" + cell(ExchangeTableModel::Answer) + "|" +
-                          cell(ExchangeTableModel::Outcome));
+            out.push_back(
+                cell(ExchangeTableModel::Command) + "|" + cell(ExchangeTableModel::Request) + "|" +
+                cell(ExchangeTableModel::Answer) + "|" + cell(ExchangeTableModel::Outcome));
         }
         return out;
     }
@@ -87,7 +87,10 @@ TEST_F(Monitor, OpensFromTheServiceMenuBetweenPortAndHelp)
 TEST_F(Monitor, RowsDecodeEachExchangeAndNameItsOutcome)
 {
     tick();  // GetInfo, GetN, GetS, GetT, GetL
-    line.with(1, [](sim::ActuatorState& s) { s.N = 1234; s.driveFlags = 0x14; });
+    line.with(1, [](sim::ActuatorState& s) {
+        s.N = 1234;
+        s.driveFlags = 0x14;
+    });
     tick();
     form->bbOpenClick();
     faults(errorFaults(2));
@@ -212,7 +215,8 @@ TEST_F(Monitor, FiltersPauseClearAndExportWhatIsShown)
     ASSERT_EQ(lines.size(), rows().size() + 1);
     EXPECT_EQ(lines[0], "time;port;address;command;request;answer;outcome;round_trip_ms;"
                         "request_bytes;answer_bytes");
-    EXPECT_NE(lines[1].find(";COM2;1;GetInfo;;\"Text=\"\"ТИРС-70 №0001\"\"\";ответ;"), std::string::npos)
+    EXPECT_NE(lines[1].find(";COM2;1;GetInfo;;\"Text=\"\"ТИРС-70 №0001\"\"\";ответ;"),
+              std::string::npos)
         << lines[1];
     // A folder that cannot hold the file: an error box, nothing else.
     monitor->ChooseExportFile = [] { return QStringLiteral("/nonexistent/x.csv"); };
@@ -227,7 +231,7 @@ TEST_F(Monitor, FiltersPauseClearAndExportWhatIsShown)
 
 TEST(MonitorTable, FollowsTheBoundedRing)
 {
-    ExchangeLog log(10);
+    service::ExchangeRing log(10);
     ExchangeTableModel model(log);
     ExchangeRecord r;
     r.name = "GetN";
@@ -244,7 +248,7 @@ TEST(MonitorTable, FollowsTheBoundedRing)
     ASSERT_EQ(model.rowCount(), 10);
     EXPECT_EQ(model.index(0, ExchangeTableModel::Address).data().toInt(), 15);
     EXPECT_EQ(model.index(9, ExchangeTableModel::Address).data().toInt(), 24);
-    ExchangeFilter odd;
+    service::ExchangeFilter odd;
     odd.address = 23;
     model.setFilter(odd);
     EXPECT_EQ(model.rowCount(), 1);

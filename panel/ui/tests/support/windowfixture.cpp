@@ -101,12 +101,12 @@ void WindowTest::removeSettings()
 
 QString WindowTest::journalPath()
 {
-    return programDir() + QLatin1Char('/') + QString::fromLatin1(journal::FileName);
+    return programDir() + QLatin1Char('/') + QString::fromLatin1(service::journal::FileName);
 }
 
 QString WindowTest::oldJournalPath()
 {
-    return programDir() + QLatin1Char('/') + QString::fromLatin1(journal::OldFileName);
+    return programDir() + QLatin1Char('/') + QString::fromLatin1(service::journal::OldFileName);
 }
 
 void WindowTest::removeJournal()

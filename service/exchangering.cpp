@@ -1,10 +1,13 @@
-#include "exchangelog.h"
+#include "exchangering.h"
 
 #include "commands.h"
 
-ExchangeLog::ExchangeLog(std::size_t capacity) : slots_(capacity == 0 ? 1 : capacity) {}
+namespace service {
 
-void ExchangeLog::add(const ExchangeRecord& record, std::chrono::system_clock::time_point wallStart)
+ExchangeRing::ExchangeRing(std::size_t capacity) : slots_(capacity == 0 ? 1 : capacity) {}
+
+void ExchangeRing::add(const ExchangeRecord& record,
+                       std::chrono::system_clock::time_point wallStart)
 {
     if (paused_)
         return;
@@ -20,20 +23,20 @@ void ExchangeLog::add(const ExchangeRecord& record, std::chrono::system_clock::t
         ++size_;
 }
 
-void ExchangeLog::clear()
+void ExchangeRing::clear()
 {
     size_ = 0;
     lastAnswers_.clear();
 }
 
-const LoggedExchange* ExchangeLog::at(std::uint64_t seq) const
+const LoggedExchange* ExchangeRing::at(std::uint64_t seq) const
 {
     if (seq < firstSeq() || seq >= end_)
         return nullptr;
     return &slots_[seq % slots_.size()];
 }
 
-bool ExchangeLog::isPoll(int command)
+bool ExchangeRing::isPoll(int command)
 {
     using C = wake::Command;
     switch (C(command)) {
@@ -47,7 +50,7 @@ bool ExchangeLog::isPoll(int command)
     }
 }
 
-bool ExchangeLog::isRoutine(const ExchangeRecord& r)
+bool ExchangeRing::isRoutine(const ExchangeRecord& r)
 {
     if (r.outcome != ExchangeOutcome::Answer || !isPoll(r.command))
         return false;
@@ -59,3 +62,5 @@ bool ExchangeLog::isRoutine(const ExchangeRecord& r)
     it->second = r.answer;
     return false;
 }
+
+}  // namespace service

@@ -11,6 +11,8 @@
 
 #include "exchangerecord.h"
 
+namespace service {
+
 struct LoggedExchange {
     std::uint64_t seq = 0;
     std::chrono::system_clock::time_point wallStart;
@@ -20,10 +22,10 @@ struct LoggedExchange {
     bool routine = false;
 };
 
-class ExchangeLog {
+class ExchangeRing {
 public:
     static constexpr std::size_t DefaultCapacity = 20000;
-    explicit ExchangeLog(std::size_t capacity = DefaultCapacity);
+    explicit ExchangeRing(std::size_t capacity = DefaultCapacity);
 
     void add(const ExchangeRecord& record, std::chrono::system_clock::time_point wallStart);
     void clear();
@@ -51,3 +53,5 @@ private:
     // The last answer of each poll command, by port, address and command.
     std::map<std::tuple<std::string, int, int>, std::vector<std::uint8_t>> lastAnswers_;
 };
+
+}  // namespace service

@@ -10,7 +10,7 @@
 #include "exchangecsv.h"
 #include "exchangefanout.h"
 #include "exchangefilter.h"
-#include "exchangelog.h"
+#include "exchangering.h"
 #include "exchangestats.h"
 #include "exchangetext.h"
 
@@ -20,8 +20,8 @@ namespace {
 
 constexpr int GetN = 19, GetS = 17, SetA = 8, GetInfo = 3;
 
-ExchangeRecord record(int address, int command, const char* name,
-                      std::vector<std::uint8_t> request, std::vector<std::uint8_t> answer,
+ExchangeRecord record(int address, int command, const char* name, std::vector<std::uint8_t> request,
+                      std::vector<std::uint8_t> answer,
                       ExchangeOutcome outcome = ExchangeOutcome::Answer,
                       std::chrono::microseconds took = 1500us)
 {
@@ -45,7 +45,8 @@ ExchangeRecord getN(int address, int n, std::chrono::microseconds took = 1500us)
                   ExchangeOutcome::Answer, took);
 }
 
-std::vector<std::uint64_t> shown(const ExchangeLog& log, const ExchangeFilter& filter)
+std::vector<std::uint64_t> shown(const service::ExchangeRing& log,
+                                 const service::ExchangeFilter& filter)
 {
     std::vector<std::uint64_t> seqs;
     for (auto s = log.firstSeq(); s < log.endSeq(); ++s)
@@ -56,9 +57,9 @@ std::vector<std::uint64_t> shown(const ExchangeLog& log, const ExchangeFilter& f
 
 }  // namespace
 
-TEST(ExchangeLog, KeepsTheLastEntriesInAFixedRing)
+TEST(ExchangeRing, KeepsTheLastEntriesInAFixedRing)
 {
-    ExchangeLog log(100);
+    service::ExchangeRing log(100);
     const auto now = std::chrono::system_clock::now();
     for (int i = 0; i < 1000; ++i)
         log.add(getN(1, i), now);
@@ -81,61 +82,64 @@ TEST(ExchangeLog, KeepsTheLastEntriesInAFixedRing)
     EXPECT_EQ(log.firstSeq(), 1000u);
 }
 
-TEST(ExchangeLog, APollIsRoutineWhileItsAnswerStaysTheSame)
+TEST(ExchangeRing, APollIsRoutineWhileItsAnswerStaysTheSame)
 {
-    ExchangeLog log;
+    service::ExchangeRing log;
     const auto now = std::chrono::system_clock::now();
-    log.add(getN(1, 10), now);                   // 0 first answer: shown
-    log.add(getN(1, 10), now);                   // 1 the same: routine
-    log.add(getN(2, 10), now);                   // 2 another address: shown
-    log.add(getN(1, 11), now);                   // 3 changed: shown
-    log.add(getN(1, 11), now);                   // 4 routine
-    log.add(record(1, GetN, "GetN", {}, {}, ExchangeOutcome::NoAnswer), now);  // 5 failure
-    log.add(record(1, SetA, "SetA", {200, 0, 0xDC, 5}, {0}), now);             // 6 not a poll
-    log.add(record(1, SetA, "SetA", {200, 0, 0xDC, 5}, {0}), now);             // 7 not a poll
-    log.add(record(1, GetS, "GetS", {}, {0, 1, 0x14}), now);                   // 8 first GetS
-    log.add(record(1, GetS, "GetS", {}, {0, 1, 0x14}), now);                   // 9 routine
+    log.add(getN(1, 10), now);  // 0 first answer: shown
+    log.add(getN(1, 10), now);  // 1 the same: routine
+    log.add(getN(2, 10), now);  // 2 another address: shown
+    log.add(getN(1, 11), now);  // 3 changed: shown
+    log.add(getN(1, 11), now);  // 4 routine
+    log.add(record(1, GetN, "GetN", {}, {}, ExchangeOutcome::NoAnswer), now);      // 5 failure
+    log.add(record(1, SetA, "SetA", {200, 0, 0xDC, 5}, {0}), now);                 // 6 not a poll
+    log.add(record(1, SetA, "SetA", {200, 0, 0xDC, 5}, {0}), now);                 // 7 not a poll
+    log.add(record(1, GetS, "GetS", {}, {0, 1, 0x14}), now);                       // 8 first GetS
+    log.add(record(1, GetS, "GetS", {}, {0, 1, 0x14}), now);                       // 9 routine
     log.add(record(1, GetS, "GetS", {}, {4}, ExchangeOutcome::DeviceError), now);  // 10
 
-    ExchangeFilter filter;
+    service::ExchangeFilter filter;
     filter.hideRoutine = true;
     EXPECT_EQ(shown(log, filter), (std::vector<std::uint64_t>{0, 2, 3, 5, 6, 7, 8, 10}));
     filter.address = 2;
     EXPECT_EQ(shown(log, filter), (std::vector<std::uint64_t>{2}));
     filter = {};
-    filter.outcome = OutcomeFilter::Failures;
+    filter.outcome = service::OutcomeFilter::Failures;
     EXPECT_EQ(shown(log, filter), (std::vector<std::uint64_t>{5, 10}));
-    filter.outcome = OutcomeFilter::DeviceError;
+    filter.outcome = service::OutcomeFilter::DeviceError;
     EXPECT_EQ(shown(log, filter), (std::vector<std::uint64_t>{10}));
-    filter.outcome = OutcomeFilter::NoAnswer;
+    filter.outcome = service::OutcomeFilter::NoAnswer;
     EXPECT_EQ(shown(log, filter), (std::vector<std::uint64_t>{5}));
-    filter.outcome = OutcomeFilter::All;
+    filter.outcome = service::OutcomeFilter::All;
     EXPECT_EQ(shown(log, filter).size(), 11u);
 }
 
 TEST(ExchangeText, FieldsByNameAndOutcomesInWords)
 {
     const auto setA = record(17, SetA, "SetA", {200, 0, 0xDC, 5}, {0});
-    EXPECT_EQ(exchangetext::request(setA), "A=200 Ia=1500");
-    EXPECT_EQ(exchangetext::answer(setA), "");
-    EXPECT_EQ(exchangetext::outcome(setA), "ответ");
-    EXPECT_EQ(exchangetext::hex(setA.request), "C8 00 DC 05");
-    EXPECT_EQ(exchangetext::answer(getN(1, -5 & 0xFFFF)), "N=-5");
-    EXPECT_EQ(exchangetext::answer(record(1, GetInfo, "GetInfo", {}, {'A', 'B', 0})), "Text=\"AB\"");
+    EXPECT_EQ(service::exchangetext::request(setA), "A=200 Ia=1500");
+    EXPECT_EQ(service::exchangetext::answer(setA), "");
+    EXPECT_EQ(service::exchangetext::outcome(setA), "ответ");
+    EXPECT_EQ(service::exchangetext::hex(setA.request), "C8 00 DC 05");
+    EXPECT_EQ(service::exchangetext::answer(getN(1, -5 & 0xFFFF)), "N=-5");
+    EXPECT_EQ(service::exchangetext::answer(record(1, GetInfo, "GetInfo", {}, {'A', 'B', 0})),
+              "Text=\"AB\"");
     const auto busy = record(1, GetS, "GetS", {}, {2}, ExchangeOutcome::DeviceError);
-    EXPECT_EQ(exchangetext::outcome(busy), "устройство занято.");
-    EXPECT_EQ(exchangetext::outcome(record(1, GetS, "GetS", {}, {}, ExchangeOutcome::NoAnswer)),
-              "нет ответа");
+    EXPECT_EQ(service::exchangetext::outcome(busy), "устройство занято.");
+    EXPECT_EQ(
+        service::exchangetext::outcome(record(1, GetS, "GetS", {}, {}, ExchangeOutcome::NoAnswer)),
+        "нет ответа");
     const auto wrong = record(1, GetS, "GetS", {}, {0, 1, 2}, ExchangeOutcome::WrongAnswer);
-    EXPECT_EQ(exchangetext::outcome(wrong), "неверный ответ");
-    EXPECT_EQ(exchangetext::answer(wrong), "");  // another command's frame: bytes only
-    EXPECT_EQ(exchangetext::outcome(record(1, GetS, "GetS", {}, {}, ExchangeOutcome::NoPort)),
-              "порт не открыт");
+    EXPECT_EQ(service::exchangetext::outcome(wrong), "неверный ответ");
+    EXPECT_EQ(service::exchangetext::answer(wrong), "");  // another command's frame: bytes only
+    EXPECT_EQ(
+        service::exchangetext::outcome(record(1, GetS, "GetS", {}, {}, ExchangeOutcome::NoPort)),
+        "порт не открыт");
 }
 
 TEST(ExchangeStats, CountsFailuresByKindAndTheRoundTrip)
 {
-    ExchangeStats stats;
+    service::ExchangeStats stats;
     for (int ms : {3, 1, 2, 9, 2})
         stats.add(getN(1, 0, std::chrono::milliseconds(ms)));
     stats.add(record(1, GetN, "GetN", {}, {}, ExchangeOutcome::NoAnswer, 100ms));
@@ -165,7 +169,7 @@ TEST(ExchangeStats, CountsFailuresByKindAndTheRoundTrip)
 
 TEST(ExchangeFanOut, EveryListenerHearsEachExchangeWhateverAnotherDoes)
 {
-    ExchangeFanOut fan;
+    service::ExchangeFanOut fan;
     int first = 0, third = 0;
     fan.add([&](const ExchangeRecord&) { ++first; });
     const auto thrower = fan.add([](const ExchangeRecord&) { throw std::runtime_error("x"); });
@@ -180,19 +184,19 @@ TEST(ExchangeFanOut, EveryListenerHearsEachExchangeWhateverAnotherDoes)
 
 TEST(ExchangeCsv, WritesWhatIsShown)
 {
-    ExchangeLog log;
+    service::ExchangeRing log;
     log.add(record(17, SetA, "SetA", {200, 0, 0xDC, 5}, {0}), std::chrono::system_clock::now());
     const auto path = std::filesystem::temp_directory_path() / "tirs-exchanges-test.csv";
     std::string error;
-    ASSERT_TRUE(exchangecsv::write(path.string(), {log.at(0)}, error)) << error;
+    ASSERT_TRUE(service::exchangecsv::write(path.string(), {log.at(0)}, error)) << error;
     std::ifstream in(path);
     std::string header, row;
     std::getline(in, header);
     std::getline(in, row);
-    EXPECT_EQ(header, exchangecsv::header());
+    EXPECT_EQ(header, service::exchangecsv::header());
     EXPECT_NE(row.find(";COM2;17;SetA;A=200 Ia=1500;;ответ;1.5;C8 00 DC 05;00"), std::string::npos)
         << row;
     std::filesystem::remove(path);
-    EXPECT_FALSE(exchangecsv::write("/nonexistent/x.csv", {}, error));
+    EXPECT_FALSE(service::exchangecsv::write("/nonexistent/x.csv", {}, error));
     EXPECT_FALSE(error.empty());
 }

@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
-# Regenerates docs/screenshots/page-<n>-<name>.png: the program in service
-# mode on the simulated line (actuators 3 and 17), each of its five pages
-# with the drive moving, the parameters and the relays read; then
-# service-stroke.png (the last stroke's time beside the bar) and
-# service-monitor.png and service-journal.png (the two windows of the menu
-# "Сервис") after a parameter write, a relay write and two full strokes on a
-# line that spoils a few answers.
-# Usage: tools/screenshots.sh [build-dir]
+# Regenerates docs/screenshots/page-<n>-<name>.png and port-setup.png: the
+# program in service mode on the simulated line (actuators 3 and 17), each of
+# its five pages with the drive moving, the parameters and the relays read,
+# and the port setup dialog; then service-stroke.png (the last stroke's time
+# beside the bar), service-monitor.png and service-journal.png (the two
+# windows of the menu "Сервис") after a parameter write, a relay write and two
+# full strokes on a line that spoils a few answers; at scale 1 and at scale 2
+# (QT_SCALE_FACTOR=2, files ending in "-x2").
+# Usage: tools/screenshots.sh [build-dir] [scale]   (no scale: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-tools/install-deps.sh
 build=${1:-${BUILD_DIR:-build}}
+if [ -z "${2:-}" ]; then
+  "$0" "$build" 1
+  exec "$0" "$build" 2
+fi
+export E2E_SCALE=$2
+suffix=
+[ "$E2E_SCALE" = 1 ] || suffix=-x$E2E_SCALE
+tools/install-deps.sh
 cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j2 --target tirspanel tirssim serlink
 out=$root/docs/screenshots
@@ -22,7 +30,7 @@ UI_DIR=$root/panel/ui
 . tests/e2e/lib.sh
 e2e_require_tools Xvfb xdotool xwininfo import
 E2E_DIR=$(mktemp -d /tmp/tirspanel-shots.XXXXXX)
-trap 'e2e_cleanup; [ -n "${KEEP:-}" ] || rm -rf "$E2E_DIR"' EXIT
+trap 'e2e_cleanup; rm -rf "$E2E_DIR"' EXIT
 
 e2e_layout "$build/bin"
 # Service mode, actuator 17 selected, two names given.
@@ -35,12 +43,12 @@ printf '%s\r\n' '[General]' 'Page=0' 'Master=1' '' '[Port]' 'Port=2' 'Baud Rate=
 e2e_start_sim --device 3 --device 17 --time-scale 8 --input 17:12800 \
   --relay 17:1:1:40:60:2 --relay 17:3:2:30:100:2
 e2e_start_x
-e2e_start_panel
+QT_SCALE_FACTOR=$E2E_SCALE e2e_start_panel
 
 shot() {
   sleep 0.7  # let the last poll's values be painted
-  import -window "$wid" "$out/$1.png"
-  echo "saved docs/screenshots/$1.png"
+  import -window "${2:-$wid}" "$out/$1$suffix.png"
+  echo "saved docs/screenshots/$1$suffix.png"
 }
 logged_since() { requests_since "$1" | grep -q "$2"; }
 page=0
@@ -85,17 +93,28 @@ e2e_wait 10 "the parameter write" logged_since "$mark" '^17 14 ' || e2e_fail "th
 next_page
 shot page-5-settings
 
+# The port setup dialog, from the port menu (its item is the last but one).
+click_at "$(px 20)" $(($(menu_height) / 2))
+sleep 0.5
+press_keys Up Up Return
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name 'Настройка портов' | head -1) ||
+  e2e_fail "the port setup dialog did not open"
+shot port-setup "$dialog"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
+xdotool key Escape
+e2e_wait 10 "the dialog to close" bash -c "! xdotool search --onlyvisible --name 'Настройка портов' >/dev/null"
+
 press_keys alt+x
 ended() { ! kill -0 "$panel_pid" 2>/dev/null; }
 e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"
 
-# 6, 7: the menu "Сервис". Again from the start, on the position page, with
-# a faster drive and a line that spoils about one answer in thirty.
+# The menu "Сервис". Again from the start, on the position page, with a
+# faster drive and a line that spoils about one answer in thirty.
 e2e_cleanup
 sed -i 's/^Page=.*/Page=1\r/' "$E2E_DIR/tirspanel.ini"
 e2e_start_sim --device 3 --device 17 --time-scale 60 --fault-rate 0.03
 e2e_start_x
-e2e_start_panel
+QT_SCALE_FACTOR=$E2E_SCALE e2e_start_panel
 journal="$E2E_DIR/tirspanel-journal.csv"
 # drive BUTTON CODE: clicks until the drive acknowledges SetS CODE; a spoiled
 # answer shows the error box (a second window with the program's title),
@@ -119,22 +138,16 @@ drive bbOpen 5
 e2e_wait 60 "StrokeOpen" grep -q ";StrokeOpen;" "$journal" || e2e_fail "no StrokeOpen row"
 drive bbClose 6
 e2e_wait 60 "StrokeClose" grep -q ";StrokeClose;" "$journal" || e2e_fail "no StrokeClose row"
-sleep 0.7  # the label beside the bar follows the next poll
-import -window "$wid" "$out/service-stroke.png"
-echo "saved docs/screenshots/service-stroke.png"
+shot service-stroke  # the label beside the bar follows the next poll
 press_keys ctrl+m
 monitor=$(timeout 10 xdotool search --sync --onlyvisible --name 'Монитор обмена' | head -1) || true
 [ -n "$monitor" ] || e2e_fail "Ctrl+M opened no monitor"
-sleep 1
-import -window "$monitor" "$out/service-monitor.png"
-echo "saved docs/screenshots/service-monitor.png"
+shot service-monitor "$monitor"
 # The menu by its mnemonic (Alt+С), second item.
 xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
 xdotool key --delay 150 alt+Cyrillic_es Down Return
 journal_window=$(timeout 10 xdotool search --sync --onlyvisible --name 'Журнал операций' | head -1) || true
 [ -n "$journal_window" ] || e2e_fail "the menu opened no journal window"
-sleep 0.7
-import -window "$journal_window" "$out/service-journal.png"
-echo "saved docs/screenshots/service-journal.png"
+shot service-journal "$journal_window"
 press_keys alt+x
 e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 #include "errorbox.h"
 #include "floatedit.h"
@@ -87,11 +88,16 @@ void TMainForm::bbFileOpenClick()
         journalFileOperation("FileLoad", path, QString::fromUtf8(e.what()));
         throw;
     }
-    const auto fields = ParamFields(*uiParams);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        fields[i]->SetValue(values[i]);
+    {
+        const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
+        const auto fields = ParamFields(*uiParams);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            fields[i]->SetValue(values[i]);
+        }
     }
+    loadedParamFields();
     journalFileOperation("FileLoad", path, {});
+    ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }
 
 void TMainForm::bbFileSaveClick()
@@ -122,4 +128,5 @@ void TMainForm::bbFileSaveClick()
         return;
     }
     journalFileOperation("FileSave", path, {});
+    ReportDone(QStringLiteral("Файл сохранён: "), QDir::toNativeSeparators(path));
 }

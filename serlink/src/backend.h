@@ -1,5 +1,5 @@
 // The platform layer under the port and frame functions. One implementation
-// per platform (backend_posix.cpp); the portable code in serlink.cpp keeps the
+// per platform (backend_posix.cpp, backend_win32.cpp); the portable code in serlink.cpp keeps the
 // one open Port and builds frames on top of its calls.
 #pragma once
 
@@ -47,7 +47,10 @@ public:
     // Drops what the input queue holds, unread.
     bool discardInput();
     bool flush();
-    bool waitEvent(std::uint32_t mask, std::uint32_t& event);
+    // The events waitEvent waits for (EV_RXCHAR 0x001, EV_TXEMPTY 0x004, ...).
+    bool eventMask(std::uint32_t& mask);
+    bool setEventMask(std::uint32_t mask);
+    bool waitEvent(std::uint32_t& event);
 
     bool setReadTimeout(std::uint32_t milliseconds);
     // One byte: at once when queued, else the first one within the read time-out.
@@ -59,9 +62,6 @@ public:
     // off once the last stop bit has left the line (bounded in time).
     bool setRts(bool on);
     void waitTransmitterEmpty();
-
-    // The events WaitEventCOM waits for, as the caller set them.
-    std::uint32_t eventMask = 0;
 
 private:
     struct Impl;

@@ -143,6 +143,7 @@ struct Port::Impl {
     bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
     bool dirControl = false;
     bool driverSwitches = false;
+    std::uint32_t eventMask = 0;  // kept here: termios has no event mask
 
     int lineIoctl(unsigned long request, void* arg) { return lineOps().ioctl(fd, request, arg); }
 
@@ -179,9 +180,6 @@ struct Port::Impl {
         return std::chrono::microseconds(10'000'000ULL / rate + 1);
     }
 };
-
-namespace {
-}  // namespace
 
 bool probe(const char* name)
 {
@@ -366,9 +364,26 @@ bool Port::flush()
 // from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
 // could not be woken). A mask of nothing to wait for, or a device that goes
 // away, fails at once.
-bool Port::waitEvent(std::uint32_t mask, std::uint32_t& event)
+bool Port::eventMask(std::uint32_t& mask)
+{
+    if (impl_->fd < 0)
+        return false;
+    mask = impl_->eventMask;
+    return true;
+}
+
+bool Port::setEventMask(std::uint32_t mask)
+{
+    if (impl_->fd < 0)
+        return false;
+    impl_->eventMask = mask;
+    return true;
+}
+
+bool Port::waitEvent(std::uint32_t& event)
 {
     Impl& port = *impl_;
+    const std::uint32_t mask = port.eventMask;
     constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010,
                             rlsd = 0x020, err = 0x080, ring = 0x100;
     if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)

@@ -1,0 +1,74 @@
+#include "portdiagnosis.h"
+
+#include <windows.h>
+
+#include "portname.h"
+
+namespace serlink {
+
+namespace {
+
+// The system's text for an error code, in UTF-8 like every text inside the program.
+std::string systemText(DWORD error)
+{
+    wchar_t* wide = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&wide), 0, nullptr);
+    std::string text;
+    if (length > 0) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0,
+                                              nullptr, nullptr);
+        text.resize(static_cast<std::size_t>(bytes));
+        WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), text.data(), bytes, nullptr,
+                            nullptr);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+            text.pop_back();
+    }
+    LocalFree(wide);
+    return text.empty() ? "error " + std::to_string(error) : text;
+}
+
+}  // namespace
+
+// Windows tells a missing port from a held one only by opening it: first
+// without access rights (is it there), then as the library opens it (is it
+// free; a port in use answers access denied).
+PortDiagnosis diagnose(const char* name)
+{
+    PortDiagnosis d;
+    d.path = devicePath(name);
+    if (d.path.empty()) {
+        d.condition = PortCondition::UnknownName;
+        return d;
+    }
+    const HANDLE query = CreateFileA(d.path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (query == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            d.condition = PortCondition::NotFound;
+        } else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+            d.condition = PortCondition::Busy;
+        } else {
+            d.condition = PortCondition::Other;
+            d.detail = systemText(error);
+        }
+        return d;
+    }
+    CloseHandle(query);
+    const HANDLE full = CreateFileA(d.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (full == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        d.condition = (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+                          ? PortCondition::Busy
+                          : PortCondition::Other;
+        if (d.condition == PortCondition::Other)
+            d.detail = systemText(error);
+        return d;
+    }
+    CloseHandle(full);
+    return d;
+}
+
+}  // namespace serlink

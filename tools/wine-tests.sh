@@ -58,6 +58,9 @@ pty=$(readlink -f "$work/line")
 [ -c "$pty" ] || { echo "tirssim made no pseudo-terminal" >&2; cat "$work/tirssim.out" >&2; exit 1; }
 
 dosdevices=$WINEPREFIX/dosdevices
+for link in "$dosdevices"/com*; do
+  if [ -L "$link" ]; then echo "Wine's own ${link##*/} -> $(readlink "$link"): removed"; fi
+done
 rm -f "$dosdevices"/com*
 ln -s "$pty" "$dosdevices/com5"
 ln -s "$work/absent" "$dosdevices/com6"

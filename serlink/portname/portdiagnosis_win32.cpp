@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "portname.h"
 
 namespace serlink {
 
@@ -34,41 +33,23 @@ std::string systemText(DWORD error)
 // Windows tells a missing port from a held one only by opening it: first
 // without access rights (is it there), then as the library opens it (is it
 // free; a port in use answers access denied).
-PortDiagnosis diagnose(const char* name)
+PortCondition diagnosePath(const std::string& path, std::string& detail)
 {
-    PortDiagnosis d;
-    d.path = devicePath(name);
-    if (d.path.empty()) {
-        d.condition = PortCondition::UnknownName;
-        return d;
-    }
-    const HANDLE query = CreateFileA(d.path.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (query == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            d.condition = PortCondition::NotFound;
-        } else if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-            d.condition = PortCondition::Busy;
-        } else {
-            d.condition = PortCondition::Other;
-            d.detail = systemText(error);
+    for (const DWORD access : {DWORD{0}, DWORD{GENERIC_READ | GENERIC_WRITE}}) {
+        const HANDLE h = CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            continue;
         }
-        return d;
-    }
-    CloseHandle(query);
-    const HANDLE full = CreateFileA(d.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    if (full == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        d.condition = (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-                          ? PortCondition::Busy
-                          : PortCondition::Other;
-        if (d.condition == PortCondition::Other)
-            d.detail = systemText(error);
-        return d;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return PortCondition::NotFound;
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+            return PortCondition::Busy;
+        detail = systemText(error);
+        return PortCondition::Other;
     }
-    CloseHandle(full);
-    return d;
+    return PortCondition::Openable;
 }
 
 }  // namespace serlink

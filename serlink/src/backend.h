@@ -37,9 +37,10 @@ public:
     // RTS/DTR handling; directionMode asks RS-485 direction control.
     bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits);
     // RS-485 direction control was asked for.
-    bool directionControl() const;
-    // The driver itself switches RTS around transmissions (kernel RS-485 mode).
-    bool driverSwitches() const;
+    bool directionControl() const { return dirControl_; }
+    // The driver itself switches RTS around transmissions (the kernel's
+    // RS-485 mode, RTS_CONTROL_TOGGLE).
+    bool driverSwitches() const { return driverSwitches_; }
 
     bool escape(std::uint32_t function);
     bool modemStatus(std::uint32_t& status);
@@ -67,6 +68,9 @@ private:
     struct Impl;
     explicit Port(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+    // Set by setMode in each backend.
+    bool dirControl_ = false;
+    bool driverSwitches_ = false;
 };
 
 }  // namespace serlink::backend

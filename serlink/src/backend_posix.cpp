@@ -141,8 +141,6 @@ struct Port::Impl {
     std::uint32_t baud = 9600;
     std::chrono::milliseconds readTimeout{1000};
     bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
-    bool dirControl = false;
-    bool driverSwitches = false;
     std::uint32_t eventMask = 0;  // kept here: termios has no event mask
 
     int lineIoctl(unsigned long request, void* arg) { return lineOps().ioctl(fd, request, arg); }
@@ -213,16 +211,6 @@ Handle Port::handle() const
     return impl_->fd >= 0 ? impl_->fd : invalidHandle;
 }
 
-bool Port::directionControl() const
-{
-    return impl_->dirControl;
-}
-
-bool Port::driverSwitches() const
-{
-    return impl_->driverSwitches;
-}
-
 bool Port::configure(std::uint32_t baud)
 {
     Impl& port = *impl_;
@@ -275,8 +263,8 @@ bool Port::close()
 bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
 {
     Impl& port = *impl_;
-    port.dirControl = directionMode;
-    bool& driverSwitches = port.driverSwitches;
+    dirControl_ = directionMode;
+    bool& driverSwitches = driverSwitches_;
     driverSwitches = false;
     termios t;
     if (tcgetattr(port.fd, &t) != 0)
@@ -358,12 +346,6 @@ bool Port::flush()
     return port.fd >= 0 && tcdrain(port.fd) == 0;
 }
 
-// Event mask bits as the caller knows them: EV_RXCHAR 0x001, EV_TXEMPTY
-// 0x004, EV_CTS 0x008, EV_DSR 0x010, EV_RLSD 0x020, EV_ERR 0x080, EV_RING
-// 0x100. Received bytes and errors come from poll(); an empty output queue
-// from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
-// could not be woken). A mask of nothing to wait for, or a device that goes
-// away, fails at once.
 bool Port::eventMask(std::uint32_t& mask)
 {
     if (impl_->fd < 0)
@@ -380,6 +362,12 @@ bool Port::setEventMask(std::uint32_t mask)
     return true;
 }
 
+// Event mask bits as the caller knows them: EV_RXCHAR 0x001, EV_TXEMPTY
+// 0x004, EV_CTS 0x008, EV_DSR 0x010, EV_RLSD 0x020, EV_ERR 0x080, EV_RING
+// 0x100. Received bytes and errors come from poll(); an empty output queue
+// from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
+// could not be woken). A mask of nothing to wait for, or a device that goes
+// away, fails at once.
 bool Port::waitEvent(std::uint32_t& event)
 {
     Impl& port = *impl_;

@@ -57,8 +57,6 @@ struct Port::Impl {
     COMMTIMEOUTS savedTimeouts{};
     bool saved = false;  // the device's own settings were read at open
     bool isNT = true;
-    bool dirControl = false;
-    bool driverSwitches = false;
     std::size_t lastWrite = 0;  // bytes of the last write, for the transmitter wait
 
     bool applyDcb() { return SetCommState(handle, &dcb); }
@@ -104,16 +102,6 @@ Handle Port::handle() const
     return reinterpret_cast<Handle>(impl_->handle);
 }
 
-bool Port::directionControl() const
-{
-    return impl_->dirControl;
-}
-
-bool Port::driverSwitches() const
-{
-    return impl_->driverSwitches;
-}
-
 // Fields not set here keep the device's values: the XON/XOFF limits and
 // characters, the error, end-of-file and event characters, fTXContinueOnXoff.
 bool Port::configure(std::uint32_t baud)
@@ -125,8 +113,6 @@ bool Port::configure(std::uint32_t baud)
     port.savedDcb = port.dcb;
     port.savedTimeouts = port.timeouts;
     port.saved = true;
-    port.dirControl = false;
-    port.driverSwitches = false;
 
     DCB& d = port.dcb;
     d.BaudRate = baud;
@@ -182,13 +168,13 @@ bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
     Impl& port = *impl_;
     if (port.handle == INVALID_HANDLE_VALUE)
         return false;
-    port.dirControl = directionMode;
-    port.driverSwitches = false;
+    dirControl_ = directionMode;
+    driverSwitches_ = false;
     port.dcb.fDtrControl = static_cast<DWORD>(dtrLowBits);
     if (directionMode) {
-        port.driverSwitches = port.isNT && port.driverTakesToggle();
+        driverSwitches_ = port.isNT && port.driverTakesToggle();
         // Otherwise the library raises RTS around each frame; idle it is low.
-        if (!port.driverSwitches)
+        if (!driverSwitches_)
             port.dcb.fRtsControl = RTS_CONTROL_DISABLE;
     } else {
         port.dcb.fRtsControl = static_cast<DWORD>(rtsLowBits);

@@ -125,13 +125,18 @@ TEST_F(OpenLine, WineDoesNotToggleRtsSoTheLibrarySwitchesIt)
     EXPECT_EQ(c, 3);
 }
 
-TEST_F(OpenLine, WaitEventReportsArrivingBytes)
+// The answer is queued before the wait starts: an event since the mask was
+// set ends the wait at once. Wine sometimes ends a wait with no event while
+// bytes are arriving; the next wait then reports them.
+TEST_F(OpenLine, WaitEventReportsBytesReceivedSinceTheMaskWasSet)
 {
     ASSERT_EQ(SetMaskCOM(EV_RXCHAR), 1);
     ASSERT_EQ(TxFrame(2, 3, 0, nullptr), 1);
+    Sleep(100);
     uint32_t event = 0;
-    ASSERT_EQ(WaitEventCOM(&event), 1);
-    EXPECT_NE(event & EV_RXCHAR, 0u);
+    for (int wait = 0; wait < 3 && (event & EV_RXCHAR) == 0; ++wait)
+        ASSERT_EQ(WaitEventCOM(&event), 1);
+    EXPECT_EQ(event, static_cast<uint32_t>(EV_RXCHAR));
     uint8_t a = 0, c = 0, n = 0, data[255];
     EXPECT_EQ(RxFrame(1000, &a, &c, &n, data), 1);
 }

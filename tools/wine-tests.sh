@@ -95,5 +95,59 @@ run() {  # name, program, arguments...
 
 run wine_line "$build/bin/wine_line.exe"
 
+# tirsctl.exe from the Windows folder, as an operator runs it: scan, status,
+# a parameter set read, changed, written with its verification, and read back.
+tirsctl() {  # expected exit code, arguments...
+  local expected=$1
+  shift
+  check_mapping
+  local code=0
+  (cd "$work" && timeout 120 wine "$build/dist/tirsctl.exe" "$@") >"$work/out" 2>"$work/err" || code=$?
+  tr -d '\r' <"$work/out" >"$work/out.txt"
+  tr -d '\r' <"$work/err" >"$work/err.txt"
+  if [ "$code" != "$expected" ]; then
+    echo "tirsctl $*: exit $code, expected $expected" >&2
+    cat "$work/out.txt" "$work/err.txt" >&2
+    return 1
+  fi
+}
+expect_line() {  # file, extended regular expression
+  grep -qE "$2" "$1" || { echo "no line matching '$2' in:" >&2; cat "$1" >&2; return 1; }
+}
+tirsctl_checks() {
+  tirsctl 0 --port COM5 scan --last 5 &&
+    expect_line "$work/out.txt" '^1 +ТИРС-70 №0001' &&
+    expect_line "$work/out.txt" '^2 +ТИРС-70 №0002' &&
+    [ "$(grep -c . "$work/out.txt")" = 2 ] &&
+    tirsctl 0 --port COM5 --address 2 --json status &&
+    expect_line "$work/out.txt" '"address": 2' &&
+    expect_line "$work/out.txt" '"state": ' &&
+    tirsctl 0 --port COM5 --address 1 params read -o before.par &&
+    expect_line "$work/before.par" '^V1=200' &&
+    sed 's/^V1=200/V1=250/; s/^Vmin=.*/Vmin=90/' "$work/before.par" >"$work/changed.par" &&
+    tirsctl 1 --port COM5 --address 1 params diff changed.par &&
+    tirsctl 0 --port COM5 --address 1 params write changed.par &&
+    tirsctl 0 --port COM5 --address 1 params diff changed.par &&
+    tirsctl 0 --port COM5 --address 1 params read -o after.par &&
+    expect_line "$work/after.par" '^V1=250' &&
+    expect_line "$work/after.par" '^Vmin=90' &&
+    tirsctl 0 --port COM5 --address 2 params read -o other.par &&
+    expect_line "$work/other.par" '^V1=200' &&
+    tirsctl 3 --port COM6 info &&
+    expect_line "$work/err.txt" 'COM6'
+}
+# The command-line tool joins the folder with its own sources (cli/).
+if [ -e "$build/dist/tirsctl.exe" ]; then
+  echo "== tirsctl"
+  if tirsctl_checks; then
+    echo "-- tirsctl passed"
+  else
+    echo "-- tirsctl FAILED" >&2
+    failed=$((failed + 1))
+  fi
+else
+  echo "== tirsctl: NOT RUN, this tree has no tirsctl (cli/) yet"
+fi
+
 [ $failed -eq 0 ] || { echo "$failed Wine test program(s) failed" >&2; exit 1; }
 echo "Wine tests passed"

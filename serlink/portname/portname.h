@@ -13,6 +13,10 @@ namespace serlink {
 // containing '\' is a device path as it stands.
 std::string devicePath(const char* name);
 
+// A name that is a device path and stands as it is: one with '/' on POSIX,
+// with '\' on Windows.
+bool isDevicePath(const char* name);
+
 // The n of "COMn" (n from 1), or 0 when the name is not of that form.
 unsigned comNumber(const char* name);
 

@@ -23,9 +23,14 @@ std::string programFolder()
 
 }  // namespace
 
+bool isDevicePath(const char* name)
+{
+    return std::strchr(name, '/') != nullptr;
+}
+
 std::string devicePath(const char* name)
 {
-    if (std::strchr(name, '/') != nullptr)
+    if (isDevicePath(name))
         return name;
     const unsigned n = comNumber(name);
     if (n == 0)

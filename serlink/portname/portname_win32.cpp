@@ -4,9 +4,14 @@
 
 namespace serlink {
 
+bool isDevicePath(const char* name)
+{
+    return std::strchr(name, '\\') != nullptr;
+}
+
 std::string devicePath(const char* name)
 {
-    if (std::strchr(name, '\\') != nullptr)
+    if (isDevicePath(name))
         return name;
     if (comNumber(name) == 0)
         return {};

@@ -6,11 +6,11 @@
 
 #include "cp1251.h"
 #include "deviceerror.h"
+#include "portname.h"
 #include "serlink.h"
 
 namespace {
 
-constexpr int ExchangeTimeout = 100;  // ms per answer byte
 // RxFrame never writes the last byte of RxBuf.
 constexpr int AnswerBytes = 255;
 
@@ -43,7 +43,7 @@ void TWakePort::SetPort(int n) {
 
 void TWakePort::SetPortName(const std::string& name) {
     PortName = name;
-    Port = GetPortNum(name);
+    Port = serlink::isDevicePath(name.c_str()) ? DevicePathPort : GetPortNum(name);
 }
 
 bool TWakePort::PortAvailable(int n) const {
@@ -56,18 +56,19 @@ bool TWakePort::PortAvailable(const std::string& name) const {
     return AccessCOM(name.c_str()) != 0;
 }
 
-void TWakePort::Open(int n, int baud) {
+bool TWakePort::Open(int n, int baud) {
     SetPort(n);
     Baud = baud;
-    Open(PortName, Baud);
+    return Open(PortName, Baud);
 }
 
-void TWakePort::Open(const std::string& name, int baud) {
+bool TWakePort::Open(const std::string& name, int baud) {
     SetPortName(name);
     Baud = baud;
-    // Not checked: a port that did not open shows at the first exchange.
-    OpenCOM(PortName.c_str(), static_cast<std::uint32_t>(Baud));
+    const bool opened = OpenCOM(PortName.c_str(), static_cast<std::uint32_t>(Baud)) != 0;
+    // Pseudo-terminals and some adapters have no RS-485 mode: not an open failure.
     SetModeCOM(3, 1);
+    return opened;
 }
 
 void TWakePort::Close() {
@@ -120,7 +121,7 @@ int TWakePort::Exchange(wake::Command command) {
     if (!observer_) {
         SendRequest(static_cast<int>(command), spec.name, spec.requestLength);
         if (Port == 0) return AnswerBytes;
-        return ReceiveAnswer(ExchangeTimeout, spec.answerLength);
+        return ReceiveAnswer(AnswerTimeout, spec.answerLength);
     }
     ExchangeRecord record;
     record.start = std::chrono::steady_clock::now();
@@ -135,7 +136,7 @@ int TWakePort::Exchange(wake::Command command) {
         return AnswerBytes;
     }
     try {
-        const int count = ReceiveAnswer(ExchangeTimeout, spec.answerLength);
+        const int count = ReceiveAnswer(AnswerTimeout, spec.answerLength);
         Notify(record, ExchangeOutcome::Answer);
         return count;
     } catch (const EHardwareException&) {

@@ -26,6 +26,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "portproblem.h"
+#include "statusbarline.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"
@@ -84,13 +85,7 @@ TMainForm::TMainForm(QWidget* parent)
     // The five captions must fit the fixed width side by side: tabs with
     // less padding than the style's default.
     ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
-    statusPanel_ = new QLabel(ui->StatusBar);
-    statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
-    // Permanent, so that menu status tips never hide it.
-    ui->StatusBar->addPermanentWidget(statusPanel_, 1);
-    portProblemPanel_ = new QLabel(ui->StatusBar);
-    portProblemPanel_->setObjectName(QStringLiteral("PortProblemPanel"));
-    ui->StatusBar->addPermanentWidget(portProblemPanel_);
+    StatusLine = new TStatusLine(ui->StatusBar);
     // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
     setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
 
@@ -119,6 +114,7 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->mnPort, &QMenu::aboutToShow, this, Guarded(&TMainForm::mnPortClick));
 
     FormCreate();
+    setupPortSetup();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,
@@ -147,12 +143,23 @@ QString TMainForm::SettingsPath()
 
 QString TMainForm::StatusText() const
 {
-    return statusPanel_->text();
+    return StatusLine->Text();
 }
 
 void TMainForm::SetStatusText(const QString& text)
 {
-    statusPanel_->setText(text);
+    StatusLine->SetText(text);
+}
+
+void TMainForm::ReportDone(const QString& what, const QString& path)
+{
+    StatusLine->ReportDone(what, path);
+}
+
+QString TMainForm::SelectedDriveNumber() const
+{
+    // Address 0 sends frames without an address byte, to whichever drive.
+    return Address == 0 ? QStringLiteral("(адрес 0)") : QString::number(Address);
 }
 
 void TMainForm::FormCreate()
@@ -197,6 +204,7 @@ void TMainForm::FormCreate()
         ui->cbAutoRel->setChecked(true);
         ui->tsParams->setEnabled(false);
         ui->tsSettings->setEnabled(false);
+        ExplainServicePages();
     }
     WakePort->SetDevAddr(Address);
     SelectPort(PortNumber);
@@ -261,7 +269,7 @@ void TMainForm::LoadSettings()
 
     const int left = ini.readInt("General", "Left", kDesignLeft);
     const int top = ini.readInt("General", "Top", kDesignTop);
-    move(left, top);
+    move(RestoredPosition(QPoint(left, top)));
     int page = ini.readInt("General", "Page", 0);
     if (page < 0 || page >= kPageCount)
         page = 0;
@@ -322,7 +330,8 @@ void TMainForm::mnAboutClick()
 {
     QMessageBox::information(this, ApplicationTitle(),
                              ApplicationTitle() + QLatin1Char('\n') +
-                                 QStringLiteral("e-mail: ") + kContactAddress,
+                                 QStringLiteral("e-mail: ") + kContactAddress +
+                                 QLatin1Char('\n') + ProgramVersionText(),
                              QMessageBox::Ok);
 }
 
@@ -334,7 +343,7 @@ void TMainForm::PageControlChange()
         FitNameColumn();
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
-            bbReadClick();
+            autoReadParams();
     } else if (page == ui->tsRelays) {
         Timer1Timer();
         if (ui->cbAutoRel->isChecked() && DeviceFound)
@@ -357,13 +366,14 @@ void TMainForm::SelectPort(int n)
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
-    portProblemPanel_->clear();
+    StatusLine->SetPortProblem({}, {}, {});
     if (n != 0) {
         // The client reports nothing about a port that does not open; the
         // reason beside "No Device" spares the operator the guessing.
-        const std::string problem = PortProblem(WakePort->GetPortName(n));
-        if (!problem.empty())
-            portProblemPanel_->setText(QString::fromStdString(WakePort->GetPortName(n) + ": " + problem));
+        const PortProblemInfo problem = PortProblem(WakePort->GetPortName(n));
+        StatusLine->SetPortProblem(QString::fromStdString(WakePort->GetPortName(n)),
+                                   QString::fromStdString(problem.reason),
+                                   QString::fromStdString(problem.path));
         WakePort->Open(n, BaudRate);
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
@@ -388,6 +398,7 @@ void TMainForm::mnCOM1Click(QAction* sender)
 
 void TMainForm::mnPortClick()
 {
+    ShowPortTargets();
     for (int n = 1; n <= kPortItems; ++n) {
         if (n == WakePort->Port)
             continue;

@@ -137,7 +137,7 @@ tirsctl_checks() {
     tirsctl 0 --port COM5 --address 2 params read -o other.par &&
     expect_line "$work/other.par" '^V1=200' &&
     tirsctl 3 --port COM6 info &&
-    expect_line "$work/err.txt" 'COM6'
+    expect_line "$work/err.txt" 'не найдено.*COM6'
 }
 echo "== tirsctl"
 if tirsctl_checks; then

@@ -95,8 +95,8 @@ TEST_F(TempFolder, FoldersAndMissingFoldersAreRefusedWithTheirPath)
 
 TEST(PortReasons, MissingUnknownAndOpenablePorts)
 {
-    EXPECT_EQ(PortProblem("COM5"), "");
-    EXPECT_EQ(PortProblem("COM6"), "устройство \\\\.\\COM6 не найдено");
-    EXPECT_EQ(PortProblem("COM9"), "устройство \\\\.\\COM9 не найдено");
-    EXPECT_EQ(PortProblem("LPT1"), "неизвестный порт");
+    EXPECT_TRUE(PortProblem("COM5").none());
+    EXPECT_EQ(PortProblem("COM6").text(), "устройство не найдено: \\\\.\\COM6");
+    EXPECT_EQ(PortProblem("COM9").text(), "устройство не найдено: \\\\.\\COM9");
+    EXPECT_EQ(PortProblem("LPT1").text(), "неизвестный порт");
 }

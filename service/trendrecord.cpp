@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "commands.h"
+#include "isotime.h"
+
 namespace {
 
 // Fills what `into` lacks from `from`, so that a thinned sample keeps every
@@ -28,6 +31,16 @@ std::int64_t bucketOf(std::int64_t time, std::int64_t step)
 }
 
 }  // namespace
+
+std::optional<TrendMarker> motionMarker(const ExchangeRecord& record)
+{
+    if (record.command != static_cast<int>(wake::Command::SetS) || record.request.empty() ||
+        record.outcome == ExchangeOutcome::NoPort)
+        return std::nullopt;
+    const auto wall = service::wallClockAt(record.start);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch());
+    return TrendMarker{ms.count(), record.address, record.request[0]};
+}
 
 TrendRecord::TrendRecord(TrendLimits limits) : limits_(limits) {}
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "exchangerecord.h"
 #include "trendsample.h"
 
 // A motion command sent to an actuator.
@@ -18,6 +19,10 @@ struct TrendMarker {
     int address = 0;
     int motionCode = 0;  // MotionCode
 };
+
+// The motion command of an exchange that sent one (SetS, answered or not),
+// timed by the wall clock.
+std::optional<TrendMarker> motionMarker(const ExchangeRecord& record);
 
 struct TrendPoint {
     std::int64_t time = 0;

@@ -11,21 +11,18 @@
 #include "lineoverviewwindow.h"
 #include "mainform.h"
 #include "pollextras.h"
+#include "servicetools.h"
 #include "trendswindow.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"
 
 LineViews::LineViews(TMainForm& form) : QObject(&form), form_(form)
 {
-    const struct {
-        QPushButton* button;
-        int code;
-    } buttons[] = {{form.ui->bbClose, CmdClose},
-                   {form.ui->bbStop, CmdStop},
-                   {form.ui->bbStopOff, CmdStopOff},
-                   {form.ui->bbOpen, CmdOpen}};
-    for (const auto& b : buttons)
-        connect(b.button, &QPushButton::clicked, this, [this, code = b.code] { motionSent(code); });
+    // Every motion command that goes out, whoever sends it.
+    form.Service->fanOut().add([this](const ExchangeRecord& r) {
+        if (const auto marker = motionMarker(r))
+            record_.addMarker(*marker);
+    });
 }
 
 void LineViews::addMenuItems(QMenu* menu)
@@ -142,11 +139,6 @@ void LineViews::refreshLine()
     overview_.setSelected(form_.Address);
     if (refreshNext(*form_.WakePort, overview_, LineOverview::Clock::now()))
         line_->refresh();
-}
-
-void LineViews::motionSent(int motionCode)
-{
-    record_.addMarker({QDateTime::currentMSecsSinceEpoch(), form_.Address, motionCode});
 }
 
 void LineViews::selectFromLine(int address)

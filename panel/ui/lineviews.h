@@ -29,8 +29,6 @@ public:
     // selected actuator, and, after the tick, one reading of the overview's
     // round (only while its window is open).
     void pollRead(const PollSnapshot& snapshot, PollPage page);
-    // A motion command was given to the selected actuator.
-    void motionSent(int motionCode);
 
     TrendsWindow* showTrends();
     LineOverviewWindow* showLine();

@@ -116,6 +116,7 @@ TMainForm::TMainForm(QWidget* parent)
 
     FormCreate();
     setupPortSetup();
+    setupServiceTools();
     setupLineViews();
 
     // Connected only now: restoring the saved page is not a page change.

@@ -21,9 +21,9 @@ class QRect;
 class TFloatEdit;
 class TStatusLine;
 class DeviceTableDelegate;
+class ServiceTools;
 class LineViews;
 class ParamCompareDialog;
-class QMenu;
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -173,6 +173,9 @@ public:
     // dialog is shown to the operator.
     std::function<QString(QFileDialog*)> ChooseFile;
 
+    // --- the menu "Сервис": exchange monitor, operation journal ---
+    ServiceTools* Service = nullptr;
+
     // --- compare before write ---
     void btCompareClick();
     // Before a write of fields that changed since the last read (or came
@@ -183,10 +186,8 @@ public:
     // Empty: the dialog is shown to the operator.
     std::function<bool(ParamCompareDialog*)> ShowComparison;
 
-    // --- the menu "Сервис": trends and the line overview ---
+    // --- the menu "Сервис": trends, the line overview, backup and restore ---
     LineViews* Views = nullptr;
-    // The menu "Сервис", made on first use after "Порт".
-    QMenu* ServiceMenu();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -217,6 +218,9 @@ private:
     void showParamEdits();
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
+    void setupServiceTools();  // mainform_service.cpp
+    // A parameter file loaded or saved, into the journal; error empty for success.
+    void journalFileOperation(const char* action, const QString& path, const QString& error);
     void setupLineViews();     // mainform_lineviews.cpp
     void setupParamCompare();  // mainform_compare.cpp
     // Shows the drive's parameters beside the fields; returns the dialog's answer.

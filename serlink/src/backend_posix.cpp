@@ -141,8 +141,7 @@ struct Port::Impl {
     std::uint32_t baud = 9600;
     std::chrono::milliseconds readTimeout{1000};
     bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
-    bool dirControl = false;
-    bool driverSwitches = false;
+    std::uint32_t eventMask = 0;  // kept here: termios has no event mask
 
     int lineIoctl(unsigned long request, void* arg) { return lineOps().ioctl(fd, request, arg); }
 
@@ -180,9 +179,6 @@ struct Port::Impl {
     }
 };
 
-namespace {
-}  // namespace
-
 bool probe(const char* name)
 {
     const int fd = openExclusive(name);
@@ -213,16 +209,6 @@ std::unique_ptr<Port> Port::open(const char* name)
 Handle Port::handle() const
 {
     return impl_->fd >= 0 ? impl_->fd : invalidHandle;
-}
-
-bool Port::directionControl() const
-{
-    return impl_->dirControl;
-}
-
-bool Port::driverSwitches() const
-{
-    return impl_->driverSwitches;
 }
 
 bool Port::configure(std::uint32_t baud)
@@ -277,8 +263,8 @@ bool Port::close()
 bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
 {
     Impl& port = *impl_;
-    port.dirControl = directionMode;
-    bool& driverSwitches = port.driverSwitches;
+    dirControl_ = directionMode;
+    bool& driverSwitches = driverSwitches_;
     driverSwitches = false;
     termios t;
     if (tcgetattr(port.fd, &t) != 0)
@@ -360,15 +346,32 @@ bool Port::flush()
     return port.fd >= 0 && tcdrain(port.fd) == 0;
 }
 
+bool Port::eventMask(std::uint32_t& mask)
+{
+    if (impl_->fd < 0)
+        return false;
+    mask = impl_->eventMask;
+    return true;
+}
+
+bool Port::setEventMask(std::uint32_t mask)
+{
+    if (impl_->fd < 0)
+        return false;
+    impl_->eventMask = mask;
+    return true;
+}
+
 // Event mask bits as the caller knows them: EV_RXCHAR 0x001, EV_TXEMPTY
 // 0x004, EV_CTS 0x008, EV_DSR 0x010, EV_RLSD 0x020, EV_ERR 0x080, EV_RING
 // 0x100. Received bytes and errors come from poll(); an empty output queue
 // from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
 // could not be woken). A mask of nothing to wait for, or a device that goes
 // away, fails at once.
-bool Port::waitEvent(std::uint32_t mask, std::uint32_t& event)
+bool Port::waitEvent(std::uint32_t& event)
 {
     Impl& port = *impl_;
+    const std::uint32_t mask = port.eventMask;
     constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010,
                             rlsd = 0x020, err = 0x080, ring = 0x100;
     if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)

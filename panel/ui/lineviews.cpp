@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "errorbox.h"
+#include "linebackup.h"
 #include "lineoverviewwindow.h"
 #include "mainform.h"
 #include "pollextras.h"
@@ -18,6 +19,12 @@
 
 LineViews::LineViews(TMainForm& form) : QObject(&form), form_(form)
 {
+    backup_ = new LineBackup(form, [this] {
+        std::vector<int> addresses;
+        for (const LineDevice& d : tableDevices())
+            addresses.push_back(d.address);
+        return addresses;
+    });
     // Every motion command that goes out, whoever sends it.
     form.Service->fanOut().add([this](const ExchangeRecord& r) {
         if (const auto marker = motionMarker(r))
@@ -35,6 +42,8 @@ void LineViews::addMenuItems(QMenu* menu)
     line->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(trends, &QAction::triggered, this, [this] { showTrends(); });
     connect(line, &QAction::triggered, this, [this] { showLine(); });
+    menu->addSeparator();
+    backup_->addMenuItems(menu);
 }
 
 bool LineViews::trendsOpen() const
@@ -84,7 +93,7 @@ QString LineViews::caption(int address) const
     return text;
 }
 
-void LineViews::takeDevices()
+std::vector<LineDevice> LineViews::tableDevices() const
 {
     const QTableWidget* grid = form_.uiNet->TableStrGrid;
     std::vector<LineDevice> devices;
@@ -97,7 +106,12 @@ void LineViews::takeDevices()
         const QTableWidgetItem* type = grid->item(row, 1);
         devices.push_back({a, type ? type->text().toStdString() : std::string()});
     }
-    overview_.setDevices(devices);
+    return devices;
+}
+
+void LineViews::takeDevices()
+{
+    overview_.setDevices(tableDevices());
 }
 
 void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
@@ -133,7 +147,8 @@ void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
 
 void LineViews::refreshLine()
 {
-    if (!lineOpen() || form_.Scanning || !form_.WakePort || form_.WakePort->Port == 0)
+    if (!lineOpen() || form_.Scanning || backup_->running() || !form_.WakePort ||
+        form_.WakePort->Port == 0)
         return;
     takeDevices();
     overview_.setSelected(form_.Address);

@@ -10,6 +10,7 @@
 #include "pollsnapshot.h"
 #include "trendrecord.h"
 
+class LineBackup;
 class LineOverviewWindow;
 class QMenu;
 class TMainForm;
@@ -21,7 +22,7 @@ class LineViews : public QObject {
 public:
     explicit LineViews(TMainForm& form);
 
-    // "Графики" (Ctrl+G) and "Линия" (Ctrl+L).
+    // "Графики" (Ctrl+G), "Линия" (Ctrl+L), and the line's backup and restore.
     void addMenuItems(QMenu* menu);
 
     // After the selected actuator's poll: the trends' own readings (only
@@ -37,12 +38,14 @@ public:
     bool trendsOpen() const;
     bool lineOpen() const;
 
+    LineBackup* backup() const { return backup_; }
     TrendRecord& record() { return record_; }
     LineOverview& overview() { return overview_; }
 
 private:
     void refreshLine();
-    // The actuators of the device table on "Сеть".
+    // The actuators of the device table on "Сеть" (the last scan).
+    std::vector<LineDevice> tableDevices() const;
     void takeDevices();
     void selectFromLine(int address);
     QString caption(int address) const;
@@ -52,5 +55,6 @@ private:
     LineOverview overview_;
     TrendsWindow* trends_ = nullptr;
     LineOverviewWindow* line_ = nullptr;
+    LineBackup* backup_ = nullptr;
     bool linePending_ = false;
 };

@@ -113,6 +113,8 @@ void ServiceTools::journalExchange(const ExchangeRecord& r)
 
 void ServiceTools::afterJournalRow(const service::journal::Row& row)
 {
+    if (OnJournalRow)
+        OnJournalRow(row);
     service::OperationJournal& j = recorder_.journal();
     if (journalWarning_) {
         if (const auto warning = j.takeWarning()) {

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 #include "exchangefanout.h"
 #include "exchangering.h"
 #include "exchangestats.h"
@@ -52,6 +54,10 @@ public:
     service::ExchangeRing& exchangeRing() { return ring_; }
     service::ExchangeStats& stats() { return stats_; }
     service::OperationRecorder& recorder() { return recorder_; }
+
+    // Told of every journal row as it is appended, besides the journal's
+    // own window (a line restore collects the rows of its writes).
+    std::function<void(const service::journal::Row&)> OnJournalRow;
 
     // "Открытие: 41.3 с"
     static QString strokeText(const service::Stroke& stroke);

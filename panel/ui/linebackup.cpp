@@ -71,7 +71,7 @@ void LineBackup::run(const QString& title, int steps,
     running_ = true;
     QProgressDialog progress(title, QStringLiteral("Отмена"), 0, std::max(steps, 1), &form_);
     progress.setObjectName(QStringLiteral("LineProgress"));
-    progress.setWindowTitle(title);
+    progress.setWindowTitle(title + QStringLiteral("…"));  // the summary bears the title itself
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);
     progress.setAutoReset(false);

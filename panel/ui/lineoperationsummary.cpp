@@ -18,6 +18,7 @@ QTableWidget* newTable(QWidget* parent, const QString& name, const QStringList& 
     table->setObjectName(name);
     table->setHorizontalHeaderLabels(headings);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(20);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->horizontalHeader()->setStretchLastSection(true);

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDateTime>
 #include <QMenu>
-#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 

@@ -470,8 +470,10 @@ bool TrendsWindow::savePng(const QString& path) const
     return chartArea_->grab().save(path, "PNG");
 }
 
-QString TrendsWindow::chooseFile(const QString& filter, const QString& suggested)
+QString TrendsWindow::chooseFile(const QString& filter, const QString& extension)
 {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    const QString suggested = QStringLiteral("trends-") + stamp + extension;
     if (ChooseSaveFile)
         return ChooseSaveFile(filter, suggested);
     return QFileDialog::getSaveFileName(this, windowTitle(), suggested, filter);
@@ -479,9 +481,7 @@ QString TrendsWindow::chooseFile(const QString& filter, const QString& suggested
 
 void TrendsWindow::saveCsvClicked()
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    const QString path = chooseFile(QStringLiteral("Таблицы CSV (*.csv)"),
-                                    QStringLiteral("trends-") + stamp + QStringLiteral(".csv"));
+    const QString path = chooseFile(QStringLiteral("Таблицы CSV (*.csv)"), QStringLiteral(".csv"));
     if (path.isEmpty())
         return;
     QString error;
@@ -491,9 +491,7 @@ void TrendsWindow::saveCsvClicked()
 
 void TrendsWindow::savePngClicked()
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    const QString path = chooseFile(QStringLiteral("Рисунки PNG (*.png)"),
-                                    QStringLiteral("trends-") + stamp + QStringLiteral(".png"));
+    const QString path = chooseFile(QStringLiteral("Рисунки PNG (*.png)"), QStringLiteral(".png"));
     if (path.isEmpty())
         return;
     if (!savePng(path))

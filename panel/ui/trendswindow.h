@@ -82,7 +82,8 @@ private:
     void drawMarkers(std::int64_t from, std::int64_t to);
     void saveCsvClicked();
     void savePngClicked();
-    QString chooseFile(const QString& filter, const QString& suggested);
+    // The save dialog with a name of the time and the extension suggested.
+    QString chooseFile(const QString& filter, const QString& extension);
     QString latestText(Chart which) const;
 
     const TrendRecord& record_;

@@ -96,9 +96,8 @@ using LineRefresh = SimPortTest;
 
 TEST_F(LineRefresh, ReadsAtTheOtherAddressAndGivesTheClientItsAddressBack)
 {
-    line.addActuator(5, "ТИРС-70 №0005");
+    addStillActuator(line, 5, "ТИРС-70 №0005");
     line.with(5, [](sim::ActuatorState& s) {
-        s.frozen = true;
         s.N = 700;
         s.Nt = 1400;
         s.driveState = 1;

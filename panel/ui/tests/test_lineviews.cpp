@@ -90,6 +90,11 @@ TEST_F(LineViewsTest, TrendsAddStateAndCurrentToTheTickOnlyWhileOpen)
     QMenu* service = form->findChild<QMenu*>(QStringLiteral("mnService"));
     ASSERT_NE(service, nullptr);
     EXPECT_EQ(service->title(), QStringLiteral("&Сервис"));
+    QStringList items;
+    for (QAction* a : service->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, (QStringList{"Монитор обмена", "Журнал операций", "-", "Графики", "Линия", "-",
+                                  "Резервная копия линии…", "Восстановить линию…"}));
     EXPECT_EQ(menuItem("mnTrends")->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
 
     // Closed: the line carries the tick's own requests only.

@@ -11,8 +11,6 @@ namespace {
 
 constexpr int ExchangeTimeout = 100;  // ms per answer byte
 constexpr std::uint8_t SetAddrPrefix[2] = {0x5C, 0xA3};
-// RxFrame never writes the last byte of RxBuf.
-constexpr int AnswerBytes = 255;
 
 // Indexed by the device's error code; codes above 6 are reported as code 1.
 constexpr const char* ErrorTexts[7] = {
@@ -27,6 +25,7 @@ constexpr const char* ErrorTexts[7] = {
 
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
+constexpr const char* NoPort = "Порт не открыт.";
 
 // Answers to these commands carry no error byte.
 bool hasErrorByte(int command) { return command != 2 && command != 3; }
@@ -94,9 +93,10 @@ void TWakePort::SetDevAddr(int a) {
 }
 
 void TWakePort::SendRequest(int code, const std::string& name, int n) {
-    if (Port == 0) return;
     Cmd = code;
     CmdName = name;
+    // Without a port there is no answer to decode: RxBuf holds an old one.
+    if (Port == 0) Fail(NoPort);
     // Not checked: a request that was not written shows as a missing answer.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
             static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
@@ -106,31 +106,31 @@ int TWakePort::ReceiveAnswer(int timeout) {
     return ReceiveAnswer(timeout, 0);
 }
 
+void TWakePort::Fail(const char* reason) const {
+    throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
+}
+
 int TWakePort::ReceiveAnswer(int timeout, int minCount) {
-    if (Port == 0) return 0;
+    if (Port == 0) Fail(NoPort);
     std::uint8_t address = 0, command = 0, count = 0;
     const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,
                             &command, &count, RxBuf.data()) != 0;
-    const auto fail = [this](const char* reason) {
-        throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
-    };
-    if (!ok) fail(NoAnswer);
-    if (command != Cmd) fail(WrongAnswer);
+    if (!ok) Fail(NoAnswer);
+    if (command != Cmd) Fail(WrongAnswer);
     if (hasErrorByte(command)) {
         // Without data the error byte would be a byte of an earlier answer.
-        if (count == 0) fail(WrongAnswer);
+        if (count == 0) Fail(WrongAnswer);
         int error = RxBuf[0];
         if (error > 6) error = 1;
-        if (error != 0) fail(ErrorTexts[error]);
+        if (error != 0) Fail(ErrorTexts[error]);
     }
     // After the error byte: a device reporting an error may leave its values out.
-    if (count < minCount) fail(WrongAnswer);
+    if (count < minCount) Fail(WrongAnswer);
     return count;
 }
 
 int TWakePort::Exchange(int code, const char* name, int n, int answerCount) {
     SendRequest(code, name, n);
-    if (Port == 0) return AnswerBytes;
     return ReceiveAnswer(ExchangeTimeout, answerCount);
 }
 

@@ -9,8 +9,8 @@
 
 // The program's only way to the actuators: the port in use, the selected
 // network address, and one request/answer exchange per command.
-// Port 0 means no port: every exchange is then skipped (nothing is sent,
-// nothing raised, and a Get decodes RxBuf as the last real answer left it).
+// Port 0 means no port: every exchange then fails at once ("Порт не открыт."),
+// so that nothing is decoded from an old answer.
 class TWakePort {
 public:
     explicit TWakePort(int maxPort);
@@ -75,8 +75,10 @@ private:
     int ReceiveAnswer(int timeout, int minCount);
     // Steps 3 and 4 of every command: send TxBuf[0..n-1], take an answer of
     // at least answerCount bytes. Returns how many RxBuf bytes belong to the
-    // answer (all of RxBuf's answer bytes when no port is in use).
+    // answer.
     int Exchange(int code, const char* name, int n, int answerCount);
+    // Raises EHardwareException for the command in CmdName.
+    [[noreturn]] void Fail(const char* reason) const;
     void PutByte(int pos, int v);
     void PutWord(int pos, int v);
     int Byte(int pos) const;

@@ -146,8 +146,7 @@ void TMainForm::bbScanStartClick()
         // The window may have been closed meanwhile, releasing the client.
         if (!Scanning || !WakePort)
             break;
-        // Without a port the client answers every probe with stale text, so
-        // nothing is listed then.
+        // Without a port every probe fails at once: nothing is listed.
         if (WakePort->Port != 0) {
             QString info;
             bool answered = true;

@@ -25,6 +25,7 @@ void pointPortsAt(const std::string& target, int simPort = SimPortNumber, int ma
 std::string commandError(const std::string& command, const std::string& reason);
 inline const std::string NoAnswer = "Нет ответа на команду.";
 inline const std::string WrongAnswer = "Неверный ответ на команду.";
+inline const std::string NoPort = "Порт не открыт.";
 
 // The message of the EHardwareException that f raises, or "" when it raises none.
 std::string hardwareError(const std::function<void()>& f);

@@ -72,17 +72,16 @@ TEST(WakePortNaming, DeviceAddressRange) {
     }
 }
 
-TEST(WakePortNaming, FreshClientDecodesZerosWithoutAPort) {
+TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort) {
     TWakePort port(8);
     int a = -1, ia = -1;
-    port.GetA(a, ia);
-    EXPECT_EQ(a, 0);
-    EXPECT_EQ(ia, 0);
-    EXPECT_EQ(port.GetN(), 0);
-    EXPECT_EQ(port.GetInfo(), "");
-    port.SetS(CmdOpen);
-    EXPECT_EQ(port.Cmd, 0);
-    EXPECT_EQ(port.CmdName, "");
+    EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", NoPort));
+    EXPECT_EQ(a, -1);
+    EXPECT_EQ(ia, -1);
+    EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.SetS(CmdOpen); }), commandError("SetS", NoPort));
+    EXPECT_EQ(port.Cmd, 16);
+    EXPECT_EQ(port.CmdName, "SetS");
 }
 
 using WakePortLine = SimPortTest;
@@ -112,7 +111,7 @@ TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing) {
     EXPECT_EQ(port.Port, 0);
     EXPECT_EQ(port.PortName, "None");
     EXPECT_EQ(port.Baud, 9600);
-    EXPECT_NO_THROW(port.SetA(1, 2));
+    EXPECT_EQ(hardwareError([&] { port.SetA(1, 2); }), commandError("SetA", NoPort));
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 
@@ -245,7 +244,7 @@ TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {
     EXPECT_EQ(port.GetInfo(), "");
 }
 
-TEST_F(WakePortLine, NoPortSkipsTheExchange) {
+TEST_F(WakePortLine, NoPortFailsInsteadOfDecodingTheLastAnswer) {
     answerWith({0, 0x34, 0x12, 0xFF, 0xFF, 0x41, 0});
     int a = 0, ia = 0;
     port.GetA(a, ia);
@@ -255,21 +254,13 @@ TEST_F(WakePortLine, NoPortSkipsTheExchange) {
     // The library's port stays open; only the client's number says "no port".
     port.SetPort(0);
     int a2 = -7, ia2 = -7;
-    EXPECT_NO_THROW(port.GetA(a2, ia2));
-    EXPECT_EQ(a2, 0x1234);
-    EXPECT_EQ(ia2, 0xFFFF);
-    EXPECT_EQ(port.GetN(), 0x1234);
-    EXPECT_EQ(port.GetRS(), 0x34);
-    EXPECT_NO_THROW(port.SetT(5));
-    EXPECT_NO_THROW(port.SetAddr(7));
-    EXPECT_EQ(port.GetInfo(), "") << "RxBuf[0] is 0";
-    port.RxBuf = {};
-    port.RxBuf[0] = 'O';
-    port.RxBuf[1] = 'K';
-    EXPECT_EQ(port.GetInfo(), "OK");
-    EXPECT_EQ(port.Cmd, 9);
-    EXPECT_EQ(port.CmdName, "GetA");
-    EXPECT_EQ(port.ReceiveAnswer(100), 0);
+    EXPECT_EQ(hardwareError([&] { port.GetA(a2, ia2); }), commandError("GetA", NoPort));
+    EXPECT_EQ(a2, -7);
+    EXPECT_EQ(ia2, -7);
+    EXPECT_EQ(hardwareError([&] { port.GetN(); }), commandError("GetN", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.SetAddr(7); }), commandError("SetAddr", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), commandError("SetAddr", NoPort));
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 

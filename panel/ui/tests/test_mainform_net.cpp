@@ -192,7 +192,7 @@ TEST_F(MainFormNet, EmptyLineAndNoPortListNothing)
 {
     writeSettings("[Port]\nPort=0\n");
     auto& f = createForm();
-    // With no port open the client would "answer" every probe: nothing listed.
+    // With no port open every probe fails at once: nothing listed.
     widget<QPushButton>("bbScanStart")->click();
     EXPECT_EQ(rows(), (std::vector<QStringList>{{"", "", ""}}));
 

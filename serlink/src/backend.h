@@ -3,6 +3,7 @@
 // keeps the library's state and builds frames on top of these calls.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -35,8 +36,9 @@ bool flush();
 bool waitEvent(std::uint32_t mask, std::uint32_t& event);
 
 bool setReadTimeout(std::uint32_t milliseconds);
-// One byte: at once when queued, else the first one within the read time-out.
-bool readByte(std::uint8_t& byte);
+// One byte: at once when queued, else the first one within the read time-out,
+// and never after notAfter (the end of the frame's time).
+bool readByte(std::uint8_t& byte, std::chrono::steady_clock::time_point notAfter);
 // All bytes within the write time-out; false when fewer were written.
 bool write(const std::uint8_t* bytes, std::size_t count);
 

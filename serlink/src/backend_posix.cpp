@@ -15,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -385,11 +386,11 @@ bool setReadTimeout(std::uint32_t milliseconds)
     return true;
 }
 
-bool readByte(std::uint8_t& byte)
+bool readByte(std::uint8_t& byte, Clock::time_point notAfter)
 {
     if (port.fd < 0)
         return false;
-    const auto deadline = Clock::now() + port.readTimeout;
+    const auto deadline = std::min(Clock::now() + port.readTimeout, notAfter);
     for (;;) {
         const ssize_t n = ::read(port.fd, &byte, 1);
         if (n == 1)

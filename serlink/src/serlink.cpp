@@ -5,6 +5,9 @@
 #include "backend.h"
 #include "wakecodec.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 struct LinkState {
@@ -14,13 +17,36 @@ struct LinkState {
     // The driver switches RTS around transmissions (kernel RS-485 mode).
     bool driverSwitches = false;
     uint32_t eventMask = 0;
+    uint32_t baud = 9600;  // as the port was last opened
 };
 
 LinkState state;
 
+using Clock = std::chrono::steady_clock;
+
+// The longest a frame may take, whatever the line sends: one byte time-out
+// plus the line time of the longest hunt and the longest frame (10 bits a
+// byte), and a little for the scheduler. Without it a device that trickles
+// noise just within the byte time-out holds the receiver for 512 of them.
+Clock::duration frameBudget(uint32_t byteTimeoutMs, uint32_t baud)
+{
+    constexpr auto margin = std::chrono::milliseconds(10);
+    const long long bytes = wake::HuntLimit + static_cast<long long>(wake::LongestFrame);
+    const auto lineTime = std::chrono::microseconds(bytes * 10'000'000LL / std::max<uint32_t>(baud, 1));
+    return std::chrono::milliseconds(byteTimeoutMs) + lineTime + margin;
+}
+
 class PortReader : public wake::ByteReader {
 public:
-    bool readByte(std::uint8_t& byte) override { return serlink::backend::readByte(byte); }
+    explicit PortReader(Clock::time_point deadline) : deadline_(deadline) {}
+    bool readByte(std::uint8_t& byte) override
+    {
+        // Also when bytes are queued: a flood must not stretch the frame either.
+        return Clock::now() < deadline_ && serlink::backend::readByte(byte, deadline_);
+    }
+
+private:
+    Clock::time_point deadline_;
 };
 
 int result(bool ok) { return ok ? 1 : 0; }
@@ -41,6 +67,7 @@ int OpenCOM(const char* name, uint32_t baud)
     state.dirControl = false;
     state.driverSwitches = false;
     state.eventMask = 0;
+    state.baud = baud;
     const bool opened = serlink::backend::open(name, state.portHandle);
     state.isOpen = opened;
     if (!opened)
@@ -137,7 +164,7 @@ int RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count
         return 0;
     if (!serlink::backend::setReadTimeout(timeout))
         return 0;
-    PortReader reader;
+    PortReader reader(Clock::now() + frameBudget(timeout, state.baud));
     return result(wake::decodeFrame(reader, address, command, count, data));
 }
 

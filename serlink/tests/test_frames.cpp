@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -181,6 +182,30 @@ TEST_F(FrameTest, NoiseFloodReturnsWithinItsTimeouts)
     }
     sender.join();
     EXPECT_GT(failures, 0);
+}
+
+TEST_F(FrameTest, NoiseTrickleEndsAtTheLineTimeOfTheLongestHuntAndFrame)
+{
+    // At 9600 baud: 100 ms for a byte, 1029 bytes of hunt and frame at
+    // about 1 ms each, and a little margin. A byte every 90 ms keeps each
+    // byte's wait within its time-out; without a bound on the whole frame
+    // the hunt alone would last 512 x 90 ms.
+    CloseCOM();
+    ASSERT_EQ(OpenCOM(pty.slavePath().c_str(), 9600), 1);
+    std::atomic<bool> stop{false};
+    std::thread trickle([&] {
+        while (!stop) {
+            pty.send({0x55});
+            std::this_thread::sleep_for(std::chrono::milliseconds(90));
+        }
+    });
+    const auto r = rx(100);
+    stop = true;
+    trickle.join();
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.command, 0xBB);
+    EXPECT_GE(r.took.count(), 1100);
+    EXPECT_LT(r.took.count(), 2000);
 }
 
 TEST_F(FrameTest, DeviceGoneMidFrameFailsPromptly)

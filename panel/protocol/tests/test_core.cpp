@@ -281,7 +281,7 @@ TEST_F(WakePortLine, LockIsReleasedAfterAnException) {
 
 TEST_F(WakePortLine, LockIsHeldDuringAnExchange) {
     sim::Faults faults;
-    faults.byteGap = 60ms;  // within the 100 ms per byte; a GetW answer takes over a second
+    faults.byteGap = 30ms;  // a GetW answer takes most of a second, within its bound
     setFaults(faults);
     std::atomic<bool> done{false};
     std::thread worker([&] {

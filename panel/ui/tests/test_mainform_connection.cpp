@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -25,6 +26,13 @@ namespace {
 const QString kNoDevice = QStringLiteral("No Device");
 const QString kInfo = QStringLiteral("ТИРС-70 №0001");
 const QString kNoPort = QStringLiteral("Порт не открыт.");
+// An exchange that runs to its bound at 9600 baud takes about 1.18 s, and
+// the next tick comes 300 ms after that. Sanitizers slow the window itself.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kRequestGapBoundMs = 2000;
+#else
+constexpr qint64 kRequestGapBoundMs = 1500;
+#endif
 
 class Connection : public WindowTest {
 protected:
@@ -79,6 +87,59 @@ TEST_F(Connection, ClosedPortShowsNoDeviceAndFillsNothing)
     closeForm();
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(commands().empty());
+}
+
+// A device that sends one noise byte every 90 ms, never a frame start:
+// each byte comes within the 100 ms a byte may take.
+class NoiseTrickle {
+public:
+    explicit NoiseTrickle(sim::PtyLine& pty)
+        : thread_([this, &pty] {
+              while (!stop_) {
+                  pty.injectBytes({0x55});
+                  std::this_thread::sleep_for(90ms);
+              }
+          })
+    {
+    }
+    ~NoiseTrickle()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST_F(Connection, NoiseTrickleNeitherStopsThePollNorHoldsAPageSwitch)
+{
+    line.removeActuator(1);
+    auto& f = createForm();
+    NoiseTrickle noise(*pty);
+    f.Timer1->start();
+    QTest::qWait(6000);
+    f.Timer1->stop();
+
+    const auto log = pty->requests();
+    ASSERT_GE(log.size(), 4u);
+    qint64 longestGap = 0;
+    for (std::size_t i = 1; i < log.size(); ++i)
+        longestGap = std::max<qint64>(
+            longestGap,
+            std::chrono::duration_cast<std::chrono::milliseconds>(log[i].time - log[i - 1].time).count());
+    EXPECT_LT(longestGap, kRequestGapBoundMs);
+    RecordProperty("longest_gap_ms", int(longestGap));
+
+    auto* pages = widget<QTabWidget>("PageControl");
+    pages->setCurrentIndex(0);
+    QElapsedTimer clock;
+    clock.start();
+    pages->setCurrentIndex(1);  // runs a tick at once
+    EXPECT_LT(clock.elapsed(), kRequestGapBoundMs);
+    EXPECT_EQ(f.StatusText(), kNoDevice);
+    EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ namespace {
 
 const QString kNoDevice = QStringLiteral("No Device");
 const QString kInfo = QStringLiteral("ТИРС-70 №0001");
-// Generous bounds for one tick: its exchanges end after 100 ms without a byte
-// or 512 bytes without a frame start, whatever the line does.
+// Generous bounds for one tick: its exchanges end after 100 ms without a
+// byte, and after about 1.2 s at the most, whatever the line does.
 constexpr qint64 kTickBoundMs = 2000;
 // Flat memory: what a leak of a few hundred bytes per tick would exceed.
 // AddressSanitizer holds freed memory back (its quarantine), so there the

@@ -110,12 +110,16 @@ void TWakePort::Fail(const char* reason) const {
     throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
 }
 
-int TWakePort::ReceiveAnswer(int timeout, int minCount) {
+int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom) {
     if (Port == 0) Fail(NoPort);
     std::uint8_t address = 0, command = 0, count = 0;
     const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,
                             &command, &count, RxBuf.data()) != 0;
     if (!ok) Fail(NoAnswer);
+    // An addressed request is answered by that actuator alone: a frame from
+    // another one is a late answer to an earlier request, not this answer.
+    if (DevAddr != 0 && address != 0 && address != DevAddr && address != alsoFrom)
+        Fail(NoAnswer);
     if (command != Cmd) Fail(WrongAnswer);
     if (hasErrorByte(command)) {
         // Without data the error byte would be a byte of an earlier answer.
@@ -163,7 +167,9 @@ void TWakePort::SetAddr(int addr) {
     PutByte(0, SetAddrPrefix[0]);
     PutByte(1, SetAddrPrefix[1]);
     PutByte(2, addr);
-    Exchange(4, "SetAddr", 3, 1);
+    SendRequest(4, "SetAddr", 3);
+    // The actuator may answer from the address it has just taken.
+    ReceiveAnswer(ExchangeTimeout, 1, addr & 0x7F);
 }
 
 void TWakePort::SetM(int vmin, int extra) {

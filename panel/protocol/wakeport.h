@@ -72,7 +72,8 @@ public:
 private:
     // ReceiveAnswer that also asks for at least minCount data bytes (the
     // error byte included), so that a short answer never decodes stale bytes.
-    int ReceiveAnswer(int timeout, int minCount);
+    // An addressed request takes answers from DevAddr, or alsoFrom, only.
+    int ReceiveAnswer(int timeout, int minCount, int alsoFrom = -1);
     // Steps 3 and 4 of every command: send TxBuf[0..n-1], take an answer of
     // at least answerCount bytes. Returns how many RxBuf bytes belong to the
     // answer.

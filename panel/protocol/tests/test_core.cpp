@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "simport.h"
+#include "wakecodec.h"
 
 using namespace std::chrono_literals;
 
@@ -226,6 +227,28 @@ TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted) {
     const auto log = requests();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_FALSE(log[0].hasAddress);
+}
+
+TEST_F(WakePortLine, AnAddressedRequestTakesNoAnswerFromAnotherAddress) {
+    sim::Faults faults;
+    faults.silent = true;
+    setFaults(faults);
+    // The answer to GetT (command 21): error byte 0, Nt 0x0102.
+    const auto answer = [](std::uint8_t address) {
+        wake::TxBuffer frame;
+        const std::uint8_t data[3] = {0, 0x02, 0x01};
+        const std::size_t n = wake::encodeFrame(address, 21, 3, data, frame);
+        return std::vector<std::uint8_t>(frame.begin(), frame.begin() + n);
+    };
+    const struct {
+        std::uint8_t from;
+        std::string error;
+    } rows[] = {{2, commandError("GetT", NoAnswer)}, {SimAddress, ""}, {0, ""}};
+    for (const auto& r : rows) {
+        port.SendRequest(21, "GetT", 0);
+        pty->injectBytes(answer(r.from));
+        EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), r.error) << int(r.from);
+    }
 }
 
 TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {

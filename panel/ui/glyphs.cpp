@@ -88,6 +88,22 @@ QIcon GlyphScan()
     });
 }
 
+// Nothing like the drive's red square: the scan's own blue magnifier with a
+// red cross over it.
+QIcon GlyphScanStop()
+{
+    return draw([](QPainter& p) {
+        p.setPen(QPen(QColor(0, 0, 128), 1.5));
+        p.setBrush(QColor(200, 230, 255));
+        p.drawEllipse(QRectF(1, 1, 8, 8));
+        p.setPen(QPen(QColor(0, 0, 128), 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(8.5, 8.5), QPointF(11, 11));
+        p.setPen(QPen(QColor(200, 0, 0), 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9, 9), QPointF(15, 15));
+        p.drawLine(QPointF(15, 9), QPointF(9, 15));
+    });
+}
+
 QIcon GlyphSelect()
 {
     return draw([](QPainter& p) {

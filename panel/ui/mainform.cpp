@@ -100,6 +100,17 @@ TMainForm::TMainForm(QWidget* parent)
     portProblemPanel_ = new QLabel(ui->StatusBar);
     portProblemPanel_->setObjectName(QStringLiteral("PortProblemPanel"));
     ui->StatusBar->addPermanentWidget(portProblemPanel_);
+    addressZeroPanel_ = new QLabel(QStringLiteral("Адрес 0: команды для всех приводов!"),
+                                   ui->StatusBar);
+    addressZeroPanel_->setObjectName(QStringLiteral("AddressZeroPanel"));
+    addressZeroPanel_->setToolTip(
+        QStringLiteral("Выбран адрес 0: запросы уходят без адреса, и их выполняет каждый "
+                       "привод на линии. Выберите адрес привода."));
+    addressZeroPanel_->setStyleSheet(
+        QStringLiteral("QLabel { color: #800000; background: #ffd8d8; font-weight: bold; "
+                       "padding: 0 4px; }"));
+    addressZeroPanel_->hide();
+    ui->StatusBar->addPermanentWidget(addressZeroPanel_);
     // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
     setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
 
@@ -223,6 +234,7 @@ void TMainForm::FormCreate()
     }
     // 13.
     WakePort->SetDevAddr(Address);
+    showAddressWarning();
     // 14.
     SelectPort(PortNumber);
     // 15.
@@ -359,6 +371,8 @@ void TMainForm::PageControlChange()
     QWidget* page = ui->PageControl->currentWidget();
     if (page == ui->tsNet) {
         FitNameColumn();
+    } else if (Scanning) {
+        // The reads wait for the scan to give the line back.
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
             bbReadClick();
@@ -369,6 +383,25 @@ void TMainForm::PageControlChange()
     } else if (page == ui->tsControl) {
         Timer1Timer();
     }
+}
+
+bool TMainForm::confirm(const QString& question)
+{
+    if (Confirm)
+        return Confirm(question);
+    return QMessageBox::question(this, ApplicationTitle(), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TMainForm::SetLineActionsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->bbClose, ui->bbStop, ui->bbStopOff, ui->bbOpen, uiParams->bbRead,
+             uiParams->bbWrite, uiParams->btSetAddr, uiParams->btResN, uiRelays->bbReadRel,
+             uiRelays->bbWriteRel, uiNet->bbSelect})
+        w->setEnabled(enabled);
+    ui->mnPort->menuAction()->setEnabled(enabled);
 }
 
 // --- port menu ---

@@ -52,6 +52,8 @@ public:
     double MMPerStep = 0.00083;
     int MotSteps = 200;
     int OptoBlades = 8;
+    // How many actuators the last scan listed (0 before the first scan).
+    int LastScanCount = 0;
 
     QTimer* Timer1 = nullptr;
     QFileDialog* OpenDialog = nullptr;
@@ -100,6 +102,9 @@ public:
     void FitNameColumn();
     void EndNameEdit(bool commit);
     void SelectAddress(int a);
+    // Every control that sends to the line besides the scan: the motion
+    // buttons, the parameter and relay actions, selection and the port menu.
+    void SetLineActionsEnabled(bool enabled);
     void feAddr1Changed(TFloatEdit* sender);
     void feAddr2Changed(TFloatEdit* sender);
     void feAddr3Changed(TFloatEdit* sender);
@@ -129,6 +134,9 @@ public:
     // returns the chosen path, or an empty text for a cancel. Empty: the
     // dialog is shown to the operator.
     std::function<QString(QFileDialog*)> ChooseFile;
+    // Test seam of the confirmation questions: given the question, true for
+    // "yes". Empty: a message box asks the operator.
+    std::function<bool(const QString&)> Confirm;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -141,6 +149,11 @@ private:
     void setupRelaysPage();    // mainform_relays.cpp
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
+    void takeAddressFrom(TFloatEdit* source);  // the address fields' common handler
+    // Address 0 goes out without an address byte, and every actuator on the
+    // line obeys it: the status bar says so while it is selected.
+    void showAddressWarning();
+    bool confirm(const QString& question);
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};
@@ -148,6 +161,7 @@ private:
     bool ticking_ = false;                       // Timer1Timer is running
     QLabel* statusPanel_ = nullptr;              // the status bar's text
     QLabel* portProblemPanel_ = nullptr;         // why the port in use did not open
+    QLabel* addressZeroPanel_ = nullptr;         // the warning while address 0 is selected
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

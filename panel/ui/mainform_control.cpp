@@ -49,8 +49,9 @@ void TMainForm::setupControlPage()
 
 void TMainForm::Timer1Timer()
 {
-    // After shutdown the client is gone; a tick never runs inside another.
-    if (!WakePort || ticking_)
+    // After shutdown the client is gone; a tick never runs inside another,
+    // nor while a scan owns the line (it would poll the address probed).
+    if (!WakePort || ticking_ || Scanning)
         return;
     ticking_ = true;
     struct TickFlag {

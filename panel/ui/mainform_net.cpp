@@ -106,7 +106,7 @@ void TMainForm::setupNetPage()
             [this](int, int) { RunGuarded(this, [this] { bbSelectClick(); }); });
 
     uiNet->bbScanStart->setIcon(GlyphScan());
-    uiNet->bbScanStop->setIcon(GlyphStop());
+    uiNet->bbScanStop->setIcon(GlyphScanStop());
     uiNet->bbSelect->setIcon(GlyphSelect());
     const auto guarded = [this](void (TMainForm::*handler)()) {
         return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
@@ -134,6 +134,9 @@ void TMainForm::bbScanStartClick()
     uiNet->bbScanStart->setEnabled(false);
     uiNet->bbScanStop->setEnabled(true);
     Scanning = true;
+    // The scan owns the line: the poll waits (Timer1Timer) and nothing
+    // else can send to the address being probed.
+    SetLineActionsEnabled(false);
     uiNet->ScanProgressBar->setValue(0);
     // 2.
     if (NameEditing)
@@ -176,10 +179,14 @@ void TMainForm::bbScanStartClick()
     // 4.
     uiNet->ScanProgressBar->setValue(0);
     Scanning = false;
+    LastScanCount = 0;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        LastScanCount += !cellText(grid, r, kColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
     // 5.
     uiNet->bbScanStart->setEnabled(true);
     uiNet->bbScanStop->setEnabled(false);
+    SetLineActionsEnabled(true);
     // 6.
     if (WakePort)
         WakePort->SetDevAddr(Address);
@@ -280,6 +287,9 @@ void TMainForm::EndNameEdit(bool commit)
 
 void TMainForm::bbSelectClick()
 {
+    // A double click on the table while a scan owns the line.
+    if (Scanning)
+        return;
     // 1. An empty address cell raises the conversion error for the error box.
     const int a = numtext::strToInt(
         cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
@@ -306,6 +316,7 @@ void TMainForm::SelectAddress(int a)
     uiControl->edName->setText(nameOf(Names, a));
     if (WakePort)
         WakePort->SetDevAddr(a);
+    showAddressWarning();
 }
 
 namespace {
@@ -320,30 +331,32 @@ int truncatedAddress(const TFloatEdit* field)
 
 void TMainForm::feAddr1Changed(TFloatEdit* sender)
 {
-    Address = truncatedAddress(sender);
-    uiParams->feAddr2->SetValue(Address);
-    uiNet->feAddr3->SetValue(Address);
-    uiControl->edName->setText(nameOf(Names, Address));
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    takeAddressFrom(sender);
 }
 
 void TMainForm::feAddr2Changed(TFloatEdit* sender)
 {
-    Address = truncatedAddress(sender);
-    uiControl->feAddr1->SetValue(Address);
-    uiNet->feAddr3->SetValue(Address);
-    uiControl->edName->setText(nameOf(Names, Address));
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    takeAddressFrom(sender);
 }
 
 void TMainForm::feAddr3Changed(TFloatEdit* sender)
 {
-    Address = truncatedAddress(sender);
-    uiControl->feAddr1->SetValue(Address);
-    uiParams->feAddr2->SetValue(Address);
+    takeAddressFrom(sender);
+}
+
+void TMainForm::takeAddressFrom(TFloatEdit* source)
+{
+    Address = truncatedAddress(source);
+    for (TFloatEdit* field : {uiControl->feAddr1, uiParams->feAddr2, uiNet->feAddr3})
+        if (field != source)
+            field->SetValue(Address);
     uiControl->edName->setText(nameOf(Names, Address));
     if (WakePort)
         WakePort->SetDevAddr(Address);
+    showAddressWarning();
+}
+
+void TMainForm::showAddressWarning()
+{
+    addressZeroPanel_->setVisible(Address == 0);
 }

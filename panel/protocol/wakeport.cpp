@@ -26,6 +26,8 @@ constexpr const char* ErrorTexts[7] = {
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
 constexpr const char* NoPort = "Порт не открыт.";
+// The library's handle after a failed open and once the device has gone.
+constexpr std::intptr_t NoDevice = -1;
 
 // Answers to these commands carry no error byte.
 bool hasErrorByte(int command) { return command != 2 && command != 3; }
@@ -83,6 +85,17 @@ void TWakePort::Open(const std::string& name, int baud) {
     SetModeCOM(3, 1);
 }
 
+bool TWakePort::Connected() const {
+    return Port != 0 && GetHandleCOM() != NoDevice;
+}
+
+bool TWakePort::Reopen() {
+    if (Port == 0) return false;
+    CloseCOM();
+    Open(PortName, Baud);
+    return Connected();
+}
+
 void TWakePort::Close() {
     SetPort(0);
     CloseCOM();
@@ -96,7 +109,7 @@ void TWakePort::SendRequest(int code, const std::string& name, int n) {
     Cmd = code;
     CmdName = name;
     // Without a port there is no answer to decode: RxBuf holds an old one.
-    if (Port == 0) Fail(NoPort);
+    if (!Connected()) Fail(NoPort);
     // Not checked: a request that was not written shows as a missing answer.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
             static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
@@ -111,6 +124,7 @@ void TWakePort::Fail(const char* reason) const {
 }
 
 int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom) {
+    // A device that went away during the request shows as a missing answer.
     if (Port == 0) Fail(NoPort);
     std::uint8_t address = 0, command = 0, count = 0;
     const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,

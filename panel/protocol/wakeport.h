@@ -10,7 +10,8 @@
 // The program's only way to the actuators: the port in use, the selected
 // network address, and one request/answer exchange per command.
 // Port 0 means no port: every exchange then fails at once ("Порт не открыт."),
-// so that nothing is decoded from an old answer.
+// so that nothing is decoded from an old answer. So does a port in use whose
+// device did not open or has gone away (unplugged) until Reopen succeeds.
 class TWakePort {
 public:
     explicit TWakePort(int maxPort);
@@ -38,6 +39,13 @@ public:
     void Open(int n, int baud);
     void Open(const std::string& name, int baud);
     void Close();
+    // The port in use is open: the library holds its device. False after an
+    // open that failed and once the library found the device gone.
+    bool Connected() const;
+    // Opens the port in use again by its name (so the name is resolved
+    // afresh: a re-created link, a re-enumerated adapter), at Baud and in
+    // the mode Open sets. True when it is open now.
+    bool Reopen();
     void SetDevAddr(int a);
     void SendRequest(int code, const std::string& name, int n);
     int ReceiveAnswer(int timeout);

@@ -411,20 +411,27 @@ void TMainForm::SelectPort(int n)
     // A number the client does not know opens nothing and checks nothing.
     if (n < 0 || n > kPortItems)
         n = 0;
-    if (n != 0 && WakePort->Port == n)
+    if (n != 0 && WakePort->Port == n) {
+        // Chosen again while its device is gone: tried at once.
+        ReopenLostPort();
+        if (!WakePort->Connected() && !portWasOpen_)
+            showPortProblem();
         return;
+    }
     WakePort->Close();
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
     portProblemPanel_->clear();
+    // Whatever answers now is identified afresh.
+    DeviceFound = false;
     if (n != 0) {
-        // The client reports nothing about a port that does not open; the
-        // reason beside "No Device" spares the operator the guessing.
-        const std::string problem = PortProblem(WakePort->GetPortName(n));
-        if (!problem.empty())
-            portProblemPanel_->setText(QString::fromStdString(WakePort->GetPortName(n) + ": " + problem));
+        // Opened without a trial first: a trial open of a real UART pulses
+        // its DTR and RTS lines.
         WakePort->Open(n, BaudRate);
+        portWasOpen_ = WakePort->Connected();
+        if (!portWasOpen_)
+            showPortProblem();
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
         ui->mnClosePort->setEnabled(true);
@@ -435,6 +442,35 @@ void TMainForm::SelectPort(int n)
     if (PortNumber != 0)
         caption += QStringLiteral(" на ") + QString::fromStdString(WakePort->PortName);
     setWindowTitle(caption);
+}
+
+void TMainForm::ReopenLostPort()
+{
+    if (WakePort->Port == 0 || WakePort->Connected())
+        return;
+    if (WakePort->Reopen()) {
+        portWasOpen_ = true;
+        portProblemPanel_->clear();
+        DeviceFound = false;
+    } else if (portWasOpen_) {
+        showPortLost();
+    }
+}
+
+void TMainForm::showPortLost()
+{
+    portProblemPanel_->setText(QString::fromStdString(WakePort->PortName) +
+                               QStringLiteral(": связь потеряна, повторное подключение…"));
+}
+
+void TMainForm::showPortProblem()
+{
+    // The client reports nothing about a port that does not open; the
+    // reason beside "No Device" spares the operator the guessing.
+    std::string problem = PortProblem(WakePort->PortName);
+    if (problem.empty())
+        problem = "порт не открыт";
+    portProblemPanel_->setText(QString::fromStdString(WakePort->PortName + ": " + problem));
 }
 
 void TMainForm::mnCOM1Click(QAction* sender)

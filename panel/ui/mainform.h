@@ -86,6 +86,10 @@ public:
     void SelectPort(int n);
     void mnCOM1Click(QAction* sender);
     void mnPortClick();
+    // The port in use whose device went away, or did not open, is opened
+    // again (its name resolved afresh); the actuator is then identified anew.
+    // The poll tick tries once per tick, choosing the port in the menu at once.
+    void ReopenLostPort();
 
     // --- network scan and device table ---
     void bbScanStartClick();
@@ -153,6 +157,9 @@ private:
     // Address 0 goes out without an address byte, and every actuator on the
     // line obeys it: the status bar says so while it is selected.
     void showAddressWarning();
+    void showPortLost();
+    // Why the port chosen did not open, worked out only after the open failed.
+    void showPortProblem();
     bool confirm(const QString& question);
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
@@ -161,6 +168,7 @@ private:
     bool ticking_ = false;                       // Timer1Timer is running
     QLabel* statusPanel_ = nullptr;              // the status bar's text
     QLabel* portProblemPanel_ = nullptr;         // why the port in use did not open
+    bool portWasOpen_ = false;                   // the port in use has been open
     QLabel* addressZeroPanel_ = nullptr;         // the warning while address 0 is selected
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };

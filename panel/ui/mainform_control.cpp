@@ -61,6 +61,7 @@ void TMainForm::Timer1Timer()
 
     // 1.
     Timer1->stop();
+    ReopenLostPort();
     // 2.
     try {
         // 3.
@@ -125,6 +126,8 @@ void TMainForm::Timer1Timer()
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
         DeviceFound = false;
+        if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
+            showPortLost();
     }
     // 9. Not reached after a failure of another kind: polling then stays
     // off until a page change runs a tick, rather than repeating an error box.

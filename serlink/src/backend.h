@@ -41,6 +41,9 @@ bool setReadTimeout(std::uint32_t milliseconds);
 bool readByte(std::uint8_t& byte, std::chrono::steady_clock::time_point notAfter);
 // All bytes within the write time-out; false when fewer were written.
 bool write(const std::uint8_t* bytes, std::size_t count);
+// True once after a read or write found the device gone (unplugged, hung
+// up); the backend has then given the device back, as closed.
+bool takeDeviceGone();
 
 // The library's own RS-485 switching: transmitter on before the write, and off
 // once the last stop bit has left the line (bounded in time).

@@ -52,6 +52,7 @@ struct PortState {
     std::uint32_t baud = 9600;
     std::chrono::milliseconds readTimeout{1000};
     bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
+    bool gone = false;         // the device went away and was given back
 };
 
 PortState port;
@@ -98,6 +99,23 @@ int openExclusive(const char* name)
         return -1;
     }
     return fd;
+}
+
+// What read() and write() answer once the device behind the descriptor has
+// gone: an unplugged adapter, a pseudo-terminal whose other side closed.
+bool deviceGoneError(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
+}
+
+// A device that has gone is given back at once, without restoring settings it
+// no longer has: holding it would keep its name from a re-plugged adapter.
+bool dropGoneDevice()
+{
+    ::close(port.fd);
+    port.fd = -1;
+    port.gone = true;
+    return false;
 }
 
 std::chrono::nanoseconds remaining(Clock::time_point deadline)
@@ -395,13 +413,16 @@ bool readByte(std::uint8_t& byte, Clock::time_point notAfter)
         const ssize_t n = ::read(port.fd, &byte, 1);
         if (n == 1)
             return true;
-        if (n == 0)
-            return false;  // end of file: the device has gone
+        if (n == 0 || deviceGoneError(errno))
+            return dropGoneDevice();  // end of file or EIO: the device has gone
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        if (waitFor(POLLIN, deadline) != 1)
+        const int ready = waitFor(POLLIN, deadline);
+        if (ready < 0)
+            return dropGoneDevice();
+        if (ready == 0)
             return false;
     }
 }
@@ -420,12 +441,24 @@ bool write(const std::uint8_t* bytes, std::size_t count)
         }
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && deviceGoneError(errno))
+            return dropGoneDevice();
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        if (waitFor(POLLOUT, deadline) != 1)
+        const int ready = waitFor(POLLOUT, deadline);
+        if (ready < 0)
+            return dropGoneDevice();
+        if (ready == 0)
             return false;
     }
     return true;
+}
+
+bool takeDeviceGone()
+{
+    const bool gone = port.gone;
+    port.gone = false;
+    return gone;
 }
 
 bool setRts(bool on)

@@ -51,6 +51,17 @@ private:
 
 int result(bool ok) { return ok ? 1 : 0; }
 
+// The backend gives a device that has gone back at once; the handle then
+// reads as after a failed open, which is how a caller learns of it.
+int frameResult(bool ok)
+{
+    if (serlink::backend::takeDeviceGone()) {
+        state.isOpen = false;
+        state.portHandle = serlink::backend::invalidHandle;
+    }
+    return result(ok);
+}
+
 }  // namespace
 
 extern "C" {
@@ -155,7 +166,7 @@ int TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data
         serlink::backend::waitTransmitterEmpty();
         serlink::backend::setRts(false);
     }
-    return result(written);
+    return frameResult(written);
 }
 
 int RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count, uint8_t* data)
@@ -165,7 +176,7 @@ int RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count
     if (!serlink::backend::setReadTimeout(timeout))
         return 0;
     PortReader reader(Clock::now() + frameBudget(timeout, state.baud));
-    return result(wake::decodeFrame(reader, address, command, count, data));
+    return frameResult(wake::decodeFrame(reader, address, command, count, data));
 }
 
 }  // extern "C"

@@ -222,6 +222,15 @@ TEST_F(FrameTest, DeviceGoneMidFrameFailsPromptly)
     const auto again = rx(10000);
     EXPECT_EQ(again.ok, 0);
     EXPECT_LT(again.took.count(), 5000);
+    // The library has given the device back: the handle says so, and the
+    // same name opens again once a device is there.
+    EXPECT_EQ(GetHandleCOM(), -1);
+    EXPECT_EQ(CloseCOM(), 0);
+    Pty replugged;
+    ASSERT_EQ(OpenCOM(replugged.slavePath().c_str(), 115200), 1);
+    EXPECT_GE(GetHandleCOM(), 0);
+    ASSERT_EQ(TxFrame(1, 3, 0, nullptr), 1);
+    EXPECT_EQ(replugged.receive(5), worked[0].wire);
 }
 
 }  // namespace

@@ -120,7 +120,33 @@ TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange) {
     port.Close();
     port.Open(4, 9600);  // a dangling link
     EXPECT_EQ(port.Port, 4);
-    EXPECT_EQ(hardwareError([&] { port.GetRS(); }), commandError("GetRS", NoAnswer));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(hardwareError([&] { port.GetRS(); }), commandError("GetRS", NoPort));
+}
+
+TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName) {
+    int nt = 0;
+    port.GetT(nt);
+    EXPECT_TRUE(port.Connected());
+    pty->unplug();
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.Port, SimPortNumber);
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoPort));
+    EXPECT_FALSE(port.Reopen());
+
+    // Back, as a new device behind the same name, at the baud rate it had.
+    port.Close();
+    port.Open(SimPortNumber, 4800);
+    pty->unplug();
+    EXPECT_NE(hardwareError([&] { port.GetRS(); }), "");  // finds it gone
+    ASSERT_TRUE(pty->start());
+    pointPortsAt(pty->slavePath());
+    EXPECT_TRUE(port.Reopen());
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.Baud, 4800);
+    port.GetT(nt);
+    EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
 TEST_F(WakePortLine, PortAvailability) {

@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 
@@ -87,6 +90,67 @@ TEST_F(Connection, ClosedPortShowsNoDeviceAndFillsNothing)
     closeForm();
     EXPECT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(Connection, SimulatorRestartedOnTheSameLinkIsFoundWithoutTheOperator)
+{
+    auto& f = createForm(false);  // the poll timer runs
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.DeviceFound; }, 5000));
+
+    // Unplugged: the device goes, and with it the link that named it (as
+    // /dev/serial/by-id links do).
+    pty->stop();
+    linkPort(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.StatusText() == kNoDevice; }, 5000));
+    QTest::qWait(1000);  // a few ticks with the device gone
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(),
+              QStringLiteral("COM2: связь потеряна, повторное подключение…"));
+
+    ASSERT_TRUE(pty->start());
+    const auto back = std::chrono::steady_clock::now();
+    linkPort(2, pty->slavePath());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.DeviceFound; }, 5000));
+    f.Timer1->stop();
+    const auto log = pty->requests();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front().command, wire::GetInfo);
+    // Within two ticks of 300 ms (the reopen and the identification share one).
+    EXPECT_LT(log.front().time - back, 1000ms);
+    EXPECT_EQ(f.StatusText(), kInfo);
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(), QString());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Connection, ChoosingAPortOpensItOnceAndIdentifiesAfresh)
+{
+    auto& f = createForm();
+    tick();
+    ASSERT_TRUE(f.DeviceFound);
+    widget<QAction>("mnClosePort")->trigger();
+
+    // Opens of the device behind COM2, as the kernel reports them (closes
+    // too: the kernel merges an event into an unread one just like it).
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, pty->slavePath().c_str(), IN_OPEN | IN_CLOSE), 0);
+    f.mnCOM1Click(f.PortItems[1]);
+    int opens = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+        for (char* p = events; p < events + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            opens += (e->mask & IN_OPEN) != 0;
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(opens, 1);
+
+    EXPECT_FALSE(f.DeviceFound);
+    pty->clearRequests();
+    tick();
+    EXPECT_EQ(commandsOf(pty->requests()).front(), wire::GetInfo);
+    EXPECT_EQ(f.StatusText(), kInfo);
 }
 
 // A device that sends one noise byte every 90 ms, never a frame start:

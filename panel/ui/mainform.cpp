@@ -21,6 +21,7 @@
 #include <limits>
 
 #include "apptitle.h"
+#include "elidedlabel.h"
 #include "errorbox.h"
 #include "floatedit.h"
 #include "glyphs.h"
@@ -97,11 +98,12 @@ TMainForm::TMainForm(QWidget* parent)
     statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
     // Permanent, so that menu status tips never hide it.
     ui->StatusBar->addPermanentWidget(statusPanel_, 1);
-    portProblemPanel_ = new QLabel(ui->StatusBar);
+    portProblemPanel_ = new TElidedLabel(ui->StatusBar);
     portProblemPanel_->setObjectName(QStringLiteral("PortProblemPanel"));
-    ui->StatusBar->addPermanentWidget(portProblemPanel_);
-    addressZeroPanel_ = new QLabel(QStringLiteral("Адрес 0: команды для всех приводов!"),
-                                   ui->StatusBar);
+    // Shares what the type text leaves, shortened when it must be.
+    portProblemPanel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ui->StatusBar->addPermanentWidget(portProblemPanel_, 2);
+    addressZeroPanel_ = new QLabel(QStringLiteral("Адрес 0: всем приводам!"), ui->StatusBar);
     addressZeroPanel_->setObjectName(QStringLiteral("AddressZeroPanel"));
     addressZeroPanel_->setToolTip(
         QStringLiteral("Выбран адрес 0: запросы уходят без адреса, и их выполняет каждый "

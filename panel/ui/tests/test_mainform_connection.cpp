@@ -105,6 +105,7 @@ TEST_F(Connection, SimulatorRestartedOnTheSameLinkIsFoundWithoutTheOperator)
     QTest::qWait(1000);  // a few ticks with the device gone
     EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(),
               QStringLiteral("COM2: связь потеряна, повторное подключение…"));
+    saveScreenshot(&f, QStringLiteral("port-lost"));
 
     ASSERT_TRUE(pty->start());
     const auto back = std::chrono::steady_clock::now();

@@ -24,6 +24,7 @@
 #include "linetime.h"
 #include "paceddevice.h"
 #include "portlinks.h"
+#include "pty.h"
 #include "serlink.h"
 #include "wakeport.h"
 #include "wakecodec.h"
@@ -87,7 +88,7 @@ struct ExchangeReport {
 // Runs GetN exchanges through a TWakePort on ports/COM2 -> slavePath.
 void runGetN(benchmark::State& state, const std::string& slavePath, ExchangeReport& report)
 {
-    bench::pointPortsAt(slavePath, BenchPort);
+    support::pointPortsAt(slavePath, BenchPort);
     TWakePort port(8);
     port.Open(BenchPort, report.baud);
     port.SetDevAddr(Address);
@@ -231,8 +232,8 @@ void reportRunQueue(benchmark::State& state, const std::vector<double>& errors,
 void BM_RxFrameTimeout(benchmark::State& state)
 {
     constexpr int TimeoutMs = 100;
-    bench::SilentPty pty;
-    if (!pty.ok() || OpenCOM(pty.slavePath().c_str(), 9600) != 1) {
+    support::Pty pty;  // nobody writes to it: a silent line
+    if (OpenCOM(pty.slavePath().c_str(), 9600) != 1) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
@@ -271,8 +272,8 @@ void BM_RxFrameTimeout(benchmark::State& state)
 // scheduler's wake-up latency under the machine's load at that moment.
 void BM_PollTimeoutBaseline(benchmark::State& state)
 {
-    bench::SilentPty pty;
-    const int fd = pty.ok() ? ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    support::Pty pty;  // nobody writes to it: a silent line
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         state.SkipWithError("no pseudo-terminal");
         return;
@@ -300,8 +301,8 @@ void BM_PollTimeoutBaseline(benchmark::State& state)
 // pseudo-terminal, against one byte's line time at 115200 baud.
 void BM_DiscardInput(benchmark::State& state)
 {
-    bench::SilentPty pty;
-    const int fd = pty.ok() ? ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    support::Pty pty;  // nobody writes to it: a silent line
+    const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         state.SkipWithError("no pseudo-terminal");
         return;

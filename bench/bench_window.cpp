@@ -82,7 +82,7 @@ struct Bench {
             line.addActuator(a, "ТИРС-70 №" + std::to_string(1000 + a));
         if (!device.start())
             return false;
-        bench::pointPortsAt(device.slavePath(), WindowPort);
+        support::pointPortsAt(device.slavePath(), WindowPort);
         writeSettings(page);
         form = std::make_unique<TMainForm>();
         form->Timer1->stop();
@@ -251,7 +251,7 @@ void BM_WindowStartUp(benchmark::State& state)
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    bench::pointPortsAt(device.slavePath(), WindowPort);
+    support::pointPortsAt(device.slavePath(), WindowPort);
     writeSettings(0);
     std::vector<double> create, paint;
     for (auto _ : state) {

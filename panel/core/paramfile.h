@@ -1,5 +1,5 @@
 // The parameter file (extension "par"): the drive parameter set as five INI
-// sections of whole numbers, mapped onto the fields of the parameter page.
+// sections of whole numbers.
 #pragma once
 
 #include <array>
@@ -12,7 +12,6 @@ namespace paramfile {
 struct ParamKey {
     std::string_view section;
     std::string_view key;
-    std::string_view field;  // the numeric field of the parameter page
     long long defaultValue;  // taken when the key is missing or not an integer
 };
 
@@ -20,25 +19,25 @@ inline constexpr std::size_t ParamCount = 19;
 
 // The keys in the order in which they are read and written.
 inline constexpr std::array<ParamKey, ParamCount> ParamKeys{{
-    {"Work", "Vmin", "feVm", 80},
-    {"Work", "V1", "feV1", 200},
-    {"Work", "I1", "feI1", 1000},
-    {"Work", "V2", "feV2", 200},
-    {"Work", "I2", "feI2", 1000},
-    {"Work", "V3", "feV3", 200},
-    {"Work", "I3", "feI3", 1000},
-    {"Work", "V4", "feV4", 200},
-    {"Work", "I4", "feI4", 1000},
-    {"Acceleration", "A", "edA", 200},
-    {"Acceleration", "Ia", "feIa", 1500},
-    {"Play", "Vp", "feVp", 300},
-    {"Play", "Ip", "feIp", 800},
-    {"Play", "Np", "feNp", 200},
-    {"Lock", "Vl", "feVl", 100},
-    {"Lock", "Il", "feIl", 2000},
-    {"Lock", "No", "feNo", 1000},
-    {"Lock", "Nc", "feNc", 1000},
-    {"Travel", "Nt", "feNt", 2000},
+    {"Work", "Vmin", 80},
+    {"Work", "V1", 200},
+    {"Work", "I1", 1000},
+    {"Work", "V2", 200},
+    {"Work", "I2", 1000},
+    {"Work", "V3", 200},
+    {"Work", "I3", 1000},
+    {"Work", "V4", 200},
+    {"Work", "I4", 1000},
+    {"Acceleration", "A", 200},
+    {"Acceleration", "Ia", 1500},
+    {"Play", "Vp", 300},
+    {"Play", "Ip", 800},
+    {"Play", "Np", 200},
+    {"Lock", "Vl", 100},
+    {"Lock", "Il", 2000},
+    {"Lock", "No", 1000},
+    {"Lock", "Nc", 1000},
+    {"Travel", "Nt", 2000},
 }};
 
 // One value per key, in the order of ParamKeys.

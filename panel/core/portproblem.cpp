@@ -1,33 +1,18 @@
 #include "portproblem.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "portname.h"
+#include "portdiagnosis.h"
 
 std::string PortProblem(const std::string& portName)
 {
-    const std::string path = serlink::devicePath(portName.c_str());
-    if (path.empty())
-        return "неизвестный порт";
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return "устройство " + path + " не найдено";
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == EACCES || errno == EPERM)
-            return "нет прав доступа к " + path + " (группа dialout)";
-        if (errno == EBUSY)
-            return path + " занят другой программой";
-        return path + ": " + std::strerror(errno);
+    using serlink::PortCondition;
+    const serlink::PortDiagnosis d = serlink::diagnose(portName.c_str());
+    switch (d.condition) {
+    case PortCondition::Openable: return {};
+    case PortCondition::UnknownName: return "неизвестный порт";
+    case PortCondition::NotFound: return "устройство " + d.path + " не найдено";
+    case PortCondition::NoPermission: return "нет прав доступа к " + d.path + " (группа dialout)";
+    case PortCondition::Busy: return d.path + " занят другой программой";
+    case PortCondition::Other: return d.path + ": " + d.detail;
     }
-    // Serial tools take an advisory lock on a port they hold.
-    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    close(fd);
-    return held ? path + " занят другой программой" : std::string{};
+    return {};
 }

@@ -42,16 +42,27 @@ int markerLeft(double pct)
     return std::clamp(left, kMarkerMinLeft, kMarkerMaxLeft);
 }
 
-double millimetres(int travel, double mmPerStep, int motSteps, int optoBlades, double pct)
+std::optional<double> travelMillimetres(int travel, double mmPerStep, int motSteps, int optoBlades)
 {
-    return travel * mmPerStep * motSteps / optoBlades * 0.01 * pct;
+    if (optoBlades == 0)
+        return std::nullopt;
+    return travel * mmPerStep * motSteps / optoBlades;
 }
 
-std::string millimetreText(double mm)
+std::optional<double> millimetres(int travel, double mmPerStep, int motSteps, int optoBlades,
+                                  double pct)
 {
-    if (!std::isfinite(mm))
+    const std::optional<double> whole = travelMillimetres(travel, mmPerStep, motSteps, optoBlades);
+    if (!whole)
+        return std::nullopt;
+    return *whole * 0.01 * pct;
+}
+
+std::string millimetreText(std::optional<double> mm)
+{
+    if (!mm || !std::isfinite(*mm))
         return {};
-    return numtext::formatFloat(mm, ffFixed, 4, 1);
+    return numtext::formatFloat(*mm, ffFixed, 4, 1);
 }
 
 int outputGaugePercent(int pos, int travel)

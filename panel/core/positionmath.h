@@ -3,6 +3,7 @@
 // The handlers of the main window only read, call these and show.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace posmath {
@@ -21,13 +22,18 @@ inline constexpr int kMarkerMinLeft = 4;
 inline constexpr int kMarkerMaxLeft = 424;
 int markerLeft(double pct);
 
-// Millimetres of the position: travel x mmPerStep x motSteps / optoBlades
-// x 0.01 x pct, in this order.
-double millimetres(int travel, double mmPerStep, int motSteps, int optoBlades, double pct);
+// Optical steps to millimetres: travel x mmPerStep x motSteps / optoBlades,
+// in this order; none when optoBlades is 0 (nothing guards it in the settings).
+std::optional<double> travelMillimetres(int travel, double mmPerStep, int motSteps, int optoBlades);
+
+// Millimetres of the position: the travel's millimetres x 0.01 x pct; none
+// when optoBlades is 0.
+std::optional<double> millimetres(int travel, double mmPerStep, int motSteps, int optoBlades,
+                                  double pct);
 
 // The millimetre field: one decimal, 4 significant digits, "." as the
-// separator; empty for a value that is not finite (optoBlades 0).
-std::string millimetreText(double mm);
+// separator; empty when there are no millimetres or the value is not finite.
+std::string millimetreText(std::optional<double> mm);
 
 // The current-output gauge: the position in percent, (x + 0.5) truncated.
 int outputGaugePercent(int pos, int travel);

@@ -5,32 +5,18 @@
 #include <string_view>
 
 #include "cp1251.h"
+#include "deviceerror.h"
 #include "serlink.h"
 
 namespace {
 
 constexpr int ExchangeTimeout = 100;  // ms per answer byte
-constexpr std::uint8_t SetAddrPrefix[2] = {0x5C, 0xA3};
-
-// Indexed by the device's error code; codes above 6 are reported as code 1.
-constexpr const char* ErrorTexts[7] = {
-    "",
-    "неправильный пакет.",
-    "устройство занято.",
-    "устройство не готово.",
-    "неправильные параметры.",
-    "устройство не отвечает.",
-    "отсутствует несущая.",
-};
 
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
 constexpr const char* NoPort = "Порт не открыт.";
 // The library's handle after a failed open and once the device has gone.
 constexpr std::intptr_t NoDevice = -1;
-
-// Answers to these commands carry no error byte.
-bool hasErrorByte(int command) { return command != 2 && command != 3; }
 
 }  // namespace
 
@@ -109,7 +95,7 @@ void TWakePort::SendRequest(int code, const std::string& name, int n) {
     Cmd = code;
     CmdName = name;
     // Without a port there is no answer to decode: RxBuf holds an old one.
-    if (!Connected()) Fail(NoPort);
+    if (!Connected()) Fail(ExchangeOutcome::NoPort, NoPort);
     // Not checked: a request that was not written shows as a missing answer.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
             static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
@@ -119,37 +105,74 @@ int TWakePort::ReceiveAnswer(int timeout) {
     return ReceiveAnswer(timeout, 0);
 }
 
-void TWakePort::Fail(const char* reason) const {
+void TWakePort::Fail(ExchangeOutcome outcome, const char* reason) {
+    lastOutcome_ = outcome;
     throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
 }
 
 int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom) {
     // A device that went away during the request shows as a missing answer.
-    if (Port == 0) Fail(NoPort);
+    if (Port == 0) Fail(ExchangeOutcome::NoPort, NoPort);
     std::uint8_t address = 0, command = 0, count = 0;
     const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,
                             &command, &count, RxBuf.data()) != 0;
-    if (!ok) Fail(NoAnswer);
+    lastCount_ = ok ? count : 0;
+    if (!ok) Fail(ExchangeOutcome::NoAnswer, NoAnswer);
     // An addressed request is answered by that actuator alone: a frame from
     // another one is a late answer to an earlier request, not this answer.
     if (DevAddr != 0 && address != 0 && address != DevAddr && address != alsoFrom)
-        Fail(NoAnswer);
-    if (command != Cmd) Fail(WrongAnswer);
-    if (hasErrorByte(command)) {
+        Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+    if (command != Cmd) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+    if (wake::answerHasErrorByte(command)) {
         // Without data the error byte would be a byte of an earlier answer.
-        if (count == 0) Fail(WrongAnswer);
-        int error = RxBuf[0];
-        if (error > 6) error = 1;
-        if (error != 0) Fail(ErrorTexts[error]);
+        if (count == 0) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+        if (RxBuf[0] != 0) Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
     }
     // After the error byte: a device reporting an error may leave its values out.
-    if (count < minCount) Fail(WrongAnswer);
+    if (count < minCount) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+    lastOutcome_ = ExchangeOutcome::Answer;
     return count;
 }
 
-int TWakePort::Exchange(int code, const char* name, int n, int answerCount) {
-    SendRequest(code, name, n);
-    return ReceiveAnswer(ExchangeTimeout, answerCount);
+int TWakePort::Exchange(wake::Command command, int alsoFrom) {
+    const wake::CommandSpec& spec = wake::spec(command);
+    if (!observer_) {
+        SendRequest(static_cast<int>(command), spec.name, spec.requestLength);
+        return ReceiveAnswer(ExchangeTimeout, spec.answerLength, alsoFrom);
+    }
+    ExchangeRecord record;
+    record.start = std::chrono::steady_clock::now();
+    record.port = PortName;
+    record.address = DevAddr;
+    record.command = static_cast<int>(command);
+    record.name = spec.name;
+    record.request.assign(TxBuf.begin(), TxBuf.begin() + spec.requestLength);
+    try {
+        SendRequest(record.command, spec.name, spec.requestLength);
+        const int count = ReceiveAnswer(ExchangeTimeout, spec.answerLength, alsoFrom);
+        Notify(record, ExchangeOutcome::Answer);
+        return count;
+    } catch (const EHardwareException&) {
+        Notify(record, lastOutcome_);
+        throw;
+    }
+}
+
+void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const {
+    record.duration = std::chrono::steady_clock::now() - record.start;
+    record.outcome = outcome;
+    if (outcome != ExchangeOutcome::NoAnswer && outcome != ExchangeOutcome::NoPort)
+        record.answer.assign(RxBuf.begin(), RxBuf.begin() + lastCount_);
+    if (outcome == ExchangeOutcome::DeviceError) record.deviceError = RxBuf[0];
+    try {
+        observer_(record);
+    } catch (...) {
+        // A failing observer must not turn a good exchange into a failed one.
+    }
+}
+
+void TWakePort::SetObserver(ExchangeObserver observer) {
+    observer_ = std::move(observer);
 }
 
 void TWakePort::PutByte(int pos, int v) {
@@ -170,7 +193,7 @@ int TWakePort::Word(int pos) const { return RxBuf[pos] | (RxBuf[pos + 1] << 8); 
 
 std::string TWakePort::GetInfo() {
     std::lock_guard guard(Lock);
-    const int count = Exchange(3, "GetInfo", 0, 0);
+    const int count = Exchange(wake::Command::GetInfo);
     const auto* begin = reinterpret_cast<const char*>(RxBuf.data());
     const std::string_view answer(begin, static_cast<std::size_t>(count));
     return cp1251::toUtf8(answer.substr(0, answer.find('\0')));
@@ -178,24 +201,23 @@ std::string TWakePort::GetInfo() {
 
 void TWakePort::SetAddr(int addr) {
     std::lock_guard guard(Lock);
-    PutByte(0, SetAddrPrefix[0]);
-    PutByte(1, SetAddrPrefix[1]);
+    PutByte(0, wake::SetAddrPrefix[0]);
+    PutByte(1, wake::SetAddrPrefix[1]);
     PutByte(2, addr);
-    SendRequest(4, "SetAddr", 3);
     // The actuator may answer from the address it has just taken.
-    ReceiveAnswer(ExchangeTimeout, 1, addr & 0x7F);
+    Exchange(wake::Command::SetAddr, addr & 0x7F);
 }
 
 void TWakePort::SetM(int vmin, int extra) {
     std::lock_guard guard(Lock);
     PutWord(0, vmin);
     PutByte(2, extra);
-    Exchange(6, "SetM", 3, 1);
+    Exchange(wake::Command::SetM);
 }
 
 void TWakePort::GetM(int& vmin, int& extra) {
     std::lock_guard guard(Lock);
-    Exchange(7, "GetM", 0, 4);
+    Exchange(wake::Command::GetM);
     vmin = Word(1);
     extra = Byte(3);
 }
@@ -204,12 +226,12 @@ void TWakePort::SetA(int a, int ia) {
     std::lock_guard guard(Lock);
     PutWord(0, a);
     PutWord(2, ia);
-    Exchange(8, "SetA", 4, 1);
+    Exchange(wake::Command::SetA);
 }
 
 void TWakePort::GetA(int& a, int& ia) {
     std::lock_guard guard(Lock);
-    Exchange(9, "GetA", 0, 5);
+    Exchange(wake::Command::GetA);
     a = Word(1);
     ia = Word(3);
 }
@@ -219,12 +241,12 @@ void TWakePort::SetP(int vp, int ip, int np) {
     PutWord(0, vp);
     PutWord(2, ip);
     PutWord(4, np);
-    Exchange(10, "SetP", 6, 1);
+    Exchange(wake::Command::SetP);
 }
 
 void TWakePort::GetP(int& vp, int& ip, int& np) {
     std::lock_guard guard(Lock);
-    Exchange(11, "GetP", 0, 7);
+    Exchange(wake::Command::GetP);
     vp = Word(1);
     ip = Word(3);
     np = Word(5);
@@ -236,12 +258,12 @@ void TWakePort::SetL(int vl, int il, int no, int nc) {
     PutWord(2, il);
     PutWord(4, no);
     PutWord(6, nc);
-    Exchange(12, "SetL", 8, 1);
+    Exchange(wake::Command::SetL);
 }
 
 void TWakePort::GetL(int& vl, int& il, int& no, int& nc) {
     std::lock_guard guard(Lock);
-    Exchange(13, "GetL", 0, 9);
+    Exchange(wake::Command::GetL);
     vl = Word(1);
     il = Word(3);
     no = Word(5);
@@ -252,13 +274,13 @@ void TWakePort::SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int
     std::lock_guard guard(Lock);
     const int values[8] = {v1, i1, v2, i2, v3, i3, v4, i4};
     for (int k = 0; k < 8; ++k) PutWord(2 * k, values[k]);
-    Exchange(14, "SetW", 16, 1);
+    Exchange(wake::Command::SetW);
 }
 
 void TWakePort::GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& v4, int& i4,
                      int& workStatus) {
     std::lock_guard guard(Lock);
-    Exchange(15, "GetW", 0, 18);
+    Exchange(wake::Command::GetW);
     int* outputs[8] = {&v1, &i1, &v2, &i2, &v3, &i3, &v4, &i4};
     for (int k = 0; k < 8; ++k) *outputs[k] = Word(1 + 2 * k);
     workStatus = Byte(17);
@@ -267,12 +289,12 @@ void TWakePort::GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& 
 void TWakePort::SetS(int motionCode) {
     std::lock_guard guard(Lock);
     PutByte(0, motionCode);
-    Exchange(16, "SetS", 1, 1);
+    Exchange(wake::Command::SetS);
 }
 
 void TWakePort::GetS(int& driveState, int& driveFlags) {
     std::lock_guard guard(Lock);
-    Exchange(17, "GetS", 0, 3);
+    Exchange(wake::Command::GetS);
     driveState = Byte(1);
     driveFlags = Byte(2);
 }
@@ -280,30 +302,30 @@ void TWakePort::GetS(int& driveState, int& driveFlags) {
 void TWakePort::SetN(int n) {
     std::lock_guard guard(Lock);
     PutWord(0, n);
-    Exchange(18, "SetN", 2, 1);
+    Exchange(wake::Command::SetN);
 }
 
 int TWakePort::GetN() {
     std::lock_guard guard(Lock);
-    Exchange(19, "GetN", 0, 3);
+    Exchange(wake::Command::GetN);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(Word(1)));
 }
 
 void TWakePort::SetT(int nt) {
     std::lock_guard guard(Lock);
     PutWord(0, nt);
-    Exchange(20, "SetT", 2, 1);
+    Exchange(wake::Command::SetT);
 }
 
 void TWakePort::GetT(int& nt) {
     std::lock_guard guard(Lock);
-    Exchange(21, "GetT", 0, 3);
+    Exchange(wake::Command::GetT);
     nt = Word(1);
 }
 
 void TWakePort::GetI(int& inputCurrent) {
     std::lock_guard guard(Lock);
-    Exchange(22, "GetI", 0, 3);
+    Exchange(wake::Command::GetI);
     inputCurrent = Word(1);
 }
 
@@ -313,13 +335,13 @@ void TWakePort::SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, 
     const int values[12] = {en1, min1, max1, hyst1, en2, min2, max2, hyst2,
                             en3, min3, max3, hyst3};
     for (int k = 0; k < 12; ++k) PutByte(k, values[k]);
-    Exchange(23, "SetR", 12, 1);
+    Exchange(wake::Command::SetR);
 }
 
 void TWakePort::GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2,
                      int& max2, int& hyst2, int& en3, int& min3, int& max3, int& hyst3) {
     std::lock_guard guard(Lock);
-    Exchange(24, "GetR", 0, 13);
+    Exchange(wake::Command::GetR);
     int* outputs[12] = {&en1, &min1, &max1, &hyst1, &en2, &min2, &max2, &hyst2,
                         &en3, &min3, &max3, &hyst3};
     for (int k = 0; k < 12; ++k) *outputs[k] = Byte(1 + k);
@@ -327,6 +349,6 @@ void TWakePort::GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& 
 
 int TWakePort::GetRS() {
     std::lock_guard guard(Lock);
-    Exchange(25, "GetRS", 0, 2);
+    Exchange(wake::Command::GetRS);
     return Byte(1);
 }

@@ -5,6 +5,9 @@
 #include <mutex>
 #include <string>
 
+#include "codes.h"
+#include "commands.h"
+#include "exchangerecord.h"
 #include "hardwareexception.h"
 
 // The program's only way to the actuators: the port in use, the selected
@@ -77,22 +80,31 @@ public:
               int& hyst2, int& en3, int& min3, int& max3, int& hyst3);
     int GetRS();
 
+    // Called once after every command's exchange, whatever its outcome; an
+    // empty observer costs nothing. What the observer throws is swallowed.
+    void SetObserver(ExchangeObserver observer);
+
 private:
     // ReceiveAnswer that also asks for at least minCount data bytes (the
     // error byte included), so that a short answer never decodes stale bytes.
     // An addressed request takes answers from DevAddr, or alsoFrom, only.
     int ReceiveAnswer(int timeout, int minCount, int alsoFrom = -1);
-    // Steps 3 and 4 of every command: send TxBuf[0..n-1], take an answer of
-    // at least answerCount bytes. Returns how many RxBuf bytes belong to the
-    // answer.
-    int Exchange(int code, const char* name, int n, int answerCount);
-    // Raises EHardwareException for the command in CmdName.
-    [[noreturn]] void Fail(const char* reason) const;
+    // Sends the command with its request data from TxBuf and takes an answer
+    // of the command's full length (from alsoFrom too, see ReceiveAnswer).
+    // Returns how many RxBuf bytes belong to the answer.
+    int Exchange(wake::Command command, int alsoFrom = -1);
+    // Raises EHardwareException for the command in CmdName; the observer is
+    // told the outcome.
+    [[noreturn]] void Fail(ExchangeOutcome outcome, const char* reason);
+    void Notify(ExchangeRecord& record, ExchangeOutcome outcome) const;
     void PutByte(int pos, int v);
     void PutWord(int pos, int v);
     int Byte(int pos) const;
     int Word(int pos) const;
+
+    ExchangeObserver observer_;
+    // How the last ReceiveAnswer ended, for the observer.
+    ExchangeOutcome lastOutcome_ = ExchangeOutcome::NoAnswer;
+    int lastCount_ = 0;
 };
 
-// Motion codes of SetS.
-enum MotionCode : int { CmdStopOff = 0, CmdStop = 4, CmdOpen = 5, CmdClose = 6 };

@@ -136,21 +136,18 @@ TMainForm::TMainForm(QWidget* parent)
     setupRelaysPage();
     setupParamsPage();
 
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(Timer1, &QTimer::timeout, this, guarded(&TMainForm::Timer1Timer));
-    connect(ui->mnExit, &QAction::triggered, this, guarded(&TMainForm::mnExitClick));
-    connect(ui->mnAbout, &QAction::triggered, this, guarded(&TMainForm::mnAboutClick));
+    connect(Timer1, &QTimer::timeout, this, Guarded(&TMainForm::Timer1Timer));
+    connect(ui->mnExit, &QAction::triggered, this, Guarded(&TMainForm::mnExitClick));
+    connect(ui->mnAbout, &QAction::triggered, this, Guarded(&TMainForm::mnAboutClick));
     connect(ui->mnClosePort, &QAction::triggered, this,
             [this] { RunGuarded(this, [this] { mnCOM1Click(ui->mnClosePort); }); });
-    connect(ui->mnPort, &QMenu::aboutToShow, this, guarded(&TMainForm::mnPortClick));
+    connect(ui->mnPort, &QMenu::aboutToShow, this, Guarded(&TMainForm::mnPortClick));
 
     FormCreate();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,
-            guarded(&TMainForm::PageControlChange));
+            Guarded(&TMainForm::PageControlChange));
     Timer1->start();
 }
 
@@ -185,26 +182,21 @@ void TMainForm::SetStatusText(const QString& text)
 
 void TMainForm::FormCreate()
 {
-    // 1. "." for every conversion, whatever the regional settings say.
+    // "." for every conversion, whatever the regional settings say.
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
-    // 2.
     SetApplicationTitle(kTitleBase);
-    // 3. Qt paints every widget through its backing store, so gbPos (and the
+    // Qt paints every widget through its backing store, so gbPos (and the
     // marker moving over its shapes) is double-buffered already; no widget
     // here paints on screen directly.
     uiControl->gbPos->setAttribute(Qt::WA_PaintOnScreen, false);
-    // 4.
     uiNet->TableStrGrid->setHorizontalHeaderLabels(
         {QStringLiteral("Адрес"), QStringLiteral("Тип устройства"), QStringLiteral("Название")});
-    // 5.
     GridRow = 1;
     GridCol = 2;
     uiNet->TableStrGrid->setCurrentCell(GridRow - 1, GridCol);
     NameEditing = false;
-    // 6.
     SetApplicationTitle(kTitleBase + QLatin1Char(' ') + kModel);
-    // 7.
     for (int n = 1; n <= kPortItems; ++n) {
         auto* item = new QAction(QStringLiteral("COM") + QString::number(n), this);
         item->setObjectName(QStringLiteral("mnCOM") + QString::number(n));
@@ -215,18 +207,15 @@ void TMainForm::FormCreate()
         ui->mnPort->insertAction(ui->N1, item);
         PortItems[n - 1] = item;
     }
-    // 8.
     WakePort = std::make_unique<TWakePort>(kPortItems);
-    // 9.
     LoadSettings();
-    // 10.
     uiParams->feNt->setEnabled(uiParams->cbTravel->isChecked());
-    // 11. Each field that changes brings the others, edName and the client
+    // Each field that changes brings the others, edName and the client
     // into line through its OnChanged handler.
     uiControl->feAddr1->SetValue(Address);
     uiParams->feAddr2->SetValue(Address);
     uiNet->feAddr3->SetValue(Address);
-    // 12. Operator mode: the parameters are read automatically and shown,
+    // Operator mode: the parameters are read automatically and shown,
     // but cannot be edited; a disabled page can still be brought up.
     if (!Master) {
         ui->cbAutoPar->setChecked(true);
@@ -234,12 +223,9 @@ void TMainForm::FormCreate()
         ui->tsParams->setEnabled(false);
         ui->tsSettings->setEnabled(false);
     }
-    // 13.
     WakePort->SetDevAddr(Address);
     showAddressWarning();
-    // 14.
     SelectPort(PortNumber);
-    // 15.
     DeviceFound = false;
 }
 
@@ -273,12 +259,11 @@ void TMainForm::FormClose()
         bbScanStopClick();
     if (NameEditing)
         EndNameEdit(true);
-    // 1.
     try {
         WakePort->SetS(CmdStopOff);
     } catch (const EHardwareException&) {
     }
-    // 2. A failed save is reported and the shutdown goes on.
+    // A failed save is reported and the shutdown goes on.
     try {
         SaveSettings();
     } catch (const std::exception& e) {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "errorbox.h"
+#include "pollsnapshot.h"
 #include "wakeport.h"
 
 class QTimer;
@@ -112,9 +114,16 @@ public:
     void feAddr1Changed(TFloatEdit* sender);
     void feAddr2Changed(TFloatEdit* sender);
     void feAddr3Changed(TFloatEdit* sender);
+    // The one body of the three address fields' handlers.
+    void AddressFieldChanged(TFloatEdit* sender);
 
     // --- position monitoring and motion ---
     void Timer1Timer();
+    // The tick's first exchange after a port change, a failure or a new
+    // address: the identification text, then the automatic reads.
+    void IdentifyDevice();
+    // Shows what one tick read on the page it was read for.
+    void ShowPoll(const PollSnapshot& snapshot);
     void bbCloseClick();
     void bbStopClick();
     void bbStopOffClick();
@@ -147,13 +156,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // A slot that runs the handler through RunGuarded.
+    template <typename... Args>
+    auto Guarded(void (TMainForm::*handler)(Args...))
+    {
+        return [this, handler](Args... args) {
+            RunGuarded(this, [&] { (this->*handler)(args...); });
+        };
+    }
+
     void setupNetPage();       // mainform_net.cpp
     void setupControlPage();   // mainform_control.cpp
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
-    void takeAddressFrom(TFloatEdit* source);  // the address fields' common handler
     // Address 0 goes out without an address byte, and every actuator on the
     // line obeys it: the status bar says so while it is selected.
     void showAddressWarning();

@@ -6,13 +6,14 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "codes.h"
+#include "drivestate.h"
 #include "errorbox.h"
 #include "floatedit.h"
 #include "gauge.h"
 #include "mainform.h"
 #include "positionmath.h"
 #include "shape.h"
-#include "drivestate.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_relayspage.h"
@@ -30,20 +31,14 @@ namespace {
 const QColor kZoneInUse(255, 128, 128);
 const QColor kRelayOn(255, 0, 0);
 
-enum DriveFlagBits : int { FlagOpen = 0x01, FlagClose = 0x02, FlagLIMO = 0x04, FlagLIMC = 0x08,
-                           FlagPC = 0x10 };
-
 }  // namespace
 
 void TMainForm::setupControlPage()
 {
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(ui->bbClose, &QPushButton::clicked, this, guarded(&TMainForm::bbCloseClick));
-    connect(ui->bbStop, &QPushButton::clicked, this, guarded(&TMainForm::bbStopClick));
-    connect(ui->bbStopOff, &QPushButton::clicked, this, guarded(&TMainForm::bbStopOffClick));
-    connect(ui->bbOpen, &QPushButton::clicked, this, guarded(&TMainForm::bbOpenClick));
+    connect(ui->bbClose, &QPushButton::clicked, this, Guarded(&TMainForm::bbCloseClick));
+    connect(ui->bbStop, &QPushButton::clicked, this, Guarded(&TMainForm::bbStopClick));
+    connect(ui->bbStopOff, &QPushButton::clicked, this, Guarded(&TMainForm::bbStopOffClick));
+    connect(ui->bbOpen, &QPushButton::clicked, this, Guarded(&TMainForm::bbOpenClick));
     uiControl->shShtock->raise();  // the marker is drawn over the zones
 }
 
@@ -59,79 +54,85 @@ void TMainForm::Timer1Timer()
         ~TickFlag() { flag = false; }
     } tickFlag{ticking_};
 
-    // 1.
     Timer1->stop();
     ReopenLostPort();
-    // 2.
+    bool answered = true;
     try {
-        // 3.
-        if (!DeviceFound) {
-            SetStatusText(QString::fromStdString(WakePort->GetInfo()));
-            uiControl->edType1->setText(StatusText());
-            if (ui->cbAutoPar->isChecked())
-                bbReadClick();
-            if (ui->cbAutoRel->isChecked())
-                bbReadRelClick();
-        }
-        // 4.
-        const int pos = WakePort->GetN();
-        QWidget* page = ui->PageControl->currentWidget();
-        if (page == ui->tsControl) {
-            // 5.
-            Ui::ControlPage& c = *uiControl;
-            int state = 0, flags = 0;
-            WakePort->GetS(state, flags);
-            if (state >= 0 && state < static_cast<int>(DriveStateTexts.size()))
-                c.edState->setText(DriveStateTexts[state]);
-            c.cbOpen->setChecked(flags & FlagOpen);
-            c.cbClose->setChecked(flags & FlagClose);
-            c.cbLIMO->setChecked(flags & FlagLIMO);
-            c.cbLIMC->setChecked(flags & FlagLIMC);
-            c.cbPC->setChecked(flags & FlagPC);
-            c.edNx->setText(QString::number(pos));
-            int travel = 0;
-            WakePort->GetT(travel);
-            travel = posmath::effectiveTravel(travel);
-            c.edNo->setText(QString::number(travel));
-            const double pct = posmath::percentOf(pos, travel);
-            c.edNxp->setText(QString::number(posmath::shownPercent(pct)));
-            c.shShtock->move(posmath::markerLeft(pct), c.shShtock->y());
-            const double mm = posmath::millimetres(travel, MMPerStep, MotSteps, OptoBlades, pct);
-            c.edMMxp->setText(QString::fromStdString(posmath::millimetreText(mm)));
-            int vl = 0, il = 0, no = 0, nc = 0;
-            WakePort->GetL(vl, il, no, nc);
-            c.spOpen->SetBrushColor(no != 0 ? kZoneInUse : QColor(Qt::white));
-            c.spClose->SetBrushColor(nc != 0 ? kZoneInUse : QColor(Qt::white));
-        } else if (page == ui->tsRelays) {
-            // 6.
-            Ui::RelaysPage& r = *uiRelays;
-            int travel = 0;
-            WakePort->GetT(travel);
-            r.CGauge2->SetProgress(posmath::outputGaugePercent(pos, travel));
-            try {
-                int input = 0;
-                WakePort->GetI(input);
-                r.CGauge1->SetProgress(posmath::inputGaugePercent(input));
-                const int relays = WakePort->GetRS();
-                r.spRel1->SetBrushColor(relays & 0x01 ? kRelayOn : QColor(Qt::white));
-                r.spRel2->SetBrushColor(relays & 0x02 ? kRelayOn : QColor(Qt::white));
-                r.spRel3->SetBrushColor(relays & 0x04 ? kRelayOn : QColor(Qt::white));
-            } catch (const EHardwareException&) {
-            }
-        }
-        // 7.
-        DeviceFound = true;
+        if (!DeviceFound)
+            IdentifyDevice();
     } catch (const EHardwareException&) {
-        // 8.
+        answered = false;
+    }
+    if (answered) {
+        QWidget* page = ui->PageControl->currentWidget();
+        const PollPage pollPage = page == ui->tsControl  ? PollPage::Control
+                                  : page == ui->tsRelays ? PollPage::Relays
+                                                         : PollPage::Other;
+        const PollSnapshot snapshot = readPoll(*WakePort, pollPage);
+        ShowPoll(snapshot);
+        answered = !snapshot.failed;
+    }
+    DeviceFound = answered;
+    if (!answered) {
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
-        DeviceFound = false;
         if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
             showPortLost();
     }
-    // 9. Not reached after a failure of another kind: polling then stays
-    // off until a page change runs a tick, rather than repeating an error box.
+    // Not reached after a failure of another kind: polling then stays off
+    // until a page change runs a tick, rather than repeating an error box.
     Timer1->start();
+}
+
+void TMainForm::IdentifyDevice()
+{
+    SetStatusText(QString::fromStdString(WakePort->GetInfo()));
+    uiControl->edType1->setText(StatusText());
+    if (ui->cbAutoPar->isChecked())
+        bbReadClick();
+    if (ui->cbAutoRel->isChecked())
+        bbReadRelClick();
+}
+
+void TMainForm::ShowPoll(const PollSnapshot& s)
+{
+    Ui::ControlPage& c = *uiControl;
+    if (s.driveState) {
+        const int state = *s.driveState;
+        if (state >= 0 && state < static_cast<int>(DriveStateTexts.size()))
+            c.edState->setText(DriveStateTexts[state]);
+        const int flags = s.driveFlags.value_or(0);
+        c.cbOpen->setChecked(flags & wake::flag::OpenCmd);
+        c.cbClose->setChecked(flags & wake::flag::CloseCmd);
+        c.cbLIMO->setChecked(flags & wake::flag::Limo);
+        c.cbLIMC->setChecked(flags & wake::flag::Limc);
+        c.cbPC->setChecked(flags & wake::flag::Pc);
+        c.edNx->setText(QString::number(*s.position));
+        if (s.travel) {
+            const int travel = posmath::effectiveTravel(*s.travel);
+            c.edNo->setText(QString::number(travel));
+            const double pct = posmath::percentOf(*s.position, travel);
+            c.edNxp->setText(QString::number(posmath::shownPercent(pct)));
+            c.shShtock->move(posmath::markerLeft(pct), c.shShtock->y());
+            const auto mm = posmath::millimetres(travel, MMPerStep, MotSteps, OptoBlades, pct);
+            c.edMMxp->setText(QString::fromStdString(posmath::millimetreText(mm)));
+        }
+        if (s.upperZone && s.lowerZone) {
+            c.spOpen->SetBrushColor(*s.upperZone != 0 ? kZoneInUse : QColor(Qt::white));
+            c.spClose->SetBrushColor(*s.lowerZone != 0 ? kZoneInUse : QColor(Qt::white));
+        }
+        return;
+    }
+    Ui::RelaysPage& r = *uiRelays;
+    if (s.travel && s.position)
+        r.CGauge2->SetProgress(posmath::outputGaugePercent(*s.position, *s.travel));
+    if (s.inputCurrent)
+        r.CGauge1->SetProgress(posmath::inputGaugePercent(*s.inputCurrent));
+    if (s.relayStates) {
+        TShape* lamps[wake::RelayCount] = {r.spRel1, r.spRel2, r.spRel3};
+        for (int k = 0; k < wake::RelayCount; ++k)
+            lamps[k]->SetBrushColor(wake::relayOn(*s.relayStates, k) ? kRelayOn : QColor(Qt::white));
+    }
 }
 
 void TMainForm::bbCloseClick()

@@ -9,17 +9,11 @@
 #include "floatedit.h"
 #include "inifile.h"
 #include "mainform.h"
+#include "paramfields.h"
 #include "paramfile.h"
 #include "ui_paramspage.h"
 
 namespace {
-
-// The fields in the order of paramfile::ParamKeys.
-std::array<TFloatEdit*, paramfile::ParamCount> parameterFields(Ui::ParamsPage& p)
-{
-    return {p.feVm, p.feV1, p.feI1, p.feV2, p.feI2, p.feV3, p.feI3, p.feV4, p.feI4, p.edA,
-            p.feIa, p.feVp, p.feIp, p.feNp, p.feVl, p.feIl, p.feNo, p.feNc, p.feNt};
-}
 
 void prepareDialog(QFileDialog* dialog, const QString& dir)
 {
@@ -87,7 +81,7 @@ void TMainForm::bbFileOpenClick()
     Dir = folderOf(path);
     // An unreadable file throws here, before any field has changed.
     const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
-    const auto fields = parameterFields(*uiParams);
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         fields[i]->SetValue(values[i]);
     }
@@ -102,7 +96,7 @@ void TMainForm::bbFileSaveClick()
     Dir = folderOf(path);
     IniImage ini = IniImage::load(filePath(path));  // keeps the file's other sections
     paramfile::ParamValues values{};
-    const auto fields = parameterFields(*uiParams);
+    const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         values[i] = fields[i]->Value();
     }

@@ -108,21 +108,13 @@ void TMainForm::setupNetPage()
     uiNet->bbScanStart->setIcon(GlyphScan());
     uiNet->bbScanStop->setIcon(GlyphScanStop());
     uiNet->bbSelect->setIcon(GlyphSelect());
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(uiNet->bbScanStart, &QPushButton::clicked, this, guarded(&TMainForm::bbScanStartClick));
-    connect(uiNet->bbScanStop, &QPushButton::clicked, this, guarded(&TMainForm::bbScanStopClick));
-    connect(uiNet->bbSelect, &QPushButton::clicked, this, guarded(&TMainForm::bbSelectClick));
+    connect(uiNet->bbScanStart, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStartClick));
+    connect(uiNet->bbScanStop, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStopClick));
+    connect(uiNet->bbSelect, &QPushButton::clicked, this, Guarded(&TMainForm::bbSelectClick));
 
-    const auto addressHandler = [this](void (TMainForm::*handler)(TFloatEdit*)) {
-        return [this, handler](TFloatEdit* sender) {
-            RunGuarded(this, [this, handler, sender] { (this->*handler)(sender); });
-        };
-    };
-    uiControl->feAddr1->OnChanged = addressHandler(&TMainForm::feAddr1Changed);
-    uiParams->feAddr2->OnChanged = addressHandler(&TMainForm::feAddr2Changed);
-    uiNet->feAddr3->OnChanged = addressHandler(&TMainForm::feAddr3Changed);
+    uiControl->feAddr1->OnChanged = Guarded(&TMainForm::feAddr1Changed);
+    uiParams->feAddr2->OnChanged = Guarded(&TMainForm::feAddr2Changed);
+    uiNet->feAddr3->OnChanged = Guarded(&TMainForm::feAddr3Changed);
 }
 
 // --- scan ---
@@ -130,7 +122,6 @@ void TMainForm::setupNetPage()
 void TMainForm::bbScanStartClick()
 {
     QTableWidget* grid = uiNet->TableStrGrid;
-    // 1.
     uiNet->bbScanStart->setEnabled(false);
     uiNet->bbScanStop->setEnabled(true);
     Scanning = true;
@@ -138,12 +129,10 @@ void TMainForm::bbScanStartClick()
     // else can send to the address being probed.
     SetLineActionsEnabled(false);
     uiNet->ScanProgressBar->setValue(0);
-    // 2.
     if (NameEditing)
         EndNameEdit(true);
     grid->setRowCount(1);
     clearRow(grid, 0);
-    // 3.
     for (int a = 1; a <= kLastAddress; ++a) {
         QCoreApplication::processEvents();
         // The window may have been closed meanwhile, releasing the client.
@@ -176,18 +165,15 @@ void TMainForm::bbScanStartClick()
         }
         uiNet->ScanProgressBar->setValue(a);
     }
-    // 4.
     uiNet->ScanProgressBar->setValue(0);
     Scanning = false;
     LastScanCount = 0;
     for (int r = 0; r < grid->rowCount(); ++r)
         LastScanCount += !cellText(grid, r, kColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
-    // 5.
     uiNet->bbScanStart->setEnabled(true);
     uiNet->bbScanStop->setEnabled(false);
     SetLineActionsEnabled(true);
-    // 6.
     if (WakePort)
         WakePort->SetDevAddr(Address);
 }
@@ -214,12 +200,10 @@ void TMainForm::FitNameColumn()
 
 void TMainForm::TableStrGridSelectCell(int col, int row)
 {
-    // 1.
     if (NameEditing)
         EndNameEdit(true);
-    // 2. Editing is allowed only in column 2: the items of columns 0 and 1
+    // Editing is allowed only in column 2: the items of columns 0 and 1
     // are not editable.
-    // 3.
     GridRow = row;
     GridCol = col;
     uiNet->TableStrGrid->viewport()->update();
@@ -290,12 +274,10 @@ void TMainForm::bbSelectClick()
     // A double click on the table while a scan owns the line.
     if (Scanning)
         return;
-    // 1. An empty address cell raises the conversion error for the error box.
+    // An empty address cell raises the conversion error for the error box.
     const int a = numtext::strToInt(
         cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
-    // 2.
     SelectAddress(a);
-    // 3.
     try {
         const QString info = QString::fromStdString(WakePort->GetInfo());
         SetStatusText(info);
@@ -329,31 +311,32 @@ int truncatedAddress(const TFloatEdit* field)
 
 }  // namespace
 
-void TMainForm::feAddr1Changed(TFloatEdit* sender)
+void TMainForm::AddressFieldChanged(TFloatEdit* sender)
 {
-    takeAddressFrom(sender);
-}
-
-void TMainForm::feAddr2Changed(TFloatEdit* sender)
-{
-    takeAddressFrom(sender);
-}
-
-void TMainForm::feAddr3Changed(TFloatEdit* sender)
-{
-    takeAddressFrom(sender);
-}
-
-void TMainForm::takeAddressFrom(TFloatEdit* source)
-{
-    Address = truncatedAddress(source);
+    Address = truncatedAddress(sender);
+    // The edited field keeps its own (unrounded) value.
     for (TFloatEdit* field : {uiControl->feAddr1, uiParams->feAddr2, uiNet->feAddr3})
-        if (field != source)
+        if (field != sender)
             field->SetValue(Address);
     uiControl->edName->setText(nameOf(Names, Address));
     if (WakePort)
         WakePort->SetDevAddr(Address);
     showAddressWarning();
+}
+
+void TMainForm::feAddr1Changed(TFloatEdit* sender)
+{
+    AddressFieldChanged(sender);
+}
+
+void TMainForm::feAddr2Changed(TFloatEdit* sender)
+{
+    AddressFieldChanged(sender);
+}
+
+void TMainForm::feAddr3Changed(TFloatEdit* sender)
+{
+    AddressFieldChanged(sender);
 }
 
 void TMainForm::showAddressWarning()

@@ -6,14 +6,17 @@
 #include "floatedit.h"
 #include "glyphs.h"
 #include "mainform.h"
+#include "paramfields.h"
 #include "paramfile.h"
+#include "paramhighlight.h"
 #include "paramview.h"
+#include "positionmath.h"
 #include "ui_paramspage.h"
 
 namespace {
 
 // The whole number a field's value goes on the wire as.
-int sent(const TFloatEdit* field)
+int sentValue(const TFloatEdit* field)
 {
     return static_cast<int>(paramfile::truncateValue(field->Value()));
 }
@@ -23,17 +26,14 @@ int sent(const TFloatEdit* field)
 void TMainForm::setupParamsPage()
 {
     Ui::ParamsPage& p = *uiParams;
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(p.bbRead, &QPushButton::clicked, this, guarded(&TMainForm::bbReadClick));
-    connect(p.bbWrite, &QPushButton::clicked, this, guarded(&TMainForm::bbWriteClick));
-    connect(p.btSetAddr, &QPushButton::clicked, this, guarded(&TMainForm::btSetAddrClick));
-    connect(p.btResN, &QPushButton::clicked, this, guarded(&TMainForm::btResNClick));
-    connect(p.bbFileOpen, &QPushButton::clicked, this, guarded(&TMainForm::bbFileOpenClick));
-    connect(p.bbFileSave, &QPushButton::clicked, this, guarded(&TMainForm::bbFileSaveClick));
+    connect(p.bbRead, &QPushButton::clicked, this, Guarded(&TMainForm::bbReadClick));
+    connect(p.bbWrite, &QPushButton::clicked, this, Guarded(&TMainForm::bbWriteClick));
+    connect(p.btSetAddr, &QPushButton::clicked, this, Guarded(&TMainForm::btSetAddrClick));
+    connect(p.btResN, &QPushButton::clicked, this, Guarded(&TMainForm::btResNClick));
+    connect(p.bbFileOpen, &QPushButton::clicked, this, Guarded(&TMainForm::bbFileOpenClick));
+    connect(p.bbFileSave, &QPushButton::clicked, this, Guarded(&TMainForm::bbFileSaveClick));
     // Also when the settings check it, so that feNt always follows the box.
-    connect(p.cbTravel, &QCheckBox::toggled, this, guarded(&TMainForm::cbTravelClick));
+    connect(p.cbTravel, &QCheckBox::toggled, this, Guarded(&TMainForm::cbTravelClick));
 
     p.bbRead->setIcon(GlyphRead());
     p.bbWrite->setIcon(GlyphWrite());
@@ -44,34 +44,37 @@ void TMainForm::setupParamsPage()
 void TMainForm::bbReadClick()
 {
     Ui::ParamsPage& p = *uiParams;
+    const auto field = [&p](std::string_view key) { return ParamField(p, key); };
     p.edType2->setText(QString::fromStdString(WakePort->GetInfo()));
 
     int a = 0, ia = 0;
     WakePort->GetA(a, ia);
-    p.edA->SetValue(a);
-    p.feIa->SetValue(ia);
+    field("A")->SetValue(a);
+    field("Ia")->SetValue(ia);
 
     int vmin = 0, extra = 0;  // the extra value has no field
     WakePort->GetM(vmin, extra);
-    p.feVm->SetValue(vmin);
+    field("Vmin")->SetValue(vmin);
 
     int vp = 0, ip = 0, np = 0;
     WakePort->GetP(vp, ip, np);
-    p.feVp->SetValue(vp);
-    p.feIp->SetValue(ip);
-    p.feNp->SetValue(np);
+    field("Vp")->SetValue(vp);
+    field("Ip")->SetValue(ip);
+    field("Np")->SetValue(np);
 
     int vl = 0, il = 0, no = 0, nc = 0;
     WakePort->GetL(vl, il, no, nc);
-    p.feVl->SetValue(vl);
-    p.feIl->SetValue(il);
-    p.feNo->SetValue(no);
-    p.feNc->SetValue(nc);
+    field("Vl")->SetValue(vl);
+    field("Il")->SetValue(il);
+    field("No")->SetValue(no);
+    field("Nc")->SetValue(nc);
 
     int v[4] = {}, i[4] = {}, workStatus = 0;
     WakePort->GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
-    TFloatEdit* const speedFields[4][2] = {
-        {p.feV1, p.feI1}, {p.feV2, p.feI2}, {p.feV3, p.feI3}, {p.feV4, p.feI4}};
+    TFloatEdit* const speedFields[4][2] = {{field("V1"), field("I1")},
+                                           {field("V2"), field("I2")},
+                                           {field("V3"), field("I3")},
+                                           {field("V4"), field("I4")}};
     for (int k = 0; k < 4; ++k) {
         speedFields[k][0]->SetValue(v[k]);
         speedFields[k][1]->SetValue(i[k]);
@@ -79,32 +82,34 @@ void TMainForm::bbReadClick()
 
     int nt = 0;
     WakePort->GetT(nt);
-    p.feNt->SetValue(nt);
-    p.feLt->SetValue(TravelMillimetres(nt, MMPerStep, MotSteps, OptoBlades));
+    field("Nt")->SetValue(nt);
+    // No millimetres without optical blades: the field then shows 0.
+    p.feLt->SetValue(posmath::travelMillimetres(nt, MMPerStep, MotSteps, OptoBlades).value_or(0));
 
     const ParamHighlight h = HighlightFromWorkStatus(workStatus);
     for (int k = 0; k < 4; ++k) {
         PaintFieldBase(speedFields[k][0], h.speedInactive[k]);
         PaintFieldBase(speedFields[k][1], h.speedInactive[k]);
     }
-    PaintFieldBase(p.feNo, h.upperZoneInactive);
-    PaintFieldBase(p.feNc, h.lowerZoneInactive);
+    PaintFieldBase(field("No"), h.upperZoneInactive);
+    PaintFieldBase(field("Nc"), h.lowerZoneInactive);
 }
 
 void TMainForm::bbWriteClick()
 {
     Ui::ParamsPage& p = *uiParams;
+    const auto sent = [&p](std::string_view key) { return sentValue(ParamField(p, key)); };
     WakePort->SetS(CmdStopOff);
-    const int ia = sent(p.feIa);
-    WakePort->SetA(sent(p.edA), ia);
+    const int ia = sent("Ia");
+    WakePort->SetA(sent("A"), ia);
     // The drive's extra value of SetM has no field: it gets the current just sent.
-    WakePort->SetM(sent(p.feVm), ia);
-    WakePort->SetP(sent(p.feVp), sent(p.feIp), sent(p.feNp));
-    WakePort->SetL(sent(p.feVl), sent(p.feIl), sent(p.feNo), sent(p.feNc));
-    WakePort->SetW(sent(p.feV1), sent(p.feI1), sent(p.feV2), sent(p.feI2), sent(p.feV3),
-                   sent(p.feI3), sent(p.feV4), sent(p.feI4));
+    WakePort->SetM(sent("Vmin"), ia);
+    WakePort->SetP(sent("Vp"), sent("Ip"), sent("Np"));
+    WakePort->SetL(sent("Vl"), sent("Il"), sent("No"), sent("Nc"));
+    WakePort->SetW(sent("V1"), sent("I1"), sent("V2"), sent("I2"), sent("V3"), sent("I3"),
+                   sent("V4"), sent("I4"));
     if (p.cbTravel->isChecked()) {
-        WakePort->SetT(sent(p.feNt));
+        WakePort->SetT(sent("Nt"));
     }
 }
 

@@ -34,12 +34,9 @@ int sent(const TFloatEdit* field)
 
 void TMainForm::setupRelaysPage()
 {
-    const auto guarded = [this](void (TMainForm::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(uiRelays->bbReadRel, &QPushButton::clicked, this, guarded(&TMainForm::bbReadRelClick));
+    connect(uiRelays->bbReadRel, &QPushButton::clicked, this, Guarded(&TMainForm::bbReadRelClick));
     connect(uiRelays->bbWriteRel, &QPushButton::clicked, this,
-            guarded(&TMainForm::bbWriteRelClick));
+            Guarded(&TMainForm::bbWriteRelClick));
     uiRelays->bbReadRel->setIcon(GlyphRead());
     uiRelays->bbWriteRel->setIcon(GlyphWrite());
 }

@@ -46,40 +46,11 @@ namespace {
 using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
 constexpr auto writeTimeout = std::chrono::milliseconds(1000);
 
-struct PortState {
-    int fd = -1;
-    KernelSettings saved{};
-    std::uint32_t baud = 9600;
-    std::chrono::milliseconds readTimeout{1000};
-    bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
-    bool gone = false;         // the device went away and was given back
-};
-
-PortState port;
-
 // Pseudo-terminals and some USB adapters have no modem lines, RS-485 mode or
 // line-status register; such a port is still usable.
 bool notSupportedHere(int error)
 {
     return error == ENOTTY || error == EINVAL || error == EOPNOTSUPP;
-}
-
-int lineIoctl(unsigned long request, void* arg)
-{
-    return lineOps().ioctl(port.fd, request, arg);
-}
-
-bool setModemBit(int bit, bool on)
-{
-    int bits = bit;
-    return lineIoctl(on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
-}
-
-// A modem line that the device may not have: failure for lack of support is
-// not an error of the caller's request.
-bool setModemBitIfPresent(int bit, bool on)
-{
-    return setModemBit(bit, on) || notSupportedHere(errno);
 }
 
 // Opens without blocking on carrier detect and keeps the descriptor
@@ -108,16 +79,6 @@ bool deviceGoneError(int error)
     return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
 }
 
-// A device that has gone is given back at once, without restoring settings it
-// no longer has: holding it would keep its name from a re-plugged adapter.
-bool dropGoneDevice()
-{
-    ::close(port.fd);
-    port.fd = -1;
-    port.gone = true;
-    return false;
-}
-
 std::chrono::nanoseconds remaining(Clock::time_point deadline)
 {
     const auto left = deadline - Clock::now();
@@ -126,13 +87,13 @@ std::chrono::nanoseconds remaining(Clock::time_point deadline)
 }
 
 // Waits for `events` until the deadline: 1 ready, 0 timed out, -1 device gone.
-int waitFor(short events, Clock::time_point deadline)
+int waitFor(int fd, short events, Clock::time_point deadline)
 {
     for (;;) {
         const auto left = remaining(deadline);
         timespec ts{static_cast<time_t>(left.count() / 1000000000),
                     static_cast<long>(left.count() % 1000000000)};
-        pollfd p{port.fd, events, 0};
+        pollfd p{fd, events, 0};
         const int n = ppoll(&p, 1, &ts, nullptr);
         if (n < 0) {
             if (errno == EINTR)
@@ -180,26 +141,66 @@ speed_t standardSpeed(std::uint32_t baud)
     }
 }
 
-bool setKernelRs485(bool on)
-{
-    serial_rs485 conf{};
-    if (on)
-        conf.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
-    if (lineIoctl(TIOCSRS485, &conf) != 0)
-        return false;
-    // TIOCGRS485 alone succeeds on ports without the mode: read it back.
-    serial_rs485 check{};
-    if (lineIoctl(TIOCGRS485, &check) != 0)
-        return false;
-    return ((check.flags & SER_RS485_ENABLED) != 0) == on;
-}
+}  // namespace
 
-std::chrono::microseconds characterTime()
-{
-    const std::uint32_t baud = port.baud ? port.baud : 9600;
-    return std::chrono::microseconds(10'000'000ULL / baud + 1);
-}
+struct Port::Impl {
+    int fd = -1;
+    KernelSettings saved{};
+    std::uint32_t baud = 9600;
+    std::chrono::milliseconds readTimeout{1000};
+    bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
+    bool dirControl = false;
+    bool driverSwitches = false;
+    bool gone = false;  // the device went away and was given back
 
+    // A device that has gone is given back at once, without restoring
+    // settings it no longer has: holding it would keep its name from a
+    // re-plugged adapter.
+    bool dropGoneDevice()
+    {
+        ::close(fd);
+        fd = -1;
+        gone = true;
+        return false;
+    }
+
+    int lineIoctl(unsigned long request, void* arg) { return lineOps().ioctl(fd, request, arg); }
+
+    bool setModemBit(int bit, bool on)
+    {
+        int bits = bit;
+        return lineIoctl(on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+    }
+
+    // A modem line that the device may not have: failure for lack of support
+    // is not an error of the caller's request.
+    bool setModemBitIfPresent(int bit, bool on)
+    {
+        return setModemBit(bit, on) || notSupportedHere(errno);
+    }
+
+    bool setKernelRs485(bool on)
+    {
+        serial_rs485 conf{};
+        if (on)
+            conf.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+        if (lineIoctl(TIOCSRS485, &conf) != 0)
+            return false;
+        // TIOCGRS485 alone succeeds on ports without the mode: read it back.
+        serial_rs485 check{};
+        if (lineIoctl(TIOCGRS485, &check) != 0)
+            return false;
+        return ((check.flags & SER_RS485_ENABLED) != 0) == on;
+    }
+
+    std::chrono::microseconds characterTime() const
+    {
+        const std::uint32_t rate = baud ? baud : 9600;
+        return std::chrono::microseconds(10'000'000ULL / rate + 1);
+    }
+};
+
+namespace {
 }  // namespace
 
 bool probe(const char* name)
@@ -211,21 +212,42 @@ bool probe(const char* name)
     return true;
 }
 
-bool open(const char* name, Handle& handle)
+Port::Port(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+// A port given back without CloseCOM (a second OpenCOM) is restored too.
+Port::~Port()
 {
-    if (port.fd >= 0)
-        close();
-    port = PortState{};
-    port.fd = openExclusive(name);
-    handle = port.fd >= 0 ? port.fd : invalidHandle;
-    if (port.fd < 0)
-        return false;
-    ::ioctl(port.fd, TIOCEXCL);
-    return true;
+    close();
 }
 
-bool configure(std::uint32_t baud)
+std::unique_ptr<Port> Port::open(const char* name)
 {
+    auto impl = std::make_unique<Impl>();
+    impl->fd = openExclusive(name);
+    if (impl->fd < 0)
+        return nullptr;
+    ::ioctl(impl->fd, TIOCEXCL);
+    return std::unique_ptr<Port>(new Port(std::move(impl)));
+}
+
+Handle Port::handle() const
+{
+    return impl_->fd >= 0 ? impl_->fd : invalidHandle;
+}
+
+bool Port::directionControl() const
+{
+    return impl_->dirControl;
+}
+
+bool Port::driverSwitches() const
+{
+    return impl_->driverSwitches;
+}
+
+bool Port::configure(std::uint32_t baud)
+{
+    Impl& port = *impl_;
     if (!kernelGetSettings(port.fd, port.saved))
         return false;
     termios t;
@@ -251,19 +273,20 @@ bool configure(std::uint32_t baud)
     if (speed == B0 && !kernelSetBaud(port.fd, baud))
         return false;
     port.baud = baud;
-    if (!setModemBitIfPresent(TIOCM_DTR, false) || !setModemBitIfPresent(TIOCM_RTS, true))
+    if (!port.setModemBitIfPresent(TIOCM_DTR, false) || !port.setModemBitIfPresent(TIOCM_RTS, true))
         return false;
     // The kernel sizes its own queues; there is nothing to set for 512 bytes.
     port.readTimeout = std::chrono::milliseconds(1000);
     return purge();
 }
 
-bool close()
+bool Port::close()
 {
+    Impl& port = *impl_;
     if (port.fd < 0)
         return false;
     if (port.kernelRs485)
-        setKernelRs485(false);
+        port.setKernelRs485(false);
     const bool restored = kernelSetSettings(port.fd, port.saved);
     ::ioctl(port.fd, TIOCNXCL);
     const bool closed = ::close(port.fd) == 0;
@@ -271,8 +294,11 @@ bool close()
     return restored && closed;
 }
 
-bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits, bool& driverSwitches)
+bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
 {
+    Impl& port = *impl_;
+    port.dirControl = directionMode;
+    bool& driverSwitches = port.driverSwitches;
     driverSwitches = false;
     termios t;
     if (tcgetattr(port.fd, &t) != 0)
@@ -287,12 +313,12 @@ bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits, bool& driverSwi
         handshake = rtsLowBits == 2;
     }
     if (wantKernelRs485) {
-        driverSwitches = setKernelRs485(true);
+        driverSwitches = port.setKernelRs485(true);
         port.kernelRs485 = driverSwitches;
         // Without the kernel mode the library drives RTS itself, idle low.
         rtsOn = !driverSwitches && !directionMode;
     } else if (port.kernelRs485) {
-        setKernelRs485(false);
+        port.setKernelRs485(false);
         port.kernelRs485 = false;
     }
     if (handshake)
@@ -301,51 +327,56 @@ bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits, bool& driverSwi
         t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     if (tcsetattr(port.fd, TCSANOW, &t) != 0)
         return false;
-    if (!driverSwitches && !handshake && !setModemBitIfPresent(TIOCM_RTS, rtsOn))
+    if (!driverSwitches && !handshake && !port.setModemBitIfPresent(TIOCM_RTS, rtsOn))
         return false;
     // POSIX has no DTR handshake; mode 2 leaves DTR raised as "enabled".
-    return setModemBitIfPresent(TIOCM_DTR, dtrLowBits != 0);
+    return port.setModemBitIfPresent(TIOCM_DTR, dtrLowBits != 0);
 }
 
-bool escape(std::uint32_t function)
+bool Port::escape(std::uint32_t function)
 {
+    Impl& port = *impl_;
     if (port.fd < 0)
         return false;
     switch (function) {
     case 1: return tcflow(port.fd, TCOOFF) == 0;
     case 2: return tcflow(port.fd, TCOON) == 0;
-    case 3: return setModemBit(TIOCM_RTS, true);
-    case 4: return setModemBit(TIOCM_RTS, false);
-    case 5: return setModemBit(TIOCM_DTR, true);
-    case 6: return setModemBit(TIOCM_DTR, false);
-    case 8: return lineIoctl(TIOCSBRK, nullptr) == 0;
-    case 9: return lineIoctl(TIOCCBRK, nullptr) == 0;
+    case 3: return port.setModemBit(TIOCM_RTS, true);
+    case 4: return port.setModemBit(TIOCM_RTS, false);
+    case 5: return port.setModemBit(TIOCM_DTR, true);
+    case 6: return port.setModemBit(TIOCM_DTR, false);
+    case 8: return port.lineIoctl(TIOCSBRK, nullptr) == 0;
+    case 9: return port.lineIoctl(TIOCCBRK, nullptr) == 0;
     default: return false;
     }
 }
 
-bool modemStatus(std::uint32_t& status)
+bool Port::modemStatus(std::uint32_t& status)
 {
+    Impl& port = *impl_;
     int bits = 0;
-    if (port.fd < 0 || lineIoctl(TIOCMGET, &bits) != 0)
+    if (port.fd < 0 || port.lineIoctl(TIOCMGET, &bits) != 0)
         return false;
     status = ((bits & TIOCM_CTS) ? 0x10u : 0u) | ((bits & TIOCM_DSR) ? 0x20u : 0u) |
              ((bits & TIOCM_RNG) ? 0x40u : 0u) | ((bits & TIOCM_CD) ? 0x80u : 0u);
     return true;
 }
 
-bool purge()
+bool Port::purge()
 {
+    Impl& port = *impl_;
     return port.fd >= 0 && tcflush(port.fd, TCIOFLUSH) == 0;
 }
 
-bool discardInput()
+bool Port::discardInput()
 {
+    Impl& port = *impl_;
     return port.fd >= 0 && tcflush(port.fd, TCIFLUSH) == 0;
 }
 
-bool flush()
+bool Port::flush()
 {
+    Impl& port = *impl_;
     return port.fd >= 0 && tcdrain(port.fd) == 0;
 }
 
@@ -355,14 +386,15 @@ bool flush()
 // from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
 // could not be woken). A mask of nothing to wait for, or a device that goes
 // away, fails at once.
-bool waitEvent(std::uint32_t mask, std::uint32_t& event)
+bool Port::waitEvent(std::uint32_t mask, std::uint32_t& event)
 {
+    Impl& port = *impl_;
     constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010,
                             rlsd = 0x020, err = 0x080, ring = 0x100;
     if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)
         return false;
     int linesBefore = 0;
-    const bool haveLines = lineIoctl(TIOCMGET, &linesBefore) == 0;
+    const bool haveLines = port.lineIoctl(TIOCMGET, &linesBefore) == 0;
     for (;;) {
         std::uint32_t seen = 0;
         pollfd p{port.fd, static_cast<short>((mask & rxChar) ? POLLIN : 0), 0};
@@ -381,7 +413,7 @@ bool waitEvent(std::uint32_t mask, std::uint32_t& event)
         if ((mask & txEmpty) && ioctl(port.fd, TIOCOUTQ, &queued) == 0 && queued == 0)
             seen |= txEmpty;
         int lines = 0;
-        if (haveLines && lineIoctl(TIOCMGET, &lines) == 0) {
+        if (haveLines && port.lineIoctl(TIOCMGET, &lines) == 0) {
             const int changed = lines ^ linesBefore;
             if (changed & TIOCM_CTS) seen |= cts;
             if (changed & TIOCM_DSR) seen |= dsr;
@@ -396,16 +428,18 @@ bool waitEvent(std::uint32_t mask, std::uint32_t& event)
     }
 }
 
-bool setReadTimeout(std::uint32_t milliseconds)
+bool Port::setReadTimeout(std::uint32_t milliseconds)
 {
+    Impl& port = *impl_;
     if (port.fd < 0)
         return false;
     port.readTimeout = std::chrono::milliseconds(milliseconds);
     return true;
 }
 
-bool readByte(std::uint8_t& byte, Clock::time_point notAfter)
+bool Port::readByte(std::uint8_t& byte, Clock::time_point notAfter)
 {
+    Impl& port = *impl_;
     if (port.fd < 0)
         return false;
     const auto deadline = std::min(Clock::now() + port.readTimeout, notAfter);
@@ -414,21 +448,22 @@ bool readByte(std::uint8_t& byte, Clock::time_point notAfter)
         if (n == 1)
             return true;
         if (n == 0 || deviceGoneError(errno))
-            return dropGoneDevice();  // end of file or EIO: the device has gone
+            return port.dropGoneDevice();  // end of file or EIO: the device has gone
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        const int ready = waitFor(POLLIN, deadline);
+        const int ready = waitFor(port.fd, POLLIN, deadline);
         if (ready < 0)
-            return dropGoneDevice();
+            return port.dropGoneDevice();
         if (ready == 0)
             return false;
     }
 }
 
-bool write(const std::uint8_t* bytes, std::size_t count)
+bool Port::write(const std::uint8_t* bytes, std::size_t count)
 {
+    Impl& port = *impl_;
     if (port.fd < 0)
         return false;
     const auto deadline = Clock::now() + writeTimeout;
@@ -442,58 +477,58 @@ bool write(const std::uint8_t* bytes, std::size_t count)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && deviceGoneError(errno))
-            return dropGoneDevice();
+            return port.dropGoneDevice();
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        const int ready = waitFor(POLLOUT, deadline);
+        const int ready = waitFor(port.fd, POLLOUT, deadline);
         if (ready < 0)
-            return dropGoneDevice();
+            return port.dropGoneDevice();
         if (ready == 0)
             return false;
     }
     return true;
 }
 
-bool takeDeviceGone()
+bool Port::gone() const
 {
-    const bool gone = port.gone;
-    port.gone = false;
-    return gone;
+    return impl_->gone;
 }
 
-bool setRts(bool on)
+bool Port::setRts(bool on)
 {
-    return port.fd >= 0 && setModemBit(TIOCM_RTS, on);
+    Impl& port = *impl_;
+    return port.fd >= 0 && port.setModemBit(TIOCM_RTS, on);
 }
 
 // tcdrain() has no time limit, and a line held by flow control or a hung
 // driver would keep the transmitter on the bus for ever; so the output queue
 // is watched against a deadline instead, then the UART's TEMT bit where the
 // driver reports it, else two character times for the shift register.
-void waitTransmitterEmpty()
+void Port::waitTransmitterEmpty()
 {
+    Impl& port = *impl_;
     if (port.fd < 0)
         return;
     int queued = 0;
-    if (lineIoctl(TIOCOUTQ, &queued) != 0)
+    if (port.lineIoctl(TIOCOUTQ, &queued) != 0)
         queued = 0;
-    const auto deadline = Clock::now() + characterTime() * (queued + 2) + std::chrono::milliseconds(100);
+    const auto deadline = Clock::now() + port.characterTime() * (queued + 2) + std::chrono::milliseconds(100);
     const timespec tick{0, 200'000};
     while (queued > 0 && Clock::now() < deadline) {
         nanosleep(&tick, nullptr);
-        if (lineIoctl(TIOCOUTQ, &queued) != 0)
+        if (port.lineIoctl(TIOCOUTQ, &queued) != 0)
             break;
     }
     unsigned int lsr = 0;
-    if (lineIoctl(TIOCSERGETLSR, &lsr) == 0) {
+    if (port.lineIoctl(TIOCSERGETLSR, &lsr) == 0) {
         while ((lsr & TIOCSER_TEMT) == 0 && Clock::now() < deadline) {
             nanosleep(&tick, nullptr);
-            if (lineIoctl(TIOCSERGETLSR, &lsr) != 0)
+            if (port.lineIoctl(TIOCSERGETLSR, &lsr) != 0)
                 break;
         }
         return;
     }
-    const auto shiftOut = std::chrono::duration_cast<std::chrono::nanoseconds>(characterTime() * 2);
+    const auto shiftOut = std::chrono::duration_cast<std::chrono::nanoseconds>(port.characterTime() * 2);
     const timespec wait{0, static_cast<long>(shiftOut.count() % 1000000000)};
     nanosleep(&wait, nullptr);
 }

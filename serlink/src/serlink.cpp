@@ -10,17 +10,13 @@
 
 namespace {
 
-struct LinkState {
-    serlink::backend::Handle portHandle = 0;  // keeps its last value after CloseCOM
-    bool isOpen = false;
-    bool dirControl = false;
-    // The driver switches RTS around transmissions (kernel RS-485 mode).
-    bool driverSwitches = false;
-    uint32_t eventMask = 0;
-    uint32_t baud = 9600;  // as the port was last opened
-};
+using serlink::backend::Port;
 
-LinkState state;
+// The one port the library owns, and the handle it had (GetHandleCOM still
+// answers it after CloseCOM).
+std::unique_ptr<Port> port;
+serlink::backend::Handle lastHandle = 0;
+uint32_t portBaud = 9600;  // as the port was last opened
 
 using Clock = std::chrono::steady_clock;
 
@@ -38,26 +34,28 @@ Clock::duration frameBudget(uint32_t byteTimeoutMs, uint32_t baud)
 
 class PortReader : public wake::ByteReader {
 public:
-    explicit PortReader(Clock::time_point deadline) : deadline_(deadline) {}
+    PortReader(Port& p, Clock::time_point deadline) : port_(p), deadline_(deadline) {}
     bool readByte(std::uint8_t& byte) override
     {
         // Also when bytes are queued: a flood must not stretch the frame either.
-        return Clock::now() < deadline_ && serlink::backend::readByte(byte, deadline_);
+        return Clock::now() < deadline_ && port_.readByte(byte, deadline_);
     }
 
 private:
+    Port& port_;
     Clock::time_point deadline_;
 };
 
 int result(bool ok) { return ok ? 1 : 0; }
 
-// The backend gives a device that has gone back at once; the handle then
-// reads as after a failed open, which is how a caller learns of it.
+// A device that has gone was given back by the backend: the library holds no
+// port then, and the handle reads as after a failed open, which is how a
+// caller learns of it.
 int frameResult(bool ok)
 {
-    if (serlink::backend::takeDeviceGone()) {
-        state.isOpen = false;
-        state.portHandle = serlink::backend::invalidHandle;
+    if (port && port->gone()) {
+        port.reset();
+        lastHandle = serlink::backend::invalidHandle;
     }
     return result(ok);
 }
@@ -75,107 +73,105 @@ int OpenCOM(const char* name, uint32_t baud)
 {
     if (name == nullptr)
         return 0;
-    state.dirControl = false;
-    state.driverSwitches = false;
-    state.eventMask = 0;
-    state.baud = baud;
-    const bool opened = serlink::backend::open(name, state.portHandle);
-    state.isOpen = opened;
-    if (!opened)
+    // A port opened earlier is given back first.
+    port.reset();
+    portBaud = baud;
+    port = Port::open(name);
+    lastHandle = port ? port->handle() : serlink::backend::invalidHandle;
+    if (!port)
         return 0;
-    return result(serlink::backend::configure(baud));
+    return result(port->configure(baud));
 }
 
 int CloseCOM(void)
 {
-    if (!state.isOpen)
+    if (!port)
         return 0;
-    state.isOpen = false;
-    return result(serlink::backend::close());
+    const bool closed = port->close();
+    port.reset();
+    return result(closed);
 }
 
 intptr_t GetHandleCOM(void)
 {
-    return state.portHandle;
+    return lastHandle;
 }
 
 int SetModeCOM(int rtsMode, int dtrMode)
 {
-    state.dirControl = rtsMode == 3;
-    return result(serlink::backend::setMode(state.dirControl, rtsMode & 3, dtrMode & 3,
-                                            state.driverSwitches));
+    return result(port && port->setMode(rtsMode == 3, rtsMode & 3, dtrMode & 3));
 }
 
 int SetModLns(uint32_t function)
 {
-    return result(serlink::backend::escape(function));
+    return result(port && port->escape(function));
 }
 
 int GetModLns(uint32_t* status)
 {
-    return result(status != nullptr && serlink::backend::modemStatus(*status));
+    return result(port && status != nullptr && port->modemStatus(*status));
 }
 
 int PurgeCOM(void)
 {
-    return result(serlink::backend::purge());
+    return result(port && port->purge());
 }
 
 int FlushCOM(void)
 {
-    return result(serlink::backend::flush());
+    return result(port && port->flush());
 }
 
 int GetMaskCOM(uint32_t* mask)
 {
-    if (mask == nullptr || !state.isOpen)
+    if (mask == nullptr || !port)
         return 0;
-    *mask = state.eventMask;
+    *mask = port->eventMask;
     return 1;
 }
 
 int SetMaskCOM(uint32_t mask)
 {
-    if (!state.isOpen)
+    if (!port)
         return 0;
-    state.eventMask = mask;
+    port->eventMask = mask;
     return 1;
 }
 
 int WaitEventCOM(uint32_t* event)
 {
-    return result(event != nullptr && serlink::backend::waitEvent(state.eventMask, *event));
+    return result(port && event != nullptr && port->waitEvent(port->eventMask, *event));
 }
 
 int TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data)
 {
-    if (count != 0 && data == nullptr)
+    if (!port || (count != 0 && data == nullptr))
         return 0;
     wake::TxBuffer buffer;
     const std::size_t length = wake::encodeFrame(address, command, count, data, buffer);
     // A request starts a new exchange: a late answer to an earlier request, a
     // second answer to a frame without address, or noise still queued would
     // otherwise be read as the answer to this one.
-    serlink::backend::discardInput();
-    const bool librarySwitches = state.dirControl && !state.driverSwitches;
+    port->discardInput();
+    const bool librarySwitches = port->directionControl() && !port->driverSwitches();
     if (librarySwitches)
-        serlink::backend::setRts(true);
-    const bool written = serlink::backend::write(buffer.data(), length);
+        port->setRts(true);
+    const bool written = port->write(buffer.data(), length);
     if (librarySwitches) {
         // Also after a failed write: the transmitter must never stay on the bus.
-        serlink::backend::waitTransmitterEmpty();
-        serlink::backend::setRts(false);
+        port->waitTransmitterEmpty();
+        port->setRts(false);
     }
     return frameResult(written);
 }
 
 int RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count, uint8_t* data)
 {
-    if (address == nullptr || command == nullptr || count == nullptr || data == nullptr)
+    if (!port || address == nullptr || command == nullptr || count == nullptr || data == nullptr)
         return 0;
-    if (!serlink::backend::setReadTimeout(timeout))
+    if (!port->setReadTimeout(timeout))
         return 0;
-    PortReader reader(Clock::now() + frameBudget(timeout, state.baud));
+    PortReader reader(*port, Clock::now() + frameBudget(timeout, portBaud));
     return frameResult(wake::decodeFrame(reader, address, command, count, data));
 }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-using serlinktest::Pty;
+using support::Pty;
 
 namespace {
 

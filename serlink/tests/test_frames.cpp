@@ -10,8 +10,8 @@
 #include <random>
 #include <thread>
 
-using serlinktest::Bytes;
-using serlinktest::Pty;
+using support::Bytes;
+using support::Pty;
 using Clock = std::chrono::steady_clock;
 
 namespace {

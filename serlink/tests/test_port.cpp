@@ -1,4 +1,5 @@
 // Port functions against pseudo-terminals.
+#include "portlinks.h"
 #include "pty.h"
 #include "serlink.h"
 
@@ -10,7 +11,7 @@
 
 #include <cstring>
 
-using serlinktest::Pty;
+using support::Pty;
 
 namespace {
 
@@ -29,7 +30,7 @@ protected:
 
 TEST_F(PortTest, AccessReportsNamesMissingDevicesAndHeldPorts)
 {
-    serlinktest::linkPort("COM7", "/nonexistent/ttyGone");
+    support::linkPort("COM7", "/nonexistent/ttyGone");
     EXPECT_EQ(AccessCOM("None"), 0);
     EXPECT_EQ(AccessCOM("COM7"), 0);  // dangling entry: missing, no /dev/ttyS fallback
     EXPECT_EQ(AccessCOM("/dev/does-not-exist"), 0);
@@ -79,11 +80,11 @@ TEST_F(PortTest, CloseTwiceSecondFailsAndHandleStays)
 
 TEST_F(PortTest, OpensThroughPortsFolderEntry)
 {
-    serlinktest::linkPort("COM5", pty.slavePath());
+    support::linkPort("COM5", pty.slavePath());
     EXPECT_EQ(AccessCOM("COM5"), 1);
     ASSERT_EQ(OpenCOM("COM5", 19200), 1);
     ASSERT_EQ(TxFrame(1, 3, 0, nullptr), 1);
-    EXPECT_EQ(pty.receive(5), (serlinktest::Bytes{0xC0, 0x81, 0x03, 0x00, 0xD3}));
+    EXPECT_EQ(pty.receive(5), (support::Bytes{0xC0, 0x81, 0x03, 0x00, 0xD3}));
 }
 
 TEST_F(PortTest, SettingsAppliedAtOpenAndRestoredAtClose)

@@ -40,12 +40,12 @@ void Actuator::setMotorPosition(double steps) {
 
 int Actuator::workingSpeed() const {
     const int speeds[4] = {state.V1, state.V2, state.V3, state.V4};
-    return speeds[state.workStatus & WorkSpeedMask];
+    return speeds[state.workStatus & wake::workstatus::SpeedMask];
 }
 
 bool Actuator::zoneActive(bool upper) const {
-    int marks = (state.workStatus >> ZoneBitsShift) & 0x03;
-    return marks != (upper ? 1 : 2);
+    const int marks = (state.workStatus >> wake::workstatus::ZoneShift) & wake::workstatus::ZoneMask;
+    return marks != (upper ? wake::workstatus::UpperZoneInactive : wake::workstatus::LowerZoneInactive);
 }
 
 void Actuator::startMotion(int direction) {
@@ -186,11 +186,10 @@ void Actuator::updateRelays() {
 }
 
 std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::uint8_t>& d) {
-    static constexpr int requestLength[26] = {-1, -1, -1, 0, 3, -1, 3, 0, 4, 0, 6, 0, 8,
-                                              0,  16, 0, 1, 0, 2, 0, 2, 0, 0, 12, 0, 0};
-    if (command < 0 || command > 25 || requestLength[command] < 0)
+    const wake::CommandSpec* spec = wake::findSpec(command);
+    if (spec == nullptr)
         return error(ErrBadPacket);
-    if (command == cmd::GetInfo) {
+    if (spec->command == cmd::GetInfo) {
         // The one answer without an error byte: the text and its zero byte.
         std::string text = cp1251::fromUtf8(state.info);
         if (text.size() > 254)
@@ -199,15 +198,15 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
         out.push_back(0);
         return out;
     }
-    if (int(d.size()) != requestLength[command])
+    if (int(d.size()) != spec->requestLength)
         return error(ErrBadPacket);
     syncCounter();
 
     std::vector<std::uint8_t> out{ErrNone};
     ActuatorState& s = state;
-    switch (command) {
+    switch (spec->command) {
     case cmd::SetAddr:
-        if (d[0] != SetAddrPrefix0 || d[1] != SetAddrPrefix1 || d[2] < 1 || d[2] > 127)
+        if (d[0] != wake::SetAddrPrefix[0] || d[1] != wake::SetAddrPrefix[1] || d[2] < 1 || d[2] > 127)
             return error(ErrBadParams);
         s.address = d[2];
         break;
@@ -232,10 +231,10 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
         break;
     case cmd::SetS:
         switch (d[0]) {
-        case motion::StopOff: stopMotion(true); break;
-        case motion::Stop: stopMotion(false); break;
-        case motion::Open: startMotion(+1); break;
-        case motion::Close: startMotion(-1); break;
+        case CmdStopOff: stopMotion(true); break;
+        case CmdStop: stopMotion(false); break;
+        case CmdOpen: startMotion(+1); break;
+        case CmdClose: startMotion(-1); break;
         default: return error(ErrBadParams);
         }
         break;

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "codes.h"
+#include "commands.h"
+#include "deviceerror.h"
 #include "sim/simline.h"
 
 namespace sim {
@@ -15,38 +18,13 @@ inline constexpr int MotSteps = 200;
 inline constexpr int OptoBlades = 8;
 inline constexpr int MotorStepsPerOptical = MotSteps / OptoBlades;  // 25
 
-// Device error codes the actuator answers with.
-inline constexpr std::uint8_t ErrNone = 0;
-inline constexpr std::uint8_t ErrBadPacket = 1;
-inline constexpr std::uint8_t ErrBadParams = 4;
-
-inline constexpr std::uint8_t SetAddrPrefix0 = 0x5C;
-inline constexpr std::uint8_t SetAddrPrefix1 = 0xA3;
-
-namespace cmd {
-inline constexpr int GetInfo = 3, SetAddr = 4, SetM = 6, GetM = 7, SetA = 8, GetA = 9, SetP = 10,
-                     GetP = 11, SetL = 12, GetL = 13, SetW = 14, GetW = 15, SetS = 16, GetS = 17,
-                     SetN = 18, GetN = 19, SetT = 20, GetT = 21, GetI = 22, SetR = 23, GetR = 24,
-                     GetRS = 25;
-}
-
-namespace motion {
-inline constexpr int StopOff = 0, Stop = 4, Open = 5, Close = 6;
-}
-
-namespace drive {
-inline constexpr int Stopped = 0, Opening = 1, Closing = 2, BacklashOpen = 3, BacklashClose = 4,
-                     LockingOpen = 5, LockingClose = 6, OpenFinished = 7, CloseFinished = 8,
-                     UnlockingOpen = 9, UnlockingClose = 10;
-}
-
-namespace flag {
-inline constexpr int OpenCmd = 0x01, CloseCmd = 0x02, Limo = 0x04, Limc = 0x08, Pc = 0x10;
-}
-
-// WorkStatus bits 4-5: 1 marks the upper zone inactive, 2 the lower one.
-inline constexpr int WorkSpeedMask = 0x03;
-inline constexpr int ZoneBitsShift = 4;
+// The device side speaks the same vocabulary as the program.
+inline constexpr std::uint8_t ErrNone = std::uint8_t(wake::DeviceError::None);
+inline constexpr std::uint8_t ErrBadPacket = std::uint8_t(wake::DeviceError::BadPacket);
+inline constexpr std::uint8_t ErrBadParams = std::uint8_t(wake::DeviceError::BadParams);
+namespace drive = wake::drive;
+namespace flag = wake::flag;
+using cmd = wake::Command;
 
 class Actuator {
 public:

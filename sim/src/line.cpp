@@ -13,15 +13,8 @@ namespace sim {
 namespace {
 
 void appendStuffed(std::vector<std::uint8_t>& out, std::uint8_t b) {
-    if (b == wake::Fend) {
-        out.push_back(wake::Fesc);
-        out.push_back(wake::Tfend);
-    } else if (b == wake::Fesc) {
-        out.push_back(wake::Fesc);
-        out.push_back(wake::Tfesc);
-    } else {
-        out.push_back(b);
-    }
+    std::uint8_t stuffed[2];
+    out.insert(out.end(), stuffed, stuffed + wake::stuffByte(b, stuffed));
 }
 
 std::vector<std::uint8_t> answerFrame(int address, int command, std::vector<std::uint8_t> data,

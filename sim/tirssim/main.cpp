@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "portlinks.h"
 #include "sim/simline.h"
 #include "statusline.h"
 #include "tracefiles.h"
@@ -175,23 +176,16 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
     return true;
 }
 
-std::filesystem::path programFolder() {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::current_path() : exe.parent_path();
-}
-
 // Replaces whatever is at path with a link to target.
 bool makeLink(const std::filesystem::path& path, const std::string& target) {
-    std::error_code ec;
-    if (path.has_parent_path())
-        std::filesystem::create_directories(path.parent_path(), ec);
-    ::unlink(path.c_str());
-    if (::symlink(target.c_str(), path.c_str()) != 0) {
-        std::fprintf(stderr, "tirssim: cannot make the link %s: %s\n", path.c_str(), std::strerror(errno));
+    try {
+        support::replaceWithLink(path, target);
+        return true;
+    } catch (const std::filesystem::filesystem_error& e) {
+        std::fprintf(stderr, "tirssim: cannot make the link %s: %s\n", path.c_str(),
+                     e.code().message().c_str());
         return false;
     }
-    return true;
 }
 
 // Removes the link only while it is still ours (another tirssim may have
@@ -296,7 +290,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::filesystem::path link =
-        options.link.empty() ? programFolder() / "ports" / options.port : std::filesystem::path(options.link);
+        options.link.empty() ? support::programFolder() / "ports" / options.port : std::filesystem::path(options.link);
     if (!makeLink(link, host.slavePath()))
         return 1;
 

@@ -13,12 +13,7 @@ std::string driveStateText(int code) {
 
 std::string statusLine(const sim::ActuatorState& s) {
     const int percent = s.Nt > 0 ? s.N * 100 / s.Nt : 0;
-    std::string flags;
-    const struct { int bit; const char* name; } names[] = {
-        {0x01, "откр"}, {0x02, "закр"}, {0x04, "LIMO"}, {0x08, "LIMC"}, {0x10, "PC"}};
-    for (const auto& n : names)
-        if (s.driveFlags & n.bit)
-            flags += flags.empty() ? n.name : std::string(" ") + n.name;
+    const std::string flags = drivestate::flagsText(s.driveFlags);
     char buf[160];
     std::snprintf(buf, sizeof buf, "N %d/%d (%d%%), реле %c%c%c, вход %d мкА", s.N, s.Nt, percent,
                   (s.relayStates & 1) ? '1' : '-', (s.relayStates & 2) ? '2' : '-',

@@ -1,21 +1,9 @@
 #include "simport.h"
 
-#include <filesystem>
-#include <system_error>
-
-namespace fs = std::filesystem;
+#include "portlinks.h"
 
 void pointPortsAt(const std::string& target, int simPort, int maxPort) {
-    const fs::path ports = fs::read_symlink("/proc/self/exe").parent_path() / "ports";
-    fs::create_directories(ports);
-    for (int n = 1; n <= maxPort; ++n) {
-        const fs::path entry = ports / ("COM" + std::to_string(n));
-        std::error_code ignored;
-        fs::remove(entry, ignored);
-        const fs::path to = n == simPort ? fs::path(target)
-                                         : fs::path("/nonexistent/tirs-test-COM" + std::to_string(n));
-        fs::create_symlink(to, entry);
-    }
+    support::pointPortsAt(target, simPort, maxPort);
 }
 
 std::string commandError(const std::string& command, const std::string& reason) {

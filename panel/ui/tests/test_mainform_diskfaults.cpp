@@ -21,6 +21,7 @@
 #include "apptitle.h"
 #include "floatedit.h"
 #include "inifile.h"
+#include "paramfields.h"
 #include "paramfile.h"
 #include "support/pagetest.h"
 #include "support/windowfixture.h"
@@ -285,21 +286,21 @@ protected:
         chosen = path;
         widget<QPushButton>("bbFileSave")->click();
     }
-    TFloatEdit* field(std::string_view name) const { return widget<TFloatEdit>(std::string(name).c_str()); }
+    TFloatEdit* field(std::string_view key) const { return ParamField(*form->uiParams, key); }
     void setAllFields(double v)
     {
         for (const auto& k : paramfile::ParamKeys)
-            field(k.field)->SetValue(v);
+            field(k.key)->SetValue(v);
     }
     void expectAllFields(double v)
     {
         for (const auto& k : paramfile::ParamKeys)
-            EXPECT_EQ(field(k.field)->Value(), v) << k.field;
+            EXPECT_EQ(field(k.key)->Value(), v) << k.key;
     }
     void expectDefaults()
     {
         for (const auto& k : paramfile::ParamKeys)
-            EXPECT_EQ(field(k.field)->Value(), double(k.defaultValue)) << k.field;
+            EXPECT_EQ(field(k.key)->Value(), double(k.defaultValue)) << k.key;
     }
 
     std::string folder;

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "apptitle.h"
@@ -55,9 +56,17 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    TFloatEdit* fe(std::string_view name) const
+    // A field by its name, or by its parameter key through a table written out
+    // here, so that a slip in the window's table is caught rather than agreed with.
+    TFloatEdit* fe(std::string_view keyOrName) const
     {
-        return widget<TFloatEdit>(std::string(name).c_str());
+        static const std::map<std::string_view, const char*> names{
+            {"Vmin", "feVm"}, {"V1", "feV1"}, {"I1", "feI1"}, {"V2", "feV2"}, {"I2", "feI2"},
+            {"V3", "feV3"},   {"I3", "feI3"}, {"V4", "feV4"}, {"I4", "feI4"}, {"A", "edA"},
+            {"Ia", "feIa"},   {"Vp", "feVp"}, {"Ip", "feIp"}, {"Np", "feNp"}, {"Vl", "feVl"},
+            {"Il", "feIl"},   {"No", "feNo"}, {"Nc", "feNc"}, {"Nt", "feNt"}};
+        const auto it = names.find(keyOrName);
+        return widget<TFloatEdit>(it != names.end() ? it->second : std::string(keyOrName).c_str());
     }
     void open(const QString& path)
     {
@@ -72,7 +81,7 @@ protected:
     void setAllFields(double v)
     {
         for (const auto& k : paramfile::ParamKeys)
-            fe(k.field)->SetValue(v);
+            fe(k.key)->SetValue(v);
     }
 
     QString folder;
@@ -122,7 +131,7 @@ TEST_F(ParamFiles, CancelChangesNothing)
     EXPECT_EQ(dialogRuns, 2);
     EXPECT_EQ(form->Dir, folder);
     for (const auto& k : paramfile::ParamKeys)
-        EXPECT_EQ(fe(k.field)->Value(), 7) << k.field;
+        EXPECT_EQ(fe(k.key)->Value(), 7) << k.key;
     EXPECT_TRUE(fs::is_empty(folder.toStdString()));
     EXPECT_TRUE(boxes.empty());
 }
@@ -133,7 +142,7 @@ TEST_F(ParamFiles, MissingFileLoadsTheNineteenDefaults)
     open(pathOf("none.par"));
     EXPECT_TRUE(boxes.empty());
     for (const auto& k : paramfile::ParamKeys)
-        EXPECT_EQ(fe(k.field)->Value(), double(k.defaultValue)) << k.field;
+        EXPECT_EQ(fe(k.key)->Value(), double(k.defaultValue)) << k.key;
     EXPECT_EQ(fe("feVm")->Value(), 80);
     EXPECT_FALSE(fs::exists(pathOf("none.par").toStdString()));
     EXPECT_EQ(form->Dir, folder + QLatin1Char('/'));
@@ -154,8 +163,8 @@ TEST_F(ParamFiles, EveryKeyFillsItsOwnField)
     writeFile(pathOf("all.par"), bytes);
     open(pathOf("all.par"));
     for (std::size_t i = 0; i < paramfile::ParamCount; ++i)
-        EXPECT_EQ(fe(paramfile::ParamKeys[i].field)->Value(), double(11 + i))
-            << paramfile::ParamKeys[i].field;
+        EXPECT_EQ(fe(paramfile::ParamKeys[i].key)->Value(), double(11 + i))
+            << paramfile::ParamKeys[i].key;
     EXPECT_EQ(readFile(pathOf("all.par")), bytes);  // loading leaves the file alone
 }
 
@@ -258,7 +267,7 @@ TEST_F(ParamFiles, UnreadableFileReachesTheErrorBoxAndChangesNothing)
     EXPECT_EQ(boxes[0].caption, ApplicationTitle());
     EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("dir.par"))) << boxes[0].message.toStdString();
     for (const auto& k : paramfile::ParamKeys)
-        EXPECT_EQ(fe(k.field)->Value(), 7) << k.field;
+        EXPECT_EQ(fe(k.key)->Value(), 7) << k.key;
 
     save(pathOf("dir.par"));
     ASSERT_EQ(boxes.size(), 2u);
@@ -269,12 +278,12 @@ TEST_F(ParamFiles, UnreadableFileReachesTheErrorBoxAndChangesNothing)
 TEST_F(ParamFiles, SavedFileLoadsBackIntoTheFields)
 {
     for (std::size_t i = 0; i < paramfile::ParamCount; ++i)
-        fe(paramfile::ParamKeys[i].field)->SetValue(double(20 + i));
+        fe(paramfile::ParamKeys[i].key)->SetValue(double(20 + i));
     save(pathOf("round.par"));
     setAllFields(7);
     open(pathOf("round.par"));
     for (std::size_t i = 0; i < paramfile::ParamCount; ++i)
-        EXPECT_EQ(fe(paramfile::ParamKeys[i].field)->Value(), double(20 + i));
+        EXPECT_EQ(fe(paramfile::ParamKeys[i].key)->Value(), double(20 + i));
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -11,6 +11,7 @@
 
 #include "cp1251.h"
 #include "errorbox.h"
+#include "portlinks.h"
 
 namespace fs = std::filesystem;
 
@@ -19,8 +20,6 @@ namespace uitest {
 namespace {
 
 constexpr int kPorts = 8;
-// Never a device: a dangling link keeps the /dev/ttyS fallback away.
-const char* const kMissingDevice = "/nonexistent/tirspanel-test-port";
 
 }  // namespace
 
@@ -36,12 +35,7 @@ QString WindowTest::settingsPath()
 
 void WindowTest::linkPort(int n, const std::string& target)
 {
-    const fs::path dir = fs::path(programDir().toStdString()) / "ports";
-    fs::create_directories(dir);
-    const fs::path link = dir / ("COM" + std::to_string(n));
-    std::error_code ec;
-    fs::remove(link, ec);
-    fs::create_symlink(target.empty() ? std::string(kMissingDevice) : target, link);
+    support::linkPort(n, target);
 }
 
 void WindowTest::SetUp()

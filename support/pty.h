@@ -1,5 +1,5 @@
-// A pseudo-terminal whose master side the test holds and plays the line with;
-// the library opens the slave side by its path.
+// A pseudo-terminal whose master side a test or benchmark holds and plays the
+// line with; the serial library opens the slave side by its path.
 #pragma once
 
 #include <chrono>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace serlinktest {
+namespace support {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -30,7 +30,4 @@ private:
     std::string slave_;
 };
 
-// Points ports/<name> beside the test executable at `target` (which need not exist).
-void linkPort(const std::string& name, const std::string& target);
-
-}  // namespace serlinktest
+}  // namespace support

@@ -26,6 +26,10 @@ using TxBuffer = std::array<std::uint8_t, TxBufferSize>;
 std::uint8_t crcFold(std::uint8_t crc, std::uint8_t byte);
 std::uint8_t crc(const std::uint8_t* bytes, std::size_t count, std::uint8_t init = CrcInit);
 
+// Writes the byte as it travels after FEND (escaped where it is FEND or FESC)
+// to out, which must hold two bytes; returns how many were written.
+std::size_t stuffByte(std::uint8_t byte, std::uint8_t* out);
+
 // Builds the stuffed frame; returns its length (at most LongestFrame).
 // Address 0 leaves the address byte out; bit 7 of address and command is ignored.
 std::size_t encodeFrame(std::uint8_t address, std::uint8_t command, std::uint8_t count,

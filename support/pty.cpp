@@ -3,13 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <stdexcept>
 
-namespace serlinktest {
+namespace support {
 
 Pty::Pty()
 {
@@ -72,19 +71,4 @@ void Pty::closeMaster()
     master_ = -1;
 }
 
-void linkPort(const std::string& name, const std::string& target)
-{
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0)
-        throw std::runtime_error("no program path");
-    std::string folder(exe, static_cast<std::size_t>(n));
-    folder = folder.substr(0, folder.rfind('/')) + "/ports";
-    mkdir(folder.c_str(), 0755);
-    const std::string entry = folder + "/" + name;
-    unlink(entry.c_str());
-    if (symlink(target.c_str(), entry.c_str()) != 0)
-        throw std::runtime_error("cannot link " + entry);
-}
-
-}  // namespace serlinktest
+}  // namespace support

@@ -19,19 +19,22 @@ std::uint8_t crc(const std::uint8_t* bytes, std::size_t count, std::uint8_t init
     return c;
 }
 
+std::size_t stuffByte(std::uint8_t byte, std::uint8_t* out)
+{
+    if (byte == Fend || byte == Fesc) {
+        out[0] = Fesc;
+        out[1] = byte == Fend ? Tfend : Tfesc;
+        return 2;
+    }
+    out[0] = byte;
+    return 1;
+}
+
 namespace {
 
 void appendStuffed(TxBuffer& out, std::size_t& length, std::uint8_t byte)
 {
-    if (byte == Fend) {
-        out[length++] = Fesc;
-        out[length++] = Tfend;
-    } else if (byte == Fesc) {
-        out[length++] = Fesc;
-        out[length++] = Tfesc;
-    } else {
-        out[length++] = byte;
-    }
+    length += stuffByte(byte, out.data() + length);
 }
 
 // One byte after FEND with its escape undone; false on a failed read or an

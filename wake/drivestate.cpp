@@ -1,5 +1,7 @@
 #include "drivestate.h"
 
+#include "codes.h"
+
 namespace drivestate {
 
 const char* text(int code)
@@ -20,6 +22,21 @@ const char* text(int code)
         "Калибровка рабочего хода на закрытие",
     };
     return code >= 0 && code < Count ? texts[code] : nullptr;
+}
+
+std::string flagsText(int driveFlags)
+{
+    namespace flag = wake::flag;
+    static constexpr struct {
+        int bit;
+        const char* name;
+    } names[] = {{flag::OpenCmd, "откр"}, {flag::CloseCmd, "закр"}, {flag::Limo, "LIMO"},
+                 {flag::Limc, "LIMC"}, {flag::Pc, "PC"}};
+    std::string out;
+    for (const auto& n : names)
+        if (driveFlags & n.bit)
+            out += out.empty() ? n.name : std::string(" ") + n.name;
+    return out;
 }
 
 }  // namespace drivestate

@@ -1,0 +1,19 @@
+// Which numeric field of the parameter page holds each drive parameter: the
+// one table that the read, the write and the parameter files go through.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "paramfile.h"
+
+class TFloatEdit;
+namespace Ui {
+class ParamsPage;
+}
+
+// The field of a parameter key ("Vmin", "A", … "Nt"); nullptr for another key.
+TFloatEdit* ParamField(const Ui::ParamsPage& page, std::string_view key);
+
+// Every parameter's field, in the order of paramfile::ParamKeys.
+std::array<TFloatEdit*, paramfile::ParamCount> ParamFields(const Ui::ParamsPage& page);

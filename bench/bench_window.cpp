@@ -97,8 +97,9 @@ struct Bench {
 struct ScanLimit {
     double issueFormula = 0;  // 127 x (time-out + request), nobody answering
     double exact = 0;         // with the answers of the actuators there
-    // What a pseudo-terminal asks: it has no transmitter, so TxFrame waits
-    // its two character times for the shift register instead of the request.
+    // What a pseudo-terminal asks: it has no transmitter to wait for, so the
+    // time-out starts as soon as the request is handed over; an answer still
+    // comes one request line time later (the paced device's reception).
     double pty = 0;
 };
 
@@ -112,7 +113,7 @@ ScanLimit scanLimit(sim::Line& line)
         const double answer = answers.empty() ? TimeoutSeconds
                                               : bench::lineSeconds(answers.front().bytes.size(), Baud);
         limit.exact += request + answer;
-        limit.pty += (answers.empty() ? bench::lineSeconds(2, Baud) : request) + answer;
+        limit.pty += (answers.empty() ? 0 : request) + answer;
     }
     return limit;
 }

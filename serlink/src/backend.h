@@ -61,9 +61,11 @@ public:
     bool gone() const;
 
     // The library's own RS-485 switching: transmitter on before the write, and
-    // off once the last stop bit has left the line (bounded in time).
+    // off once the last stop bit of the frame written from writeStart has
+    // left the line (bounded in time).
     bool setRts(bool on);
-    void waitTransmitterEmpty();
+    void waitTransmitterEmpty(std::chrono::steady_clock::time_point writeStart,
+                              std::size_t frameBytes);
 
     // The events WaitEventCOM waits for, as the caller set them.
     std::uint32_t eventMask = 0;

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <string>
 
@@ -77,6 +78,15 @@ int openExclusive(const char* name)
 bool deviceGoneError(int error)
 {
     return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
+}
+
+void sleepUntil(Clock::time_point when)
+{
+    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch());
+    const timespec at{static_cast<time_t>(since.count() / 1000000000),
+                      static_cast<long>(since.count() % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
 }
 
 std::chrono::nanoseconds remaining(Clock::time_point deadline)
@@ -148,7 +158,11 @@ struct Port::Impl {
     KernelSettings saved{};
     std::uint32_t baud = 9600;
     std::chrono::milliseconds readTimeout{1000};
-    bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
+    // The kernel's RS-485 settings as found at open, given back at close
+    // once the library has changed them.
+    serial_rs485 foundRs485{};
+    bool rs485Found = false;
+    bool rs485Changed = false;
     bool dirControl = false;
     bool driverSwitches = false;
     bool gone = false;  // the device went away and was given back
@@ -186,6 +200,7 @@ struct Port::Impl {
             conf.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
         if (lineIoctl(TIOCSRS485, &conf) != 0)
             return false;
+        rs485Changed = true;
         // TIOCGRS485 alone succeeds on ports without the mode: read it back.
         serial_rs485 check{};
         if (lineIoctl(TIOCGRS485, &check) != 0)
@@ -193,10 +208,18 @@ struct Port::Impl {
         return ((check.flags & SER_RS485_ENABLED) != 0) == on;
     }
 
-    std::chrono::microseconds characterTime() const
+    // The line time of one byte: start bit, 8 data bits, stop bit.
+    std::chrono::nanoseconds characterTime() const
     {
         const std::uint32_t rate = baud ? baud : 9600;
-        return std::chrono::microseconds(10'000'000ULL / rate + 1);
+        return std::chrono::nanoseconds(10'000'000'000ULL / rate);
+    }
+
+    // The kernel's RS-485 mode is on for this port, found so or set by us.
+    bool kernelRs485On()
+    {
+        serial_rs485 now{};
+        return lineIoctl(TIOCGRS485, &now) == 0 && (now.flags & SER_RS485_ENABLED) != 0;
     }
 };
 
@@ -245,11 +268,15 @@ bool Port::driverSwitches() const
     return impl_->driverSwitches;
 }
 
+// A rate the driver rounds by more than this does not carry the line.
+constexpr double baudTolerance = 0.02;
+
 bool Port::configure(std::uint32_t baud)
 {
     Impl& port = *impl_;
-    if (!kernelGetSettings(port.fd, port.saved))
+    if (baud == 0 || !kernelGetSettings(port.fd, port.saved))
         return false;
+    port.rs485Found = port.lineIoctl(TIOCGRS485, &port.foundRs485) == 0;
     termios t;
     if (tcgetattr(port.fd, &t) != 0)
         return false;
@@ -272,6 +299,11 @@ bool Port::configure(std::uint32_t baud)
         return false;
     if (speed == B0 && !kernelSetBaud(port.fd, baud))
         return false;
+    // A driver may put another rate in place of one it cannot make.
+    std::uint32_t taken = 0;
+    if (!kernelGetBaud(port.fd, taken) || taken == 0 ||
+        std::abs(double(taken) - double(baud)) > baudTolerance * double(baud))
+        return false;
     port.baud = baud;
     if (!port.setModemBitIfPresent(TIOCM_DTR, false) || !port.setModemBitIfPresent(TIOCM_RTS, true))
         return false;
@@ -285,8 +317,8 @@ bool Port::close()
     Impl& port = *impl_;
     if (port.fd < 0)
         return false;
-    if (port.kernelRs485)
-        port.setKernelRs485(false);
+    if (port.rs485Changed && port.rs485Found)
+        port.lineIoctl(TIOCSRS485, &port.foundRs485);
     const bool restored = kernelSetSettings(port.fd, port.saved);
     ::ioctl(port.fd, TIOCNXCL);
     const bool closed = ::close(port.fd) == 0;
@@ -304,30 +336,24 @@ bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
     if (tcgetattr(port.fd, &t) != 0)
         return false;
     bool rtsOn = false;
-    bool handshake = false;
-    bool wantKernelRs485 = false;
     if (directionMode || rtsLowBits == 3) {
-        wantKernelRs485 = true;
-    } else {
-        rtsOn = rtsLowBits == 1;
-        handshake = rtsLowBits == 2;
-    }
-    if (wantKernelRs485) {
         driverSwitches = port.setKernelRs485(true);
-        port.kernelRs485 = driverSwitches;
         // Without the kernel mode the library drives RTS itself, idle low.
         rtsOn = !driverSwitches && !directionMode;
-    } else if (port.kernelRs485) {
-        port.setKernelRs485(false);
-        port.kernelRs485 = false;
+    } else {
+        // RTS as this mode says, not as a kernel RS-485 mode found at open
+        // would switch it.
+        if (port.kernelRs485On())
+            port.setKernelRs485(false);
+        // Handshake (2) is the receiver's flow control: RTS up while input is
+        // welcome, which the library's small frames always are. It is not
+        // CTS output flow control, which CRTSCTS would switch on as well.
+        rtsOn = rtsLowBits == 1 || rtsLowBits == 2;
     }
-    if (handshake)
-        t.c_cflag |= CRTSCTS;
-    else
-        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     if (tcsetattr(port.fd, TCSANOW, &t) != 0)
         return false;
-    if (!driverSwitches && !handshake && !port.setModemBitIfPresent(TIOCM_RTS, rtsOn))
+    if (!driverSwitches && !port.setModemBitIfPresent(TIOCM_RTS, rtsOn))
         return false;
     // POSIX has no DTR handshake; mode 2 leaves DTR raised as "enabled".
     return port.setModemBitIfPresent(TIOCM_DTR, dtrLowBits != 0);
@@ -500,37 +526,39 @@ bool Port::setRts(bool on)
     return port.fd >= 0 && port.setModemBit(TIOCM_RTS, on);
 }
 
-// tcdrain() has no time limit, and a line held by flow control or a hung
-// driver would keep the transmitter on the bus for ever; so the output queue
-// is watched against a deadline instead, then the UART's TEMT bit where the
-// driver reports it, else two character times for the shift register.
-void Port::waitTransmitterEmpty()
+// RTS stays up at least for the frame's line time from the start of the
+// write: the kernel's queue empties long before that on USB adapters (their
+// chip still sends) and at low rates on UARTs (their FIFO still sends). Then
+// the transmitter must be empty: the UART's TEMT bit where the driver reports
+// it, else the driver's own wait for its chip (tcdrain), asked only once the
+// kernel's queue is empty, since tcdrain waits for a stalled queue for ever.
+// The whole wait is bounded: a line held by flow control or a hung driver
+// must not keep the transmitter on the bus.
+void Port::waitTransmitterEmpty(Clock::time_point writeStart, std::size_t frameBytes)
 {
     Impl& port = *impl_;
     if (port.fd < 0)
         return;
+    const auto lineEnd = writeStart + port.characterTime() * frameBytes;
+    const auto deadline = lineEnd + port.characterTime() * 4 + std::chrono::milliseconds(100);
+    sleepUntil(lineEnd);
+    const auto tick = std::chrono::microseconds(200);
     int queued = 0;
-    if (port.lineIoctl(TIOCOUTQ, &queued) != 0)
-        queued = 0;
-    const auto deadline = Clock::now() + port.characterTime() * (queued + 2) + std::chrono::milliseconds(100);
-    const timespec tick{0, 200'000};
-    while (queued > 0 && Clock::now() < deadline) {
-        nanosleep(&tick, nullptr);
-        if (port.lineIoctl(TIOCOUTQ, &queued) != 0)
-            break;
-    }
+    while (port.lineIoctl(TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline)
+        sleepUntil(Clock::now() + tick);
+    if (queued > 0)
+        return;
     unsigned int lsr = 0;
     if (port.lineIoctl(TIOCSERGETLSR, &lsr) == 0) {
         while ((lsr & TIOCSER_TEMT) == 0 && Clock::now() < deadline) {
-            nanosleep(&tick, nullptr);
+            sleepUntil(Clock::now() + tick);
             if (port.lineIoctl(TIOCSERGETLSR, &lsr) != 0)
                 break;
         }
         return;
     }
-    const auto shiftOut = std::chrono::duration_cast<std::chrono::nanoseconds>(port.characterTime() * 2);
-    const timespec wait{0, static_cast<long>(shiftOut.count() % 1000000000)};
-    nanosleep(&wait, nullptr);
+    // tcdrain(), through the line table: TCSBRK with a non-zero argument.
+    port.lineIoctl(TCSBRK, reinterpret_cast<void*>(1));
 }
 
 }  // namespace backend

@@ -153,13 +153,15 @@ int TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data
     // second answer to a frame without address, or noise still queued would
     // otherwise be read as the answer to this one.
     port->discardInput();
-    const bool librarySwitches = port->directionControl() && !port->driverSwitches();
-    if (librarySwitches)
-        port->setRts(true);
+    // A port without modem lines (a pseudo-terminal) has no transmitter to
+    // switch, nor to wait for.
+    const bool librarySwitches =
+        port->directionControl() && !port->driverSwitches() && port->setRts(true);
+    const auto writeStart = Clock::now();
     const bool written = port->write(buffer.data(), length);
     if (librarySwitches) {
         // Also after a failed write: the transmitter must never stay on the bus.
-        port->waitTransmitterEmpty();
+        port->waitTransmitterEmpty(writeStart, length);
         port->setRts(false);
     }
     return frameResult(written);

@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
 )
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 #include "cp1251.h"
 #include "numbertext.h"
@@ -314,6 +315,12 @@ long long IniImage::readInteger(std::string_view section, std::string_view key, 
     return numtext::parseInteger(*text, true).value_or(def);
 }
 
+int IniImage::readInt(std::string_view section, std::string_view key, int def) const {
+    const long long v = readInteger(section, key, def);
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return def;
+    return static_cast<int>(v);
+}
+
 bool IniImage::readBool(std::string_view section, std::string_view key, bool def) const {
     const auto text = value(section, key);
     if (!text) return def;
@@ -354,6 +361,10 @@ void IniImage::writeBool(std::string_view section, std::string_view key, bool va
 
 void IniImage::writeFloat(std::string_view section, std::string_view key, double value) {
     writeString(section, key, numtext::formatGeneral(value, 15));
+}
+
+bool IniImage::hasSection(std::string_view name) const {
+    return findSection(name) != nullptr;
 }
 
 std::vector<std::string> IniImage::sections() const {

@@ -41,6 +41,8 @@ public:
     // Section and key names match without regard to letter case.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     long long readInteger(std::string_view section, std::string_view key, long long def) const;
+    // An integer that does not fit an int cannot be converted either: def.
+    int readInt(std::string_view section, std::string_view key, int def) const;
     bool readBool(std::string_view section, std::string_view key, bool def) const;
     double readFloat(std::string_view section, std::string_view key, double def) const;
     std::string readString(std::string_view section, std::string_view key,
@@ -54,6 +56,7 @@ public:
     void writeFloat(std::string_view section, std::string_view key, double value);
 
     std::vector<std::string> sections() const;
+    bool hasSection(std::string_view name) const;
 
 private:
     struct Line {

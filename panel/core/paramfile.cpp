@@ -1,5 +1,6 @@
 #include "paramfile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -40,6 +41,14 @@ long long truncateValue(double value)
         return std::numeric_limits<long long>::min();
     }
     return static_cast<long long>(std::trunc(value));
+}
+
+long long fieldValue(const ParamKey& key, double value)
+{
+    if (std::isnan(value)) {
+        return truncateValue(key.fieldMin);
+    }
+    return truncateValue(std::clamp(value, key.fieldMin, key.fieldMax));
 }
 
 }  // namespace paramfile

@@ -13,31 +13,33 @@ struct ParamKey {
     std::string_view section;
     std::string_view key;
     long long defaultValue;  // taken when the key is missing or not an integer
+    double fieldMin;         // the parameter page holds its field to these limits
+    double fieldMax;
 };
 
 inline constexpr std::size_t ParamCount = 19;
 
 // The keys in the order in which they are read and written.
 inline constexpr std::array<ParamKey, ParamCount> ParamKeys{{
-    {"Work", "Vmin", 80},
-    {"Work", "V1", 200},
-    {"Work", "I1", 1000},
-    {"Work", "V2", 200},
-    {"Work", "I2", 1000},
-    {"Work", "V3", 200},
-    {"Work", "I3", 1000},
-    {"Work", "V4", 200},
-    {"Work", "I4", 1000},
-    {"Acceleration", "A", 200},
-    {"Acceleration", "Ia", 1500},
-    {"Play", "Vp", 300},
-    {"Play", "Ip", 800},
-    {"Play", "Np", 200},
-    {"Lock", "Vl", 100},
-    {"Lock", "Il", 2000},
-    {"Lock", "No", 1000},
-    {"Lock", "Nc", 1000},
-    {"Travel", "Nt", 2000},
+    {"Work", "Vmin", 80, 1, 1000},
+    {"Work", "V1", 200, -0.1, 1000},
+    {"Work", "I1", 1000, -0.1, 2000},
+    {"Work", "V2", 200, -0.1, 1000},
+    {"Work", "I2", 1000, -0.1, 2000},
+    {"Work", "V3", 200, -0.1, 1000},
+    {"Work", "I3", 1000, -0.1, 2000},
+    {"Work", "V4", 200, -0.1, 1000},
+    {"Work", "I4", 1000, -0.1, 2000},
+    {"Acceleration", "A", 200, -0.1, 4000},
+    {"Acceleration", "Ia", 1500, -0.1, 2000},
+    {"Play", "Vp", 300, -0.1, 1000},
+    {"Play", "Ip", 800, -0.1, 2000},
+    {"Play", "Np", 200, -0.1, 30000},
+    {"Lock", "Vl", 100, -0.1, 1000},
+    {"Lock", "Il", 2000, -0.1, 2000},
+    {"Lock", "No", 1000, -0.1, 30000},
+    {"Lock", "Nc", 1000, -0.1, 30000},
+    {"Travel", "Nt", 2000, -0.1, 30000},
 }};
 
 // One value per key, in the order of ParamKeys.
@@ -53,5 +55,9 @@ void write(IniImage& ini, const ParamValues& values);
 
 // The whole number a field's value is sent or saved as: truncated toward zero.
 long long truncateValue(double value);
+
+// The whole number the parameter page sends for a value put into the field of
+// that key: held to the field's limits, then truncated (Vmin 0 -> 1, -5 -> 0).
+long long fieldValue(const ParamKey& key, double value);
 
 }  // namespace paramfile

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int ExchangeTimeout = 100;  // ms per answer byte
 
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
@@ -44,7 +43,7 @@ void TWakePort::SetPort(int n) {
 
 void TWakePort::SetPortName(const std::string& name) {
     PortName = name;
-    Port = GetPortNum(name);
+    Port = name.find('/') != std::string::npos ? DevicePathPort : GetPortNum(name);
 }
 
 bool TWakePort::PortAvailable(int n) const {
@@ -57,18 +56,19 @@ bool TWakePort::PortAvailable(const std::string& name) const {
     return AccessCOM(name.c_str()) != 0;
 }
 
-void TWakePort::Open(int n, int baud) {
+bool TWakePort::Open(int n, int baud) {
     SetPort(n);
     Baud = baud;
-    Open(PortName, Baud);
+    return Open(PortName, Baud);
 }
 
-void TWakePort::Open(const std::string& name, int baud) {
+bool TWakePort::Open(const std::string& name, int baud) {
     SetPortName(name);
     Baud = baud;
-    // Not checked: a port that did not open shows at the first exchange.
-    OpenCOM(PortName.c_str(), static_cast<std::uint32_t>(Baud));
+    const bool opened = OpenCOM(PortName.c_str(), static_cast<std::uint32_t>(Baud)) != 0;
+    // Pseudo-terminals and some adapters have no RS-485 mode: not an open failure.
     SetModeCOM(3, 1);
+    return opened;
 }
 
 bool TWakePort::Connected() const {
@@ -78,8 +78,7 @@ bool TWakePort::Connected() const {
 bool TWakePort::Reopen() {
     if (Port == 0) return false;
     CloseCOM();
-    Open(PortName, Baud);
-    return Connected();
+    return Open(PortName, Baud) && Connected();
 }
 
 void TWakePort::Close() {
@@ -138,7 +137,7 @@ int TWakePort::Exchange(wake::Command command, int alsoFrom) {
     const wake::CommandSpec& spec = wake::spec(command);
     if (!observer_) {
         SendRequest(static_cast<int>(command), spec.name, spec.requestLength);
-        return ReceiveAnswer(ExchangeTimeout, spec.answerLength, alsoFrom);
+        return ReceiveAnswer(AnswerTimeout, spec.answerLength, alsoFrom);
     }
     ExchangeRecord record;
     record.start = std::chrono::steady_clock::now();
@@ -149,7 +148,7 @@ int TWakePort::Exchange(wake::Command command, int alsoFrom) {
     record.request.assign(TxBuf.begin(), TxBuf.begin() + spec.requestLength);
     try {
         SendRequest(record.command, spec.name, spec.requestLength);
-        const int count = ReceiveAnswer(ExchangeTimeout, spec.answerLength, alsoFrom);
+        const int count = ReceiveAnswer(AnswerTimeout, spec.answerLength, alsoFrom);
         Notify(record, ExchangeOutcome::Answer);
         return count;
     } catch (const EHardwareException&) {

@@ -23,8 +23,12 @@ public:
     TWakePort& operator=(const TWakePort&) = delete;
 
     int MaxPort = 0;
-    std::string PortName;  // "COMn", or "None" when no port is in use
-    int Port = 0;          // 1..MaxPort; 0 = no port
+    std::string PortName;  // "COMn", a device path, or "None" when no port is in use
+    // 1..MaxPort; 0 = no port; DevicePathPort for a device path (a name
+    // with "/", as tools and tests open a port).
+    int Port = 0;
+    static constexpr int DevicePathPort = -1;
+    int AnswerTimeout = 100;  // ms to wait for each answer byte
     int Baud = 9600;
     int DevAddr = 0;       // 0..127; 0 sends frames without an address byte
     int Cmd = 0;
@@ -39,8 +43,10 @@ public:
     void SetPortName(const std::string& name);
     bool PortAvailable(int n) const;
     bool PortAvailable(const std::string& name) const;
-    void Open(int n, int baud);
-    void Open(const std::string& name, int baud);
+    // True when the library opened the port. The window does not look at it:
+    // a port that did not open shows at the first exchange.
+    bool Open(int n, int baud);
+    bool Open(const std::string& name, int baud);
     void Close();
     // The port in use is open: the library holds its device. False after an
     // open that failed and once the library found the device gone.

@@ -44,15 +44,6 @@ constexpr int kDesignTop = 276;
 constexpr int kPortItems = 8;
 constexpr int kPageCount = 5;
 
-// An integer key that does not fit an int cannot be converted: default.
-int readInt(const IniImage& ini, const char* section, const char* key, int def)
-{
-    const long long v = ini.readInteger(section, key, def);
-    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
-        return def;
-    return static_cast<int>(v);
-}
-
 std::string utf8(const QString& s)
 {
     return s.toStdString();
@@ -285,10 +276,10 @@ void TMainForm::LoadSettings()
         ShowFileErrorBox(this, QString::fromUtf8(e.what()));
     }
 
-    const int left = readInt(ini, "General", "Left", kDesignLeft);
-    const int top = readInt(ini, "General", "Top", kDesignTop);
+    const int left = ini.readInt("General", "Left", kDesignLeft);
+    const int top = ini.readInt("General", "Top", kDesignTop);
     move(left, top);
-    int page = readInt(ini, "General", "Page", 0);
+    int page = ini.readInt("General", "Page", 0);
     if (page < 0 || page >= kPageCount)
         page = 0;
     ui->PageControl->setCurrentIndex(page);
@@ -296,13 +287,13 @@ void TMainForm::LoadSettings()
     ui->cbAutoRel->setChecked(ini.readBool("General", "AutoRel", true));
     Master = ini.readBool("General", "Master", false);
 
-    PortNumber = readInt(ini, "Port", "Port", 2);
-    BaudRate = readInt(ini, "Port", "Baud Rate", 9600);
+    PortNumber = ini.readInt("Port", "Port", 2);
+    BaudRate = ini.readInt("Port", "Baud Rate", 9600);
 
-    Address = readInt(ini, "Params", "Address", 0);
+    Address = ini.readInt("Params", "Address", 0);
     MMPerStep = ini.readFloat("Params", "MMPerStep", 0.00083);
-    MotSteps = readInt(ini, "Params", "MotSteps", 200);
-    OptoBlades = readInt(ini, "Params", "OptoBlades", 8);
+    MotSteps = ini.readInt("Params", "MotSteps", 200);
+    OptoBlades = ini.readInt("Params", "OptoBlades", 8);
     uiParams->cbTravel->setChecked(ini.readBool("Params", "SetTravel", false));
     Dir = QString::fromStdString(
         ini.readString("Params", "Dir", utf8(QCoreApplication::applicationDirPath())));

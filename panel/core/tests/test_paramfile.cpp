@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -163,6 +164,18 @@ TEST(ParamFile, WhatIsWrittenReadsBack)
     IniImage ini;
     paramfile::write(ini, values);
     EXPECT_EQ(paramfile::read(IniImage::fromBytes(ini.toBytes())), values);
+}
+
+TEST(ParamFile, FieldValueIsWhatThePageSends)
+{
+    const auto& vmin = ParamKeys[indexOf("Vmin")];
+    const auto& il = ParamKeys[indexOf("Il")];
+    const auto& v1 = ParamKeys[indexOf("V1")];
+    EXPECT_EQ(paramfile::fieldValue(vmin, 0), 1);        // the field's lower limit
+    EXPECT_EQ(paramfile::fieldValue(il, 5000), 2000);    // its upper limit
+    EXPECT_EQ(paramfile::fieldValue(v1, -5), 0);         // -0.1, truncated
+    EXPECT_EQ(paramfile::fieldValue(v1, 12.7), 12);
+    EXPECT_EQ(paramfile::fieldValue(v1, std::nan("")), 0);
 }
 
 }  // namespace

@@ -6,6 +6,11 @@ void pointPortsAt(const std::string& target, int simPort, int maxPort) {
     support::pointPortsAt(target, simPort, maxPort);
 }
 
+void addStillActuator(sim::Line& line, int address, const std::string& info) {
+    line.addActuator(address, info);
+    line.with(address, [](sim::ActuatorState& s) { s.frozen = true; });
+}
+
 std::string commandError(const std::string& command, const std::string& reason) {
     return "Ошибка команды " + command + ":\r" + reason;
 }
@@ -20,8 +25,7 @@ std::string hardwareError(const std::function<void()>& f) {
 }
 
 void SimPortTest::SetUp() {
-    line.addActuator(SimAddress, "ТИРС-70 №0001");
-    line.with(SimAddress, [](sim::ActuatorState& s) { s.frozen = true; });
+    addStillActuator(line, SimAddress, "ТИРС-70 №0001");
     pty = std::make_unique<sim::PtyLine>(line);
     ASSERT_TRUE(pty->start());
     pointPortsAt(pty->slavePath());

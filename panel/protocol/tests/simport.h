@@ -21,6 +21,9 @@ inline constexpr int SimAddress = 1;
 // other COM1..COM<maxPort> at nothing.
 void pointPortsAt(const std::string& target, int simPort = SimPortNumber, int maxPort = 9);
 
+// An actuator that holds still: its state stays as the test sets it.
+void addStillActuator(sim::Line& line, int address, const std::string& info);
+
 // "Ошибка команды <command>:\r<reason>"
 std::string commandError(const std::string& command, const std::string& reason);
 inline const std::string NoAnswer = "Нет ответа на команду.";

@@ -189,6 +189,15 @@ TEST_F(ParamFiles, LoadedValuesAreHeldByTheFields)
     EXPECT_NE(written.find("[Work]\r\nVmin=1\r\nV1=100\r\n"), std::string::npos) << written;
 }
 
+// The line tools send a file's values as these fields would hold them.
+TEST_F(ParamFiles, FieldLimitsAreThoseOfTheParameterTable)
+{
+    for (const auto& k : paramfile::ParamKeys) {
+        EXPECT_EQ(fe(k.key)->MinValue(), k.fieldMin) << k.key;
+        EXPECT_EQ(fe(k.key)->MaxValue(), k.fieldMax) << k.key;
+    }
+}
+
 TEST_F(ParamFiles, FractionAndCaseRules)
 {
     writeFile(pathOf("a.par"), "[Work]\r\nVmin=75.5\r\n");

@@ -1,0 +1,126 @@
+// ports, scan, info: what is on the machine and on the line.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <iostream>
+
+#include "addressscope.h"
+#include "subcommands.h"
+#include "context.h"
+#include "platform.h"
+#include "portname.h"
+#include "portproblem.h"
+#include "presentation.h"
+#include "progressbar.h"
+#include "scan.h"
+
+namespace {
+
+constexpr int PortCount = 8;
+
+int listPorts(Context& ctx)
+{
+    Json rows = Json::array();
+    for (int n = 1; n <= PortCount; ++n) {
+        const std::string name = "COM" + std::to_string(n);
+        const std::string path = serlink::devicePath(name.c_str());
+        std::error_code ec;
+        const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+        const std::string problem = PortProblem(name);
+        if (ctx.json()) {
+            rows.push_back({{"port", name},
+                            {"path", path},
+                            {"target", ec ? Json(nullptr) : Json(target.string())},
+                            {"available", problem.empty()},
+                            {"problem", problem}});
+            continue;
+        }
+        std::string where = path + (ec ? "" : " -> " + target.string());
+        std::cout << name << "  " << where << "  "
+                  << (problem.empty() ? "можно открыть" : "нельзя открыть: " + problem) << '\n';
+    }
+    if (ctx.json())
+        printJson(rows);
+    return ExitDone;
+}
+
+int scan(Context& ctx, int first, int last)
+{
+    if (first > last)
+        throw UsageError("--first больше --last");
+    TWakePort& port = ctx.line();
+    ProgressBar bar("Сканирование", last - first + 1);
+    int found = 0;
+    service::ScanOptions options;
+    options.first = first;
+    options.last = last;
+    options.cancelled = [] { return Context::interrupted.load(); };
+    options.progress = [&](int address, const service::FoundActuator* actuator) {
+        if (actuator != nullptr) {
+            ++found;
+            // Rows as they come, so that a long scan shows its finds at once.
+            if (!ctx.json()) {
+                bar.clear();
+                const std::string name = ctx.nameOf(address);
+                std::cout << address << "  " << actuator->type << (name.empty() ? "" : "  " + name)
+                          << std::endl;
+            }
+        }
+        bar.show(address - first + 1, "найдено " + std::to_string(found));
+    };
+    const std::vector<service::FoundActuator> actuators = service::scanLine(port, options);
+    bar.clear();
+    if (ctx.json()) {
+        Json rows = Json::array();
+        for (const service::FoundActuator& a : actuators)
+            rows.push_back(
+                {{"address", a.address}, {"type", a.type}, {"name", ctx.nameOf(a.address)}});
+        printJson(rows);
+    } else {
+        std::cerr << "Найдено приводов: " << actuators.size() << '\n';
+    }
+    return Context::interrupted ? ExitFailed : ExitDone;
+}
+
+int info(Context& ctx)
+{
+    const int address = ctx.address();
+    TWakePort& port = ctx.line();
+    std::string type;
+    {
+        service::AddressScope scope(port, address);
+        type = port.GetInfo();
+    }
+    const std::string name = ctx.nameOf(address);
+    if (ctx.json())
+        printJson({{"address", address}, {"type", type}, {"name", name}});
+    else
+        std::cout << address << "  " << type << (name.empty() ? "" : "  " + name) << '\n';
+    return ExitDone;
+}
+
+}  // namespace
+
+void addLineCommands(CLI::App& app, Context& ctx)
+{
+    CLI::App* ports =
+        app.add_subcommand("ports", "COM1…COM8: куда ведёт каждый и можно ли его открыть");
+    ports->callback([&ctx] { ctx.run = [&ctx] { return listPorts(ctx); }; });
+
+    auto first = std::make_shared<int>(1);
+    auto last = std::make_shared<int>(127);
+    CLI::App* scanCmd = app.add_subcommand(
+        "scan", "Найти приводы на линии: GetInfo по каждому адресу по возрастанию");
+    scanCmd->add_option("--first", *first, "первый адрес (1)")
+        ->type_name("A")
+        ->check(within(1, 127));
+    scanCmd->add_option("--last", *last, "последний адрес (127)")
+        ->type_name("B")
+        ->check(within(1, 127));
+    scanCmd->callback([&ctx, first, last] {
+        ctx.run = [&ctx, first, last] { return scan(ctx, *first, *last); };
+    });
+
+    CLI::App* infoCmd = app.add_subcommand("info", "Тип привода по адресу (GetInfo)");
+    infoCmd->callback([&ctx] { ctx.run = [&ctx] { return info(ctx); }; });
+}

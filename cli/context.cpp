@@ -1,0 +1,93 @@
+#include "context.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "exchangelog.h"
+#include "inifile.h"
+#include "platform.h"
+#include "portopen.h"
+
+namespace {
+
+// The window's settings file: tirsctl takes the same port, address and names.
+constexpr const char* SettingsFileName = "tirspanel.ini";
+constexpr int HighestPort = 8;
+
+}  // namespace
+
+std::atomic<bool> Context::interrupted{false};
+
+Context::Context() = default;
+
+Context::~Context()
+{
+    if (port_)
+        port_->Close();
+}
+
+const service::LineSettings& Context::settings()
+{
+    if (!settings_) {
+        const std::string folder = platform::programFolder();
+        const std::string path =
+            folder.empty() ? SettingsFileName : folder + "/" + SettingsFileName;
+        try {
+            settings_ = std::make_unique<service::LineSettings>(service::loadLineSettings(path));
+        } catch (const IniFileError& e) {
+            throw UsageError("не удаётся прочитать файл настроек " + path + ": " + e.what());
+        }
+    }
+    return *settings_;
+}
+
+TWakePort& Context::line()
+{
+    if (port_)
+        return *port_;
+    std::string name = options.port;
+    if (name.empty()) {
+        const int n = settings().port;
+        if (n < 1 || n > HighestPort)
+            throw PortError("порт не выбран: задайте --port или Port в tirspanel.ini");
+        name = "COM" + std::to_string(n);
+    }
+    const int baud = options.baud > 0 ? options.baud : settings().baud;
+    auto port = std::make_unique<TWakePort>(HighestPort);
+    port->AnswerTimeout = options.timeout;
+    const service::PortOpenResult opened = service::openPort(*port, name, baud);
+    if (!opened.opened)
+        throw PortError(name + ": " + opened.problem);
+    if (options.verbose)
+        port->SetObserver(printExchange);
+    port_ = std::move(port);
+    return *port_;
+}
+
+int Context::address()
+{
+    const int a = options.address >= 0 ? options.address : settings().address;
+    if (a < 0 || a > 127)
+        throw UsageError("адрес " + std::to_string(a) + " вне 0…127");
+    if (a == 0 && !warned_) {
+        warned_ = true;
+        std::cerr << "Внимание: адрес 0 — команду выполнят все приводы на линии.\n";
+    }
+    return a;
+}
+
+std::string Context::nameOf(int address)
+{
+    return service::nameOf(settings(), address);
+}
+
+std::string messageOf(const std::exception& e)
+{
+    return messageOf(std::string(e.what()));
+}
+
+std::string messageOf(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}

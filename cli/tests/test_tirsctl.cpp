@@ -1,0 +1,303 @@
+// tirsctl as a process, from a folder of its own (program, library, settings
+// file, ports/), against a simulated line served on a pty by this test.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <memory>
+
+#include "inifile.h"
+#include "portlinks.h"
+#include "process.h"
+#include "simport.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+fs::path appDir()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path() / "app";
+}
+
+// ports/COMn beside the copied program: COM2 the test's line, the rest nothing.
+void pointPorts(const std::string& line)
+{
+    for (int n = 1; n <= 8; ++n)
+        support::replaceWithLink(appDir() / "ports" / ("COM" + std::to_string(n)),
+                                 n == 2 ? line : support::MissingDevice);
+}
+
+int countRequests(const std::vector<sim::LoggedRequest>& log, int command)
+{
+    int n = 0;
+    for (const auto& r : log)
+        n += r.command == command ? 1 : 0;
+    return n;
+}
+
+class Tirsctl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        fs::create_directories(appDir());
+        for (const char* file : {TIRSCTL_PATH, SERLINK_PATH})
+            fs::copy_file(file, appDir() / fs::path(file).filename(),
+                          fs::copy_options::overwrite_existing);
+    }
+
+    void SetUp() override
+    {
+        addStillActuator(line, 3, "ТИРС-70 №0003");
+        addStillActuator(line, 17, "Насос 17");
+        pty = std::make_unique<sim::PtyLine>(line);
+        ASSERT_TRUE(pty->start());
+        pointPorts(pty->slavePath());
+        IniImage settings;
+        settings.writeInteger("Port", "Port", 2);
+        settings.writeInteger("Params", "Address", 3);
+        settings.writeString("Names", "Addr3", "Задвижка 3");
+        settings.save((appDir() / "tirspanel.ini").string());
+        work = fs::temp_directory_path() / ("tirsctl-test-" + std::to_string(::getpid()));
+        fs::remove_all(work);
+        fs::create_directories(work);
+    }
+
+    void TearDown() override
+    {
+        pty->stop();
+        fs::remove_all(work);
+    }
+
+    // With the settings file's defaults (COM2, address 3).
+    ProcessResult run(const std::vector<std::string>& args)
+    {
+        return runProcess((appDir() / "tirsctl").string(), args);
+    }
+    // On the line by its device path.
+    ProcessResult onLine(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"--port", pty->slavePath()});
+        return run(args);
+    }
+    std::string paramFile(const std::string& name,
+                          const std::vector<std::pair<std::string, int>>& values)
+    {
+        IniImage file;
+        for (const auto& [key, value] : values)
+            file.writeInteger(key == "A" || key == "Ia" ? "Acceleration" : "Work", key, value);
+        const std::string path = (work / name).string();
+        file.save(path);
+        return path;
+    }
+
+    sim::Line line;
+    std::unique_ptr<sim::PtyLine> pty;
+    fs::path work;
+};
+
+TEST_F(Tirsctl, ScanListsTheActuatorsAsTextAndJson)
+{
+    const ProcessResult text = run({"scan", "--last", "20"});
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_EQ(linesOf(text.out),
+              (std::vector<std::string>{"3  ТИРС-70 №0003  Задвижка 3", "17  Насос 17"}));
+
+    const ProcessResult js = onLine({"--json", "scan", "--first", "2", "--last", "18"});
+    ASSERT_EQ(js.exitCode, 0) << js.err;
+    EXPECT_EQ(json::parse(js.out),
+              json::parse(R"([{"address": 3, "type": "ТИРС-70 №0003", "name": "Задвижка 3"},
+                                                   {"address": 17, "type": "Насос 17", "name": ""}])"));
+    // Ascending, one GetInfo per address, nothing else.
+    const auto log = pty->requests();
+    ASSERT_EQ(countRequests(log, 3), 20 + 17);
+    EXPECT_EQ(log.back().address, 18);
+}
+
+TEST_F(Tirsctl, StatusWatchGivesOneReadingPerLine)
+{
+    line.with(3, [](sim::ActuatorState& s) {
+        s.N = 400;
+        s.driveFlags = 0x14;
+    });
+    const ProcessResult js = run({"--json", "status", "--watch", "0.05", "--count", "3"});
+    ASSERT_EQ(js.exitCode, 0) << js.err;
+    const auto rows = linesOf(js.out);
+    ASSERT_EQ(rows.size(), 3u);
+    for (const std::string& row : rows) {
+        const json r = json::parse(row);
+        EXPECT_EQ(r["address"], 3);
+        EXPECT_EQ(r["position"], 400);
+        EXPECT_EQ(r["percent"], 20);
+        EXPECT_EQ(r["mm"], 8.3);  // 400 x 0.00083 x 200 / 8
+        EXPECT_EQ(r["flagNames"], json::parse(R"(["LIMO", "PC"])"));
+        EXPECT_TRUE(r.contains("time"));
+    }
+
+    const ProcessResult csv = run({"status", "--watch", "0.05", "--count", "2", "--csv"});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const auto lines = linesOf(csv.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0],
+              "time;address;state;stateText;flags;position;percent;mm;travel;inputCurrent;relays");
+    EXPECT_NE(lines[1].find(";3;0;Привод остановлен;0x14;400;20;8.3;2000;12000;000"),
+              std::string::npos);
+}
+
+TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
+{
+    const std::string file = paramFile("set.par", {{"V1", 250}, {"Vmin", 0}, {"A", 5000}});
+    const ProcessResult diff = run({"params", "diff", file});
+    EXPECT_EQ(diff.exitCode, 1);
+    // The file's values as the parameter page sends them: Vmin held at 1, A at 4000.
+    EXPECT_EQ(linesOf(diff.out),
+              (std::vector<std::string>{"Vmin 80 1", "V1 200 250", "A 200 4000"}));
+
+    const ProcessResult write = run({"params", "write", file});
+    ASSERT_EQ(write.exitCode, 0) << write.out << write.err;
+    EXPECT_NE(write.out.find("Записано и проверено"), std::string::npos);
+    const sim::ActuatorState s = line.state(3);
+    EXPECT_EQ(s.V1, 250);
+    EXPECT_EQ(s.Vmin, 1);
+    EXPECT_EQ(s.A, 4000);
+    EXPECT_EQ(countRequests(pty->requests(), 20), 0);  // no SetT without --travel
+    EXPECT_EQ(run({"params", "diff", file}).exitCode, 0);
+}
+
+TEST_F(Tirsctl, AWriteWhoseReadBackDiffersFails)
+{
+    pty->stop();
+    // A drive that acknowledges SetW but keeps V1 as it was.
+    pty = std::make_unique<sim::PtyLine>(line);
+    pty->setRequestObserver([this](const sim::LoggedRequest& r) {
+        if (r.command == 14)
+            line.with(r.address, [](sim::ActuatorState& s) { s.V1 = 200; });
+    });
+    ASSERT_TRUE(pty->start());
+    const std::string file = paramFile("v1.par", {{"V1", 300}});
+    const ProcessResult write = onLine({"--address", "17", "params", "write", file});
+    EXPECT_EQ(write.exitCode, 1);
+    EXPECT_NE(write.out.find("Ошибка проверки"), std::string::npos) << write.out;
+    EXPECT_NE(write.out.find("  V1 200 300"), std::string::npos) << write.out;
+
+    const ProcessResult js = onLine({"--address", "17", "--json", "params", "write", file});
+    EXPECT_EQ(js.exitCode, 1);
+    EXPECT_EQ(json::parse(js.out)["mismatches"],
+              json::parse(R"([{"key": "V1", "device": 200, "file": 300}])"));
+}
+
+TEST_F(Tirsctl, SetAddressRefusesAnOccupiedAddress)
+{
+    const ProcessResult refused = run({"set-address", "17"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("Насос 17"), std::string::npos) << refused.err;
+    EXPECT_EQ(countRequests(pty->requests(), 4), 0);
+
+    line.removeActuator(17);
+    const ProcessResult assigned = run({"set-address", "17"});
+    ASSERT_EQ(assigned.exitCode, 0) << assigned.err;
+    EXPECT_EQ(line.addresses(), std::vector<int>{17});
+    const auto log = pty->requests();
+    const auto setAddr =
+        std::find_if(log.begin(), log.end(), [](const auto& r) { return r.command == 4; });
+    ASSERT_NE(setAddr, log.end());
+    EXPECT_FALSE(setAddr->hasAddress);  // as the window sends it
+}
+
+TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
+{
+    line.with(17, [](sim::ActuatorState& s) {
+        s.relays[1] = {1, 20, 80, 5};
+        s.Nc = 700;
+    });
+    const ProcessResult backup = onLine({"backup", work.string(), "--addresses", "3,17"});
+    ASSERT_EQ(backup.exitCode, 0) << backup.out << backup.err;
+    const IniImage a17 = IniImage::load((work / "A17.par").string());
+    EXPECT_EQ(a17.readInt("Device", "Address", 0), 17);
+    EXPECT_EQ(a17.readString("Device", "Type", ""), "Насос 17");
+    EXPECT_EQ(a17.readInt("Lock", "Nc", 0), 700);
+    EXPECT_EQ(a17.readInt("Relays", "RelMax2", 0), 80);
+    EXPECT_EQ(IniImage::load((work / "A3.par").string()).readString("Device", "Name", ""),
+              "Задвижка 3");
+
+    line.with(17, [](sim::ActuatorState& s) {
+        s.relays[1] = {};
+        s.Nc = 100;
+        s.V4 = 900;
+    });
+    const ProcessResult dry = onLine({"restore", work.string(), "--dry-run"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.out;
+    EXPECT_EQ(line.state(17).Nc, 100);
+
+    const ProcessResult restore = onLine({"--json", "restore", work.string()});
+    ASSERT_EQ(restore.exitCode, 0) << restore.out << restore.err;
+    const json result = json::parse(restore.out);
+    EXPECT_EQ(result["files"][0]["result"], "unchanged");
+    EXPECT_EQ(result["files"][1]["result"], "restored");
+    const sim::ActuatorState s = line.state(17);
+    EXPECT_EQ(s.Nc, 700);
+    EXPECT_EQ(s.V4, 200);
+    EXPECT_EQ(s.relays[1].max, 80);
+
+    // Another type of actuator at the address: skipped unless forced.
+    line.with(17, [](sim::ActuatorState& s) {
+        s.info = "ТИРС-40";
+        s.V4 = 900;
+    });
+    EXPECT_EQ(onLine({"restore", work.string()}).exitCode, 1);
+    EXPECT_EQ(line.state(17).V4, 900);
+    EXPECT_EQ(onLine({"restore", work.string(), "--force"}).exitCode, 0);
+    EXPECT_EQ(line.state(17).V4, 200);
+}
+
+TEST_F(Tirsctl, WrongUsageGivesTwoAndAPortThatCannotOpenThree)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--no-such-option", "info"},
+             {},
+             {"scan", "--first", "0"},
+             {"--address", "128", "info"},
+             {"status", "--count", "3"},
+             {"move", "sideways"},
+             {"params", "diff", (work / "missing.par").string()},
+             {"backup", work.string(), "--addresses", "5-2"},
+             {"relays", "write", "2", "sometimes", "0", "0", "0"}}) {
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args) << r.err;
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_EQ(countRequests(pty->requests(), 3), 0);
+
+    const ProcessResult missing = run({"--port", "COM4", "info"});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_NE(missing.err.find("не найдено"), std::string::npos) << missing.err;
+    EXPECT_EQ(run({"--port", "COM9", "info"}).exitCode, 3);
+}
+
+TEST_F(Tirsctl, VerboseDecodesEveryExchangeAndPortsNamesTheirTargets)
+{
+    sim::Faults silent;
+    silent.silent = true;
+    line.setFaults(17, silent);
+    const ProcessResult r = run({"-v", "--timeout", "30", "--address", "17", "info"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(" 17 GetInfo -> нет ответа "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Ошибка команды GetInfo: Нет ответа на команду."), std::string::npos)
+        << r.err;
+
+    const ProcessResult ok = run({"-v", "relays", "read"});
+    ASSERT_EQ(ok.exitCode, 0);
+    EXPECT_NE(ok.err.find(" 3 GetR -> RelEn1=0 RelMin1=0"), std::string::npos) << ok.err;
+
+    const ProcessResult ports = run({"--json", "ports"});
+    ASSERT_EQ(ports.exitCode, 0);
+    const json list = json::parse(ports.out);
+    ASSERT_EQ(list.size(), 8u);
+    EXPECT_EQ(list[1]["target"], pty->slavePath());
+    EXPECT_EQ(list[1]["available"], true);
+    EXPECT_EQ(list[0]["available"], false);
+}
+
+}  // namespace

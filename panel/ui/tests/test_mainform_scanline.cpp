@@ -45,19 +45,6 @@ protected:
         out.push_back(widget<QMenu>("mnPort")->menuAction()->isEnabled());
         return out;
     }
-    // Runs fn from the event loop once the scan has probed up to address a.
-    void whenProgressReaches(int a, std::function<void()> fn)
-    {
-        auto* poll = new QTimer(form.get());
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, [this, poll, a, fn] {
-            if (widget<QProgressBar>("ScanProgressBar")->value() >= a) {
-                poll->stop();
-                fn();
-            }
-        });
-        poll->start();
-    }
 };
 
 TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndSkipsALateAnswer)

@@ -26,7 +26,7 @@ int listPorts(Context& ctx)
         const std::string path = serlink::devicePath(name.c_str());
         std::error_code ec;
         const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
-        const std::string problem = PortProblem(name);
+        const std::string problem = PortProblem(name).text();
         if (ctx.json()) {
             rows.push_back({{"port", name},
                             {"path", path},

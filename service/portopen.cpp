@@ -30,7 +30,7 @@ PortOpenResult openPort(TWakePort& port, const std::string& name, int baud)
     port.Close();
     // Worked out only after the open failed: a trial open would pulse the
     // modem lines of a working port.
-    std::string problem = PortProblem(normal);
+    std::string problem = PortProblem(normal).text();
     if (problem.empty())
         problem = "порт не открывается";
     return {false, problem};

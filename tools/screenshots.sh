@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Regenerates docs/screenshots/page-<n>-<name>.png: the program in service
-# mode on the simulated line (actuators 3 and 17), each of its five pages
-# with the drive moving, the parameters and the relays read.
-# Usage: tools/screenshots.sh [build-dir]
+# Regenerates docs/screenshots/page-<n>-<name>.png and port-setup.png: the
+# program in service mode on the simulated line (actuators 3 and 17), each of
+# its five pages with the drive moving, the parameters and the relays read,
+# and the port setup dialog; at scale 1 and at scale 2 (QT_SCALE_FACTOR=2,
+# files ending in "-x2").
+# Usage: tools/screenshots.sh [build-dir] [scale]   (no scale: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-tools/install-deps.sh
 build=${1:-${BUILD_DIR:-build}}
+if [ -z "${2:-}" ]; then
+  "$0" "$build" 1
+  exec "$0" "$build" 2
+fi
+export E2E_SCALE=$2
+suffix=
+[ "$E2E_SCALE" = 1 ] || suffix=-x$E2E_SCALE
+tools/install-deps.sh
 cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j2 --target tirspanel tirssim serlink
 out=$root/docs/screenshots
@@ -31,12 +40,12 @@ printf '%s\r\n' '[General]' 'Page=0' 'Master=1' '' '[Port]' 'Port=2' 'Baud Rate=
 e2e_start_sim --device 3 --device 17 --time-scale 8 --input 17:12800 \
   --relay 17:1:1:40:60:2 --relay 17:3:2:30:100:2
 e2e_start_x
-e2e_start_panel
+QT_SCALE_FACTOR=$E2E_SCALE e2e_start_panel
 
 shot() {
   sleep 0.7  # let the last poll's values be painted
-  import -window "$wid" "$out/$1.png"
-  echo "saved docs/screenshots/$1.png"
+  import -window "${2:-$wid}" "$out/$1$suffix.png"
+  echo "saved docs/screenshots/$1$suffix.png"
 }
 logged_since() { requests_since "$1" | grep -q "$2"; }
 page=0
@@ -77,6 +86,17 @@ shot page-4-params
 # 5 "Настройки".
 next_page
 shot page-5-settings
+
+# The port setup dialog, from the port menu (its item is the last but one).
+click_at "$(px 20)" $(($(menu_height) / 2))
+sleep 0.5
+press_keys Up Up Return
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name 'Настройка портов' | head -1) ||
+  e2e_fail "the port setup dialog did not open"
+shot port-setup "$dialog"
+xdotool windowfocus --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"
+xdotool key Escape
+e2e_wait 10 "the dialog to close" bash -c "! xdotool search --onlyvisible --name 'Настройка портов' >/dev/null"
 
 press_keys alt+x
 e2e_wait 20 "the program to end" bash -c "! kill -0 $panel_pid 2>/dev/null" || e2e_fail "the program did not end"

@@ -5,5 +5,12 @@
 
 #include <string>
 
-// Empty when the port can be opened (or no reason can be named).
-std::string PortProblem(const std::string& portName);
+struct PortProblemInfo {
+    std::string reason;  // empty when the port can be opened (or no reason can be named)
+    std::string path;    // the device path the reason is about; may be empty
+    bool none() const { return reason.empty(); }
+    // "reason: path", the reason first so that a long path cannot hide it.
+    std::string text() const { return path.empty() ? reason : reason + ": " + path; }
+};
+
+PortProblemInfo PortProblem(const std::string& portName);

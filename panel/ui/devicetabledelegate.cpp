@@ -1,7 +1,9 @@
 #include "devicetabledelegate.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 DeviceTableDelegate::DeviceTableDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
@@ -10,6 +12,7 @@ QWidget* DeviceTableDelegate::createEditor(QWidget* parent, const QStyleOptionVi
 {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     editor_ = editor;
+    openedByClick_ = lastEventWasClick_;
     if (EditorOpened)
         EditorOpened(index.column(), index.row() + 1);
     return editor;
@@ -31,6 +34,16 @@ void DeviceTableDelegate::destroyEditor(QWidget* editor, const QModelIndex& inde
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
+bool DeviceTableDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                      const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    // The view opens a clicked cell's editor a double-click time later,
+    // without an event; a key opens it at once with the key.
+    if (event)
+        lastEventWasClick_ = event->type() == QEvent::MouseButtonRelease;
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+}
+
 void DeviceTableDelegate::CloseEditor(bool commit)
 {
     QWidget* editor = editor_;
@@ -45,7 +58,12 @@ void DeviceTableDelegate::CloseEditor(bool commit)
 bool DeviceTableDelegate::eventFilter(QObject* object, QEvent* event)
 {
     if (object == editor_) {
-        if (event->type() == QEvent::KeyPress) {
+        if (event->type() == QEvent::FocusIn && openedByClick_) {
+            // The view selects the whole text as it opens the editor.
+            openedByClick_ = false;
+            if (auto* line = qobject_cast<QLineEdit*>(editor_))
+                line->end(false);
+        } else if (event->type() == QEvent::KeyPress) {
             int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
                 if (KeyPress)
@@ -53,7 +71,11 @@ bool DeviceTableDelegate::eventFilter(QObject* object, QEvent* event)
                 return true;
             }
         } else if (event->type() == QEvent::FocusOut) {
-            if (FocusLost)
+            // A popup menu or another window taking over leaves the editor
+            // the window's focused control: the edit goes on, with the
+            // keyboard, when the window is active again.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && FocusLost)
                 FocusLost();
             return true;
         }

@@ -29,10 +29,16 @@ public:
     // The view hands the editor back here, also when it closed the editor
     // by itself (another cell became current).
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+    // Sees the event that opens an editor: a click keeps the old name to
+    // edit, a typed key replaces it.
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
     mutable QPointer<QWidget> editor_;
+    bool lastEventWasClick_ = false;
+    mutable bool openedByClick_ = false;
 };

@@ -7,10 +7,12 @@
 #include "apptitle.h"
 #include "errorbox.h"
 #include "mainform.h"
+#include "translations.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    InstallQtTranslations(&app);
     SetApplicationTitle(QStringLiteral("Программа управления приводом ТИРС-70"));
     try {
         TMainForm form;

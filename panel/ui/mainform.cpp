@@ -27,6 +27,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "portproblem.h"
+#include "statusbarline.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"
@@ -85,15 +86,7 @@ TMainForm::TMainForm(QWidget* parent)
     // The five captions must fit the fixed width side by side: tabs with
     // less padding than the style's default.
     ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
-    statusPanel_ = new QLabel(ui->StatusBar);
-    statusPanel_->setObjectName(QStringLiteral("StatusPanel"));
-    // Permanent, so that menu status tips never hide it.
-    ui->StatusBar->addPermanentWidget(statusPanel_, 1);
-    portProblemPanel_ = new TElidedLabel(ui->StatusBar);
-    portProblemPanel_->setObjectName(QStringLiteral("PortProblemPanel"));
-    // Shares what the type text leaves, shortened when it must be.
-    portProblemPanel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    ui->StatusBar->addPermanentWidget(portProblemPanel_, 2);
+    StatusLine = new TStatusLine(ui->StatusBar);
     addressZeroPanel_ = new QLabel(QStringLiteral("Адрес 0: всем приводам!"), ui->StatusBar);
     addressZeroPanel_->setObjectName(QStringLiteral("AddressZeroPanel"));
     addressZeroPanel_->setToolTip(
@@ -135,6 +128,7 @@ TMainForm::TMainForm(QWidget* parent)
     connect(ui->mnPort, &QMenu::aboutToShow, this, Guarded(&TMainForm::mnPortClick));
 
     FormCreate();
+    setupPortSetup();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,
@@ -163,12 +157,23 @@ QString TMainForm::SettingsPath()
 
 QString TMainForm::StatusText() const
 {
-    return statusPanel_->text();
+    return StatusLine->Text();
 }
 
 void TMainForm::SetStatusText(const QString& text)
 {
-    statusPanel_->setText(text);
+    StatusLine->SetText(text);
+}
+
+void TMainForm::ReportDone(const QString& what, const QString& path)
+{
+    StatusLine->ReportDone(what, path);
+}
+
+QString TMainForm::SelectedDriveNumber() const
+{
+    // Address 0 sends frames without an address byte, to whichever drive.
+    return Address == 0 ? QStringLiteral("(адрес 0)") : QString::number(Address);
 }
 
 void TMainForm::FormCreate()
@@ -213,6 +218,7 @@ void TMainForm::FormCreate()
         ui->cbAutoRel->setChecked(true);
         ui->tsParams->setEnabled(false);
         ui->tsSettings->setEnabled(false);
+        ExplainServicePages();
     }
     WakePort->SetDevAddr(Address);
     showAddressWarning();
@@ -278,7 +284,7 @@ void TMainForm::LoadSettings()
 
     const int left = ini.readInt("General", "Left", kDesignLeft);
     const int top = ini.readInt("General", "Top", kDesignTop);
-    move(left, top);
+    move(RestoredPosition(QPoint(left, top)));
     int page = ini.readInt("General", "Page", 0);
     if (page < 0 || page >= kPageCount)
         page = 0;
@@ -339,7 +345,8 @@ void TMainForm::mnAboutClick()
 {
     QMessageBox::information(this, ApplicationTitle(),
                              ApplicationTitle() + QLatin1Char('\n') +
-                                 QStringLiteral("e-mail: ") + kContactAddress,
+                                 QStringLiteral("e-mail: ") + kContactAddress +
+                                 QLatin1Char('\n') + ProgramVersionText(),
                              QMessageBox::Ok);
 }
 
@@ -353,7 +360,7 @@ void TMainForm::PageControlChange()
         // The reads wait for the scan to give the line back.
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
-            bbReadClick();
+            autoReadParams();
     } else if (page == ui->tsRelays) {
         Timer1Timer();
         if (ui->cbAutoRel->isChecked() && DeviceFound)
@@ -400,7 +407,7 @@ void TMainForm::SelectPort(int n)
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
-    portProblemPanel_->clear();
+    StatusLine->SetPortProblem({}, {}, {});
     // Whatever answers now is identified afresh.
     DeviceFound = false;
     if (n != 0) {
@@ -428,7 +435,7 @@ void TMainForm::ReopenLostPort()
         return;
     if (WakePort->Reopen()) {
         portWasOpen_ = true;
-        portProblemPanel_->clear();
+        StatusLine->SetPortProblem({}, {}, {});
         DeviceFound = false;
     } else if (portWasOpen_) {
         showPortLost();
@@ -437,18 +444,20 @@ void TMainForm::ReopenLostPort()
 
 void TMainForm::showPortLost()
 {
-    portProblemPanel_->setText(QString::fromStdString(WakePort->PortName) +
-                               QStringLiteral(": связь потеряна, повторное подключение…"));
+    StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+                               QStringLiteral("связь потеряна, повторное подключение…"), {});
 }
 
 void TMainForm::showPortProblem()
 {
     // The client reports nothing about a port that does not open; the
     // reason beside "No Device" spares the operator the guessing.
-    std::string problem = PortProblem(WakePort->PortName);
-    if (problem.empty())
-        problem = "порт не открыт";
-    portProblemPanel_->setText(QString::fromStdString(WakePort->PortName + ": " + problem));
+    PortProblemInfo problem = PortProblem(WakePort->PortName);
+    if (problem.reason.empty())
+        problem.reason = "порт не открыт";
+    StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+                               QString::fromStdString(problem.reason),
+                               QString::fromStdString(problem.path));
 }
 
 void TMainForm::mnCOM1Click(QAction* sender)
@@ -462,6 +471,7 @@ void TMainForm::mnCOM1Click(QAction* sender)
 
 void TMainForm::mnPortClick()
 {
+    ShowPortTargets();
     for (int n = 1; n <= kPortItems; ++n) {
         if (n == WakePort->Port)
             continue;

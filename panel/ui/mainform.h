@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "errorbox.h"
+#include "paramedits.h"
 #include "pollsnapshot.h"
+#include "serialdevices.h"
 #include "wakeport.h"
 
 class QTimer;
@@ -17,6 +19,7 @@ class QLabel;
 class QPainter;
 class QRect;
 class TFloatEdit;
+class TStatusLine;
 class DeviceTableDelegate;
 
 namespace Ui {
@@ -73,6 +76,13 @@ public:
     // The status bar's one simple panel.
     QString StatusText() const;
     void SetStatusText(const QString& text);
+    // The status bar: the panel above, the reason the port did not open and
+    // the short report after an action.
+    TStatusLine* StatusLine = nullptr;
+    // Says in the status bar for a few seconds what was done: "what, time".
+    void ReportDone(const QString& what, const QString& path = {});
+    // The selected drive as the reports name it: "5", or "(адрес 0)".
+    QString SelectedDriveNumber() const;
 
     // --- start-up, shutdown, settings ---
     void FormCreate();
@@ -82,6 +92,13 @@ public:
     void SaveSettings();
     void mnExitClick();
     void mnAboutClick();
+    // "Версия 1.0": the version of this build.
+    static QString ProgramVersionText();
+    // A saved position, moved onto the primary screen when the title bar
+    // would be on no screen.
+    QPoint RestoredPosition(QPoint saved) const;
+    // In operator mode: the locked pages say how service mode is reached.
+    void ExplainServicePages();
     void PageControlChange();
 
     // --- port menu ---
@@ -92,6 +109,15 @@ public:
     // again (its name resolved afresh); the actuator is then identified anew.
     // The poll tick tries once per tick, choosing the port in the menu at once.
     void ReopenLostPort();
+    // "Настройка портов…": the dialog, then the port in use reopened when
+    // its link or the baud rate changed.
+    void mnPortSetupClick();
+    // Writes beside each port item what it leads to ("COM2 — ttyUSB0").
+    void ShowPortTargets();
+    // The folder of the ports/COMn links, beside the program.
+    static QString PortsFolder();
+    // Where the port setup looks for serial devices (tests use their own).
+    SerialDeviceRoots DeviceRoots;
 
     // --- network scan and device table ---
     void bbScanStartClick();
@@ -135,6 +161,11 @@ public:
     void btSetAddrClick();
     void btResNClick();
     void cbTravelClick();
+    // What of the parameter page the drive has not got yet.
+    ParamEdits EditedParams;
+    // The automatic read (page change, identification): none while values
+    // are pending.
+    void autoReadParams();
 
     // --- relays ---
     void bbReadRelClick();
@@ -169,6 +200,15 @@ private:
     void setupControlPage();   // mainform_control.cpp
     void setupParamsPage();    // mainform_params.cpp
     void setupRelaysPage();    // mainform_relays.cpp
+    void setupPortSetup();     // mainform_portsetup.cpp
+    void reportMotion(const QString& caption);  // mainform_control.cpp
+    // Where the parameter fields' values come from while they change.
+    enum class ParamSource { Operator, Drive, File };
+    ParamSource paramSource_ = ParamSource::Operator;
+    void setupParamEdits();      // mainform_paramedits.cpp
+    void settleParamFields();    // the fields now hold what the drive holds
+    void loadedParamFields();    // the fields now hold a file
+    void showParamEdits();
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // Address 0 goes out without an address byte, and every actuator on the
@@ -183,8 +223,6 @@ private:
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
     bool ticking_ = false;                       // Timer1Timer is running
-    QLabel* statusPanel_ = nullptr;              // the status bar's text
-    QLabel* portProblemPanel_ = nullptr;         // why the port in use did not open
     bool portWasOpen_ = false;                   // the port in use has been open
     QLabel* addressZeroPanel_ = nullptr;         // the warning while address 0 is selected
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid

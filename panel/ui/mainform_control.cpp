@@ -84,12 +84,18 @@ void TMainForm::Timer1Timer()
     Timer1->start();
 }
 
+void TMainForm::reportMotion(const QString& caption)
+{
+    ReportDone(QStringLiteral("Команда «") + caption + QStringLiteral("» отправлена в привод ") +
+               SelectedDriveNumber());
+}
+
 void TMainForm::IdentifyDevice()
 {
     SetStatusText(QString::fromStdString(WakePort->GetInfo()));
     uiControl->edType1->setText(StatusText());
     if (ui->cbAutoPar->isChecked())
-        bbReadClick();
+        autoReadParams();
     if (ui->cbAutoRel->isChecked())
         bbReadRelClick();
 }
@@ -138,19 +144,23 @@ void TMainForm::ShowPoll(const PollSnapshot& s)
 void TMainForm::bbCloseClick()
 {
     WakePort->SetS(CmdClose);
+    reportMotion(QStringLiteral("Закрыть"));
 }
 
 void TMainForm::bbStopClick()
 {
     WakePort->SetS(CmdStop);
+    reportMotion(QStringLiteral("Стоп"));
 }
 
 void TMainForm::bbStopOffClick()
 {
     WakePort->SetS(CmdStopOff);
+    reportMotion(QStringLiteral("Стоп/откл."));
 }
 
 void TMainForm::bbOpenClick()
 {
     WakePort->SetS(CmdOpen);
+    reportMotion(QStringLiteral("Открыть"));
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 #include "errorbox.h"
 #include "floatedit.h"
@@ -81,10 +82,15 @@ void TMainForm::bbFileOpenClick()
     Dir = folderOf(path);
     // An unreadable file throws here, before any field has changed.
     const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
-    const auto fields = ParamFields(*uiParams);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        fields[i]->SetValue(values[i]);
+    {
+        const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
+        const auto fields = ParamFields(*uiParams);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            fields[i]->SetValue(values[i]);
+        }
     }
+    loadedParamFields();
+    ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }
 
 void TMainForm::bbFileSaveClick()
@@ -105,5 +111,7 @@ void TMainForm::bbFileSaveClick()
         ini.save(filePath(path));  // atomic: a failure leaves the old file whole
     } catch (const IniFileError& e) {
         ShowFileErrorBox(this, QString::fromStdString(e.what()));
+        return;
     }
+    ReportDone(QStringLiteral("Файл сохранён: "), QDir::toNativeSeparators(path));
 }

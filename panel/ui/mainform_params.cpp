@@ -1,6 +1,7 @@
 // The drive parameters page: read, write, address assignment, counter reset.
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "errorbox.h"
 #include "floatedit.h"
@@ -39,10 +40,12 @@ void TMainForm::setupParamsPage()
     p.bbWrite->setIcon(GlyphWrite());
     p.bbFileOpen->setIcon(GlyphFileOpen());
     p.bbFileSave->setIcon(GlyphFileSave());
+    setupParamEdits();
 }
 
 void TMainForm::bbReadClick()
 {
+    const QScopedValueRollback fromDrive(paramSource_, ParamSource::Drive);
     Ui::ParamsPage& p = *uiParams;
     const auto field = [&p](std::string_view key) { return ParamField(p, key); };
     p.edType2->setText(QString::fromStdString(WakePort->GetInfo()));
@@ -93,6 +96,7 @@ void TMainForm::bbReadClick()
     }
     PaintFieldBase(field("No"), h.upperZoneInactive);
     PaintFieldBase(field("Nc"), h.lowerZoneInactive);
+    settleParamFields();
 }
 
 void TMainForm::bbWriteClick()
@@ -111,6 +115,10 @@ void TMainForm::bbWriteClick()
     if (p.cbTravel->isChecked()) {
         WakePort->SetT(sent("Nt"));
     }
+    // Also a travel the write did not send: the drive keeps its own, and no
+    // automatic read should wait for a value the operator cannot write.
+    settleParamFields();
+    ReportDone(QStringLiteral("Параметры записаны в привод ") + SelectedDriveNumber());
 }
 
 void TMainForm::btSetAddrClick()
@@ -134,11 +142,14 @@ void TMainForm::btSetAddrClick()
         throw;
     }
     WakePort->SetDevAddr(Address);
+    ReportDone(QStringLiteral("Приводу присвоен адрес ") + QString::number(Address));
 }
 
 void TMainForm::btResNClick()
 {
     WakePort->SetN(0);
+    ReportDone(QStringLiteral("Положение привода ") + SelectedDriveNumber() +
+               QStringLiteral(" сброшено в 0"));
 }
 
 void TMainForm::cbTravelClick()

@@ -77,5 +77,7 @@ void TMainForm::bbWriteRelClick()
         WakePort->SetR(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
     } catch (const EHardwareException&) {
         // The operator is not told; the page stays as it was.
+        return;
     }
+    ReportDone(QStringLiteral("Настройки реле записаны в привод ") + SelectedDriveNumber());
 }

@@ -3,7 +3,11 @@
 # as a user installs the program, the simulated line, an X server, and the
 # positions of controls taken from the Qt Designer forms.
 #
-# Callers set: E2E_DIR (the folder), UI_DIR (panel/ui of the sources).
+# Callers set: E2E_DIR (the folder), UI_DIR (panel/ui of the sources), and
+# E2E_SCALE for a program run with QT_SCALE_FACTOR (default 1): the forms'
+# positions are then that many screen pixels each.
+E2E_SCALE=${E2E_SCALE:-1}
+px() { echo $(($1 * E2E_SCALE)); }
 
 # xdotool matches the Cyrillic window title only in a UTF-8 locale, and a
 # bare system's root shell has none.
@@ -79,7 +83,7 @@ e2e_start_sim() {
 e2e_start_x() {
   local displayfile="$E2E_DIR/display"
   : >"$displayfile"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >"$E2E_DIR/xvfb.out" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$((1024 * E2E_SCALE))x$((768 * E2E_SCALE))x24" -nolisten tcp 3>"$displayfile" >"$E2E_DIR/xvfb.out" 2>&1 &
   e2e_pids+=($!)
   e2e_wait 20 "the X server" grep -q '[0-9]' "$displayfile" || e2e_fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.out")"
   export DISPLAY=":$(tr -dc '0-9' <"$displayfile")"
@@ -122,7 +126,7 @@ window_width() { xwininfo -id "$wid" | awk '/Width:/ {print $2}'; }
 
 # The window's client area below the menu bar is 443 pixels high (the form's
 # design), so the menu bar's height is what the window has beyond that.
-menu_height() { echo $(($(window_height) - 443)); }
+menu_height() { echo $(($(window_height) - $(px 443))); }
 
 # The pages sit in PageControl's pane, below its tab bar, whose height
 # depends on the style and the fonts. Measured once on the window itself: up
@@ -132,13 +136,13 @@ PageLeft=2
 PageTop=
 measure_page_top() {
   local x top inside
-  x=$(($(window_width) - 4))
+  x=$(($(window_width) - $(px 4)))
   top=$(menu_height)
-  inside=$((top + 100))
+  inside=$((top + $(px 100)))
   import -window "$wid" "$E2E_DIR/calibrate.png" 2>/dev/null || return 1
   PageTop=$(convert "$E2E_DIR/calibrate.png" -crop "1x$((inside - top + 1))+$x+$top" txt:- |
-    awk -v top="$top" 'NR > 1 { split($1, p, "[,:]"); colour[p[2]] = $3; n = p[2] }
-      END { for (y = n - 1; y >= 0; y--) if (colour[y] != colour[n]) { print top + y + 2; exit } }')
+    awk -v top="$top" -v scale="$E2E_SCALE" 'NR > 1 { split($1, p, "[,:]"); colour[p[2]] = $3; n = p[2] }
+      END { for (y = n - 1; y >= 0; y--) if (colour[y] != colour[n]) { print top + y + 2 * scale; exit } }')
   [ -n "$PageTop" ]
 }
 page_top() {
@@ -151,8 +155,8 @@ page_top() {
 # columns of the tab strip that are not background from top to bottom.
 click_tab() {
   local top bottom xs
-  top=$(($(menu_height) + 3))
-  bottom=$(($(page_top) - 6))
+  top=$(($(menu_height) + $(px 3)))
+  bottom=$(($(page_top) - $(px 6)))
   import -window "$wid" "$E2E_DIR/tabs.png" || e2e_fail "cannot take a picture of the window"
   xs=$(convert "$E2E_DIR/tabs.png" -crop "$(window_width)x$((bottom - top + 1))+0+$top" txt:- |
     awk -v rows=$((bottom - top + 1)) -v want="$1" '
@@ -177,7 +181,7 @@ click_tab() {
 click_central() {
   local x y w h
   read -r x y w h < <(ui_rect mainform.ui "$1")
-  click_at $((x + w / 2)) $(($(menu_height) + y + h / 2))
+  click_at "$(px $((x + w / 2)))" $(($(menu_height) + $(px $((y + h / 2)))))
 }
 
 # click_page FORM NAME [DY [DX]]: the middle of a widget on a page (DY, DX:
@@ -187,7 +191,7 @@ click_page() {
   read -r x y w h < <(ui_rect "$1" "$2")
   dy=${3:-$((h / 2))}
   dx=${4:-$((w / 2))}
-  click_at $((PageLeft + x + dx)) $(($(page_top) + y + dy))
+  click_at "$(px $((PageLeft + x + dx)))" $(($(page_top) + $(px $((y + dy)))))
 }
 
 # click_device_row N: the address cell of row N of the device table (rows

@@ -48,12 +48,15 @@ protected:
 TEST_F(PortProblemTest, NamesTheReason)
 {
     link("COM3", slave);
-    EXPECT_EQ(PortProblem("COM3"), "");
+    EXPECT_TRUE(PortProblem("COM3").none());
 
     link("COM4", "/nonexistent/ttyUSB9");
-    EXPECT_EQ(PortProblem("COM4"), "устройство " + (portsFolder() / "COM4").string() + " не найдено");
+    const PortProblemInfo missing = PortProblem("COM4");
+    EXPECT_EQ(missing.reason, "устройство не найдено");
+    EXPECT_EQ(missing.path, (portsFolder() / "COM4").string());
+    EXPECT_EQ(missing.text(), "устройство не найдено: " + missing.path);
 
-    EXPECT_EQ(PortProblem("None"), "неизвестный порт");
+    EXPECT_EQ(PortProblem("None").text(), "неизвестный порт");
 }
 
 TEST_F(PortProblemTest, APortLockedByAnotherProgramIsBusy)
@@ -62,9 +65,9 @@ TEST_F(PortProblemTest, APortLockedByAnotherProgramIsBusy)
     const int holder = open(slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(PortProblem("COM5"), (portsFolder() / "COM5").string() + " занят другой программой");
+    EXPECT_EQ(PortProblem("COM5").text(), "занят другой программой: " + (portsFolder() / "COM5").string());
     close(holder);
-    EXPECT_EQ(PortProblem("COM5"), "");
+    EXPECT_TRUE(PortProblem("COM5").none());
 }
 
 }  // namespace

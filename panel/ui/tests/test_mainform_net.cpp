@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -172,6 +173,56 @@ TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
     EXPECT_NE(text.find("Addr3=Насос 2\n"), std::string::npos);
     EXPECT_NE(text.find("Addr17=Задвижка\n"), std::string::npos);
     EXPECT_NE(text.find("Address=17\n"), std::string::npos);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormNet, AClickOpensTheNameEditorAndMenusOrOtherWindowsLeaveItOpen)
+{
+    line.addActuator(3, "ТИРС-70 №0003");
+    writeSettings("[Names]\nAddr3=Насос\n");
+    auto& f = createForm();
+    showAndFocus();
+    whenProgressReaches(3, [&] { widget<QPushButton>("bbScanStop")->click(); });
+    widget<QPushButton>("bbScanStart")->click();
+    ASSERT_EQ(cell(0, 0), QStringLiteral("3"));
+    grid()->setFocus();
+    grid()->setCurrentCell(0, 2);
+
+    // A click into the current name cell: the editor, with the old name to edit.
+    const QRect nameCell = grid()->visualItemRect(grid()->item(0, 2));
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, nameCell.center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.NameEditing; }, 5000));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("Насос"));
+    EXPECT_FALSE(editor->hasSelectedText());
+    QTest::keyClicks(editor, " 2");
+
+    // A popup menu, then another window, take the focus: nothing committed,
+    // and the keyboard comes back to the editor.
+    auto* menu = widget<QMenu>("mnPort");
+    menu->popup(f.mapToGlobal(QPoint(20, 20)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+    menu->close();
+    EXPECT_TRUE(f.NameEditing);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_TRUE(f.NameEditing);
+    EXPECT_EQ(f.Names[3], QStringLiteral("Насос"));
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(f.NameEditing);
+    EXPECT_EQ(f.Names[3], QStringLiteral("Насос 2"));
+
+    // A double click into it selects the drive and opens no editor.
+    QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, nameCell.center());
+    QTest::qWait(QApplication::doubleClickInterval() + 200);
+    EXPECT_FALSE(f.NameEditing);
+    EXPECT_EQ(f.Address, 3);
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -2,7 +2,12 @@
 // highlight colours and operator mode.
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QFileDialog>
+
+#include <cstdio>
+#include <fstream>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -315,6 +320,75 @@ TEST_F(ParamsPage, PageHoldsTheFieldsWithTheirLimits)
         EXPECT_EQ(button(name)->text(), QString::fromUtf8(caption)) << name;
     for (const char* name : {"bbRead", "bbWrite", "bbFileOpen", "bbFileSave"})
         EXPECT_FALSE(button(name)->icon().isNull()) << name;
+}
+
+TEST_F(ParamsPage, TypedValuesSurviveTheAutomaticReadsUntilWrittenOrReadOnPurpose)
+{
+    setDrive([](sim::ActuatorState& s) { s.V1 = 101, s.Nt = 2000; });
+    auto* pages = widget<QTabWidget>("PageControl");
+    auto* pending = widget<QLabel>("lbPending");
+    const auto reads = [&] {
+        int n = 0;
+        for (int c : commands())
+            n += c == wire::GetA;
+        return n;
+    };
+    // Leaves the page and comes back: the reads that caused.
+    const auto readsOnReturn = [&] {
+        pty->clearRequests();
+        pages->setCurrentWidget(widget<QWidget>("tsRelays"));
+        pages->setCurrentWidget(widget<QWidget>("tsParams"));
+        return reads();
+    };
+    tick();  // identification and the automatic read
+    ASSERT_TRUE(form->DeviceFound);
+    EXPECT_EQ(fe("feV1")->Value(), 101);
+    EXPECT_TRUE(pending->text().isEmpty());
+
+    typeInto(fe("feV1"), "300");
+    EXPECT_TRUE(fe("feV1")->font().bold());
+    EXPECT_FALSE(fe("feI1")->font().bold());
+    EXPECT_FALSE(pending->text().isEmpty());
+    // Leaving the page and coming back, and identifying the drive again, read nothing.
+    EXPECT_EQ(readsOnReturn(), 0);
+    form->DeviceFound = false;
+    tick();
+    EXPECT_EQ(reads(), 0);
+    EXPECT_EQ(fe("feV1")->Value(), 300);
+    // Typing the drive's value back leaves nothing pending.
+    typeInto(fe("feV1"), "101");
+    EXPECT_FALSE(fe("feV1")->font().bold());
+    EXPECT_TRUE(pending->text().isEmpty());
+
+    // "Прочитать" reads all the same.
+    typeInto(fe("feV1"), "300");
+    button("bbRead")->click();
+    EXPECT_EQ(fe("feV1")->Value(), 101);
+    EXPECT_FALSE(fe("feV1")->font().bold());
+    EXPECT_TRUE(pending->text().isEmpty());
+
+    // A write settles them; the next return to the page reads again.
+    typeInto(fe("feV1"), "300");
+    button("bbWrite")->click();
+    EXPECT_EQ(drive().V1, 300);
+    EXPECT_FALSE(fe("feV1")->font().bold());
+    EXPECT_TRUE(pending->text().isEmpty());
+    EXPECT_EQ(readsOnReturn(), 1);
+
+    // A file's values are pending, unmarked, until written.
+    const QString file = programDir() + QStringLiteral("/pending.par");
+    std::ofstream(file.toStdString(), std::ios::trunc) << "[Work]\r\nV1=555\r\n";
+    form->ChooseFile = [&](QFileDialog*) { return file; };
+    button("bbFileOpen")->click();
+    EXPECT_EQ(fe("feV1")->Value(), 555);
+    EXPECT_FALSE(fe("feV1")->font().bold());
+    EXPECT_FALSE(pending->text().isEmpty());
+    EXPECT_EQ(readsOnReturn(), 0);
+    EXPECT_EQ(fe("feV1")->Value(), 555);
+    button("bbWrite")->click();
+    EXPECT_TRUE(pending->text().isEmpty());
+    std::remove(file.toStdString().c_str());
+    EXPECT_TRUE(boxes.empty());
 }
 
 class ParamsPageOperatorMode : public ParamsPage {

@@ -319,10 +319,12 @@ TEST_F(MainFormSettings, APortThatCannotOpenShowsWhyInTheStatusBar)
     auto* why = widget<QLabel>("PortProblemPanel");
     EXPECT_EQ(why->text(), QString());  // COM2 opened
     f.SelectPort(4);                     // a dangling link: the adapter is unplugged
-    EXPECT_TRUE(why->text().startsWith(QStringLiteral("COM4: устройство "))) << why->text().toStdString();
-    EXPECT_TRUE(why->text().endsWith(QStringLiteral(" не найдено")));
+    // The reason first, then the path that a short line elides in its middle.
+    EXPECT_EQ(why->text(), QStringLiteral("COM4: устройство не найдено: ") + programDir() +
+                               QStringLiteral("/ports/COM4"));
+    EXPECT_EQ(why->toolTip(), why->text());
     f.SelectPort(5);
-    EXPECT_TRUE(why->text().endsWith(QStringLiteral(" занят другой программой")));
+    EXPECT_TRUE(why->text().startsWith(QStringLiteral("COM5: занят другой программой: ")));
     ::close(elsewhere);
     f.SelectPort(2);
     EXPECT_EQ(why->text(), QString());
@@ -334,16 +336,19 @@ TEST_F(MainFormSettings, PortItemsAreBuiltAheadOfTheSeparator)
 {
     auto& f = createForm();
     const QList<QAction*> actions = widget<QMenu>("mnPort")->actions();
-    ASSERT_EQ(actions.size(), 12);
+    ASSERT_EQ(actions.size(), 13);
     for (int n = 1; n <= 8; ++n) {
-        EXPECT_EQ(actions[n - 1]->text(), QStringLiteral("COM") + QString::number(n));
+        // "COMn", and beside it what the port leads to.
+        EXPECT_TRUE(actions[n - 1]->text().startsWith(QStringLiteral("COM") + QString::number(n) +
+                                                      QStringLiteral(" — ")));
         EXPECT_EQ(actions[n - 1]->data().toInt(), n);
     }
     EXPECT_EQ(actions[8], widget<QAction>("N1"));
     EXPECT_TRUE(widget<QAction>("N1")->isSeparator());
     EXPECT_EQ(actions[9], widget<QAction>("mnClosePort"));
-    EXPECT_EQ(actions[10], widget<QAction>("N2"));
-    EXPECT_EQ(actions[11], widget<QAction>("mnExit"));
+    EXPECT_EQ(actions[10], widget<QAction>("mnPortSetup"));
+    EXPECT_EQ(actions[11], widget<QAction>("N2"));
+    EXPECT_EQ(actions[12], widget<QAction>("mnExit"));
     EXPECT_EQ(widget<QAction>("mnExit")->shortcut(), QKeySequence(QStringLiteral("Alt+X")));
     EXPECT_EQ(widget<QAction>("mnAbout")->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_FALSE(widget<QAction>("mnExit")->icon().isNull());

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <set>
+
+#include "comlinks.h"
+#include "serialdevices.h"
+
+class QComboBox;
+class QLabel;
+class TElidedLabel;
+
+// "Настройка портов": what COM1 ... COM8 lead to, each pointed at a serial
+// device found on the machine or at nothing, and the baud rate of the line.
+// Accepting writes the changed ports/COMn links; when the folder cannot be
+// written the dialog says so and stays open.
+class TPortSetupDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kPorts = 8;
+    static constexpr std::array<int, 8> kStandardBaudRates{1200,  2400,  4800,  9600,
+                                                            19200, 38400, 57600, 115200};
+
+    TPortSetupDialog(const QString& portsFolder, const SerialDeviceRoots& roots, int baudRate,
+                     QWidget* parent = nullptr);
+
+    int BaudRate() const;
+    // The ports whose links were written, also by an accept that then failed.
+    const std::set<int>& ChangedPorts() const { return changed_; }
+
+    void accept() override;
+
+private:
+    // Reads the links and lists the devices again, keeping what is chosen.
+    void fillPorts();
+
+    std::string folder_;
+    SerialDeviceRoots roots_;
+    std::array<QComboBox*, kPorts> targets_{};
+    std::array<PortLink, kPorts> links_{};
+    QComboBox* baud_ = nullptr;
+    TElidedLabel* folderLabel_ = nullptr;
+    QLabel* error_ = nullptr;
+    std::set<int> changed_;
+};

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <linux/serial.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -62,6 +63,12 @@ int pendingOnMaster()
     return n;
 }
 
+void settleMaster()
+{
+    pollfd p{uart->masterFd, POLLIN, 0};
+    poll(&p, 1, 200);
+}
+
 Clock::duration characterTime(int baud)
 {
     return std::chrono::nanoseconds(10'000'000'000LL / baud);
@@ -79,9 +86,13 @@ int fakeIoctl(int fd, unsigned long request, void* arg)
     case TIOCMBIS:
     case TIOCMBIC:
         if (*static_cast<int*>(arg) & TIOCM_RTS) {
+            (request == TIOCMBIS ? uart->rtsUp : uart->rtsDown) = Clock::now();
+            // What was written has reached the pty, though the master may
+            // see it a moment later (the kernel hands it over on a worker).
+            if (request == TIOCMBIC)
+                settleMaster();
             uart->events.push_back(std::string(request == TIOCMBIS ? "rts+" : "rts-") + ":" +
                                    std::to_string(pendingOnMaster()));
-            (request == TIOCMBIS ? uart->rtsUp : uart->rtsDown) = Clock::now();
         }
         if (*static_cast<int*>(arg) & TIOCM_DTR)
             uart->events.push_back(request == TIOCMBIS ? "dtr+" : "dtr-");

@@ -21,7 +21,6 @@
 #include <limits>
 
 #include "apptitle.h"
-#include "elidedlabel.h"
 #include "errorbox.h"
 #include "floatedit.h"
 #include "glyphs.h"
@@ -413,10 +412,14 @@ void TMainForm::SelectPort(int n)
     if (n != 0) {
         // Opened without a trial first: a trial open of a real UART pulses
         // its DTR and RTS lines.
-        WakePort->Open(n, BaudRate);
+        const bool configured = WakePort->Open(n, BaudRate);
         portWasOpen_ = WakePort->Connected();
         if (!portWasOpen_)
             showPortProblem();
+        else if (!configured)  // the device opened, but not at this rate
+            StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+                                       QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate),
+                                       {});
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
         ui->mnClosePort->setEnabled(true);

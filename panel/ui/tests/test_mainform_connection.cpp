@@ -154,6 +154,14 @@ TEST_F(Connection, ChoosingAPortOpensItOnceAndIdentifiesAfresh)
     EXPECT_EQ(f.StatusText(), kInfo);
 }
 
+TEST_F(Connection, ARateThePortDoesNotTakeIsNamed)
+{
+    writeSettings("[Port]\nBaud Rate=0\n");
+    createForm();
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(),
+              QStringLiteral("COM2: скорость 0 бод не поддерживается"));
+}
+
 // A device that sends one noise byte every 90 ms, never a frame start:
 // each byte comes within the 100 ms a byte may take.
 class NoiseTrickle {

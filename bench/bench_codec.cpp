@@ -44,13 +44,6 @@ private:
     std::size_t at_ = 0;
 };
 
-double threadCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
 // ratio: CPU time per wire byte / (1 % of a byte's line time at 115200),
 // with the thread's CPU time taken around the whole timed loop.
 void reportAgainstLine(benchmark::State& state, std::size_t wireBytes, double cpuSeconds)
@@ -70,13 +63,13 @@ void BM_EncodeLongestFrame(benchmark::State& state)
     const std::vector<std::uint8_t> data = frameData(state.range(0) != 0);
     wake::TxBuffer out;
     std::size_t length = 0;
-    const double cpuStart = threadCpuSeconds();
+    const double cpuStart = bench::threadCpuSeconds();
     for (auto _ : state) {
         length = wake::encodeFrame(LongestAddress, 127, std::uint8_t(data.size()), data.data(), out);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    reportAgainstLine(state, length, threadCpuSeconds() - cpuStart);
+    reportAgainstLine(state, length, bench::threadCpuSeconds() - cpuStart);
 }
 BENCHMARK(BM_EncodeLongestFrame)->ArgName("all_stuffed")->Arg(1)->Arg(0);
 
@@ -86,7 +79,7 @@ void BM_DecodeLongestFrame(benchmark::State& state)
     wake::TxBuffer frame;
     const std::size_t length = wake::encodeFrame(LongestAddress, 127, std::uint8_t(data.size()), data.data(), frame);
     std::uint8_t address = 0, command = 0, count = 0, decoded[wake::MaxData];
-    const double cpuStart = threadCpuSeconds();
+    const double cpuStart = bench::threadCpuSeconds();
     for (auto _ : state) {
         MemoryReader in(frame.data(), length);
         const bool ok = wake::decodeFrame(in, &address, &command, &count, decoded);
@@ -95,7 +88,7 @@ void BM_DecodeLongestFrame(benchmark::State& state)
     }
     if (count != data.size() || std::memcmp(decoded, data.data(), data.size()) != 0)
         state.SkipWithError("the decoded frame differs from the one encoded");
-    reportAgainstLine(state, length, threadCpuSeconds() - cpuStart);
+    reportAgainstLine(state, length, bench::threadCpuSeconds() - cpuStart);
 }
 BENCHMARK(BM_DecodeLongestFrame)->ArgName("all_stuffed")->Arg(1)->Arg(0);
 

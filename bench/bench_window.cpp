@@ -12,9 +12,14 @@
 //                           paint, inside a running application
 //   BM_FileDialogPair       the two parameter-file dialogs that creating the
 //                           window makes, alone (a part of the above)
+//   BM_MonitorCost/baud:B   the poll tick on the position page without any
+//                           exchange observer, with the monitor and journal
+//                           recording (monitor closed), and with the monitor
+//                           open and following every tick
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -22,15 +27,19 @@
 
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <sim/simline.h>
 
 #include "errorbox.h"
 #include "linetime.h"
+#include "exchangetablemodel.h"
 #include "mainform.h"
+#include "monitorwindow.h"
 #include "paceddevice.h"
 #include "portlinks.h"
+#include "servicetools.h"
 
 namespace {
 
@@ -60,20 +69,22 @@ public:
     long long paints = 0;
 };
 
-// The settings file beside the benchmark: port COM2 at 9600, address 1,
-// no automatic reading of parameters or relays.
-void writeSettings(int page)
+// The settings file beside the benchmark: port COM2 at 9600 (or baud),
+// address 1, no automatic reading of parameters or relays.
+void writeSettings(int page, int baud = Baud)
 {
     std::ofstream out(TMainForm::SettingsPath().toStdString(), std::ios::binary | std::ios::trunc);
     out << "[General]\r\nPage=" << page << "\r\nAutoPar=0\r\nAutoRel=0\r\n"
-        << "[Port]\r\nPort=" << WindowPort << "\r\nBaud Rate=" << Baud << "\r\n"
+        << "[Port]\r\nPort=" << WindowPort << "\r\nBaud Rate=" << baud << "\r\n"
         << "[Params]\r\nAddress=" << Address << "\r\n";
 }
 
 // A line with actuators at these addresses, the paced device end and the window.
 struct Bench {
+    explicit Bench(int baud = Baud) : baud(baud), device(line, baud) {}
+    int baud;
     sim::Line line;
-    bench::PacedDevice device{line, Baud};
+    bench::PacedDevice device;
     std::unique_ptr<TMainForm> form;
 
     bool start(const std::vector<int>& addresses, int page)
@@ -83,7 +94,7 @@ struct Bench {
         if (!device.start())
             return false;
         support::pointPortsAt(device.slavePath(), WindowPort);
-        writeSettings(page);
+        writeSettings(page, baud);
         form = std::make_unique<TMainForm>();
         form->Timer1->stop();
         form->show();
@@ -227,6 +238,149 @@ void BM_PollTick(benchmark::State& state)
 }
 BENCHMARK(BM_PollTick)->ArgName("page")->DenseRange(0, 4)->Iterations(40)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// What the monitor and the journal cost the poll tick. Three ways of running
+// the same window, in blocks that take turns (so that a change of load hits
+// all three alike): no observer in the client's slot at all (the window as
+// it was before the menu "Сервис"); the service tools recording every
+// exchange into the ring, the counters and the journal's stroke timing, with
+// the monitor closed (the program's normal state); and the monitor open,
+// brought up to date and painted after every tick (its own timer does that
+// only every 250 ms, so this is the worst case). "tick" is the time the
+// window's thread spends in Timer1Timer, what delays the line, and the CPU
+// time of that thread in it (what the observers add, whatever the load);
+// "period" adds the event-loop work after it (the monitor's refresh and the
+// paint).
+void BM_MonitorCost(benchmark::State& state)
+{
+    enum Mode { Bare, Recording, MonitorOpen, ModeCount };
+    constexpr int Rounds = 12, TicksPerBlock = 20, Warmup = 3;
+    const int baud = int(state.range(0));
+    Bench b(baud);
+    if (!b.start({Address}, 1)) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    // A live drive on its way open: every GetN answer differs.
+    b.line.setTimeScale(5);
+    b.line.handleRequest(true, Address, SetSCode, {5});
+    b.form->Timer1Timer();
+    b.form->Timer1->stop();
+    if (!b.form->DeviceFound) {
+        state.SkipWithError("the window found no device");
+        return;
+    }
+    ServiceTools& service = *b.form->Service;
+    MonitorWindow* monitor = service.showMonitor();
+    monitor->hide();
+    QApplication::processEvents();
+
+    std::vector<double> tick[ModeCount], tickCpu[ModeCount], period[ModeCount], line[ModeCount];
+    for (auto _ : state) {
+        for (int round = 0; round < Rounds; ++round) {
+            for (int k = 0; k < ModeCount; ++k) {
+                const Mode mode = Mode((round + k) % ModeCount);
+                if (mode == Bare)
+                    b.form->WakePort->SetObserver({});
+                else
+                    service.attach(*b.form->WakePort);
+                if (mode == MonitorOpen)
+                    monitor->show();
+                else
+                    monitor->hide();
+                QApplication::processEvents();
+                for (int t = 0; t < TicksPerBlock; ++t) {
+                    b.device.takeWireBytes();
+                    const double cpu0 = bench::threadCpuSeconds();
+                    const auto start = Clock::now();
+                    b.form->Timer1Timer();
+                    const auto ticked = Clock::now();
+                    const double cpu = bench::threadCpuSeconds() - cpu0;
+                    b.form->Timer1->stop();
+                    if (mode == MonitorOpen)
+                        monitor->refresh();
+                    QApplication::processEvents();
+                    const auto settled = Clock::now();
+                    // The program waits 300 ms between ticks; a pause of the same
+                    // kind (shorter, to keep the run short) puts every mode's
+                    // device end and caches in the same idle state before a tick.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    if (t < Warmup)
+                        continue;
+                    tick[mode].push_back(seconds(ticked - start));
+                    tickCpu[mode].push_back(cpu);
+                    period[mode].push_back(seconds(settled - start));
+                    line[mode].push_back(bench::lineSeconds(b.device.takeWireBytes(), baud));
+                }
+            }
+        }
+        state.SetIterationTime(seconds(Clock::duration(1)));
+    }
+    const char* names[ModeCount] = {"bare", "recording", "open"};
+    for (int m = 0; m < ModeCount; ++m) {
+        state.counters[std::string(names[m]) + "_tick_ms"] = bench::median(tick[m]) * 1e3;
+        state.counters[std::string(names[m]) + "_period_ms"] = bench::median(period[m]) * 1e3;
+        state.counters[std::string(names[m]) + "_tick_cpu_us"] = bench::median(tickCpu[m]) * 1e6;
+    }
+    state.counters["ratio_cpu_open"] = bench::median(tickCpu[MonitorOpen]) / bench::median(tickCpu[Bare]);
+    state.counters["line_ms"] = bench::median(line[Bare]) * 1e3;
+    state.counters["ratio_tick_recording"] = bench::median(tick[Recording]) / bench::median(tick[Bare]);
+    state.counters["ratio_tick_open"] = bench::median(tick[MonitorOpen]) / bench::median(tick[Bare]);
+    state.counters["ratio_period_open"] =
+        bench::median(period[MonitorOpen]) / bench::median(period[Bare]);
+    state.counters["ratio_tick_open_p90"] =
+        bench::quantile(tick[MonitorOpen], 0.9) / bench::quantile(tick[Bare], 0.9);
+    state.counters["rows"] = double(monitor->model()->rowCount());
+    state.counters["error_boxes"] = errorBoxes;
+    state.counters["load"] = bench::loadAverage();
+}
+BENCHMARK(BM_MonitorCost)->ArgName("baud")->Arg(115200)->Arg(9600)->Iterations(1)->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The CPU time the window's exchange listeners (ring, counters, journal
+// and stroke timing) take per exchange, alone: one poll tick's four
+// answers on the position page handed to the fan-out again and again, the
+// position changing every time so that nothing is routine.
+void BM_ServiceListeners(benchmark::State& state)
+{
+    QWidget window;
+    ServiceTools service(&window, QDir::tempPath() + QStringLiteral("/tirs-bench-journal"));
+    ExchangeRecord getN, getS, getT, getL;
+    const auto make = [](ExchangeRecord& r, int command, const char* name,
+                         std::vector<std::uint8_t> answer) {
+        r.port = "COM2";
+        r.address = Address;
+        r.command = command;
+        r.name = name;
+        r.answer = std::move(answer);
+        r.outcome = ExchangeOutcome::Answer;
+        r.start = std::chrono::steady_clock::now();
+        r.duration = std::chrono::microseconds(1500);
+    };
+    make(getN, 19, "GetN", {0, 0, 0});
+    make(getS, 17, "GetS", {0, 1, 0x11});
+    make(getT, 21, "GetT", {0, 0xD0, 0x07});
+    make(getL, 13, "GetL", {0, 100, 0, 0xD0, 0x07, 0xE8, 0x03, 0xE8, 0x03});
+    int n = 0;
+    const double cpu0 = bench::threadCpuSeconds();
+    for (auto _ : state) {
+        ++n;
+        getN.answer[1] = std::uint8_t(n);
+        getN.answer[2] = std::uint8_t(n >> 8);
+        for (const ExchangeRecord* r : {&getN, &getS, &getT, &getL})
+            service.fanOut().notify(*r);
+    }
+    const double perExchange =
+        (bench::threadCpuSeconds() - cpu0) / double(state.iterations()) / 4.0;
+    state.counters["cpu_us_per_exchange"] = perExchange * 1e6;
+    // Against one GetN's line time at 115200: its request and its answer
+    // frame (error byte and position).
+    const std::size_t wire =
+        bench::requestWireBytes(Address, 19, {}) + bench::requestWireBytes(Address, 19, {0, 1, 0});
+    state.counters["ratio_to_getn_115200"] = perExchange / bench::lineSeconds(wire, 115200);
+    state.counters["ring"] = double(service.exchangeRing().size());
+}
+BENCHMARK(BM_ServiceListeners)->Iterations(50000);
 
 // Notes the time of the first paint event a widget receives.
 class FirstPaint : public QObject {

@@ -2,6 +2,8 @@
 
 #include <sys/resource.h>
 
+#include <ctime>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +66,13 @@ double runQueueWaitSeconds()
     unsigned long long onCpu = 0, waiting = 0;
     in >> onCpu >> waiting;
     return double(waiting) * 1e-9;
+}
+
+double threadCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 double loadAverage()

@@ -40,6 +40,10 @@ struct ThreadCounters {
 // (/proc/thread-self/schedstat): the scheduler's share of any delay.
 double runQueueWaitSeconds();
 
+// CPU seconds the calling thread has used so far: what the program itself
+// spent, whatever the load made it wait.
+double threadCpuSeconds();
+
 // Load average over the last minute, as uptime shows it.
 double loadAverage();
 

@@ -15,6 +15,7 @@
 #include "context.h"
 #include "hardwareexception.h"
 #include "inifile.h"
+#include "platform.h"
 
 namespace {
 
@@ -97,8 +98,13 @@ int main(int argc, char** argv)
         sub->group("Команды");
     groupHelpFlags(app);
 
+    platform::useUtf8Console();
+    std::vector<std::string> args = platform::utf8Arguments(argc, argv);
+    std::vector<char*> argPointers;
+    for (std::string& arg : args)
+        argPointers.push_back(arg.data());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argPointers.size()), argPointers.data());
     } catch (const CLI::CallForHelp&) {
         std::cout << app.help();
         return ExitDone;

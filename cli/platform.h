@@ -1,9 +1,10 @@
 // The little that tirsctl asks of the operating system besides the serial
-// line: where the program lies, whether stderr is a terminal. One file per
-// platform implements it.
+// line: where the program lies, whether stderr is a terminal, and texts in
+// UTF-8 at the console. One file per platform implements it.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -13,5 +14,12 @@ std::string programFolder();
 
 // Whether standard error goes to a terminal (progress bars only there).
 bool stderrIsTerminal();
+
+// The command-line arguments in UTF-8, like every text inside the program
+// (Windows hands them over in the ANSI code page), and a console that shows
+// the program's UTF-8 output as such (Windows consoles read their OEM code
+// page otherwise).
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+void useUtf8Console();
 
 }  // namespace platform

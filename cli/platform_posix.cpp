@@ -19,4 +19,11 @@ bool stderrIsTerminal()
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+std::vector<std::string> utf8Arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void useUtf8Console() {}
+
 }  // namespace platform

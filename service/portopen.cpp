@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "portname.h"
 #include "portproblem.h"
 #include "wakeport.h"
 
@@ -10,7 +11,7 @@ namespace service {
 
 std::string normalPortName(const TWakePort& port, const std::string& name)
 {
-    if (name.find('/') != std::string::npos)
+    if (serlink::isDevicePath(name.c_str()))
         return name;
     std::string upper = name;
     std::transform(upper.begin(), upper.end(), upper.begin(),

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demonstration
 # run need, when they are missing. Uses sudo when not run as root.
+# Usage: tools/install-deps.sh [--windows]
+#   --windows: what the Windows build and its Wine tests need instead
+#   (tools/build-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -10,6 +13,13 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
 )
+if [ "${1:-}" = --windows ]; then
+  packages=(
+    cmake ninja-build
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    googletest wine wine64 util-linux
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,8 +2,11 @@
 # Regenerates docs/screenshots/page-<n>-<name>.png and port-setup.png: the
 # program in service mode on the simulated line (actuators 3 and 17), each of
 # its five pages with the drive moving, the parameters and the relays read,
-# and the port setup dialog; at scale 1 and at scale 2 (QT_SCALE_FACTOR=2,
-# files ending in "-x2").
+# and the port setup dialog; then service-stroke.png (the last stroke's time
+# beside the bar), service-monitor.png and service-journal.png (the two
+# windows of the menu "Сервис") after a parameter write, a relay write and two
+# full strokes on a line that spoils a few answers; at scale 1 and at scale 2
+# (QT_SCALE_FACTOR=2, files ending in "-x2").
 # Usage: tools/screenshots.sh [build-dir] [scale]   (no scale: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -77,11 +80,14 @@ next_page
 e2e_wait 10 "the relay read" logged_since "$mark" '^17 24 -$' || e2e_fail "the relays were not read"
 e2e_wait 10 "the relay page's poll" logged_since "$mark" '^17 25 -$' || e2e_fail "the relay page does not poll"
 shot page-3-relays
+click_page relayspage.ui bbWriteRel  # a row for the journal
 
 # 4 "Параметры": the parameters read.
 next_page
 e2e_wait 10 "the parameter read" logged_since "$mark" '^17 21 -$' || e2e_fail "the parameters were not read"
 shot page-4-params
+click_page paramspage.ui bbWrite  # rows for the journal
+e2e_wait 10 "the parameter write" logged_since "$mark" '^17 14 ' || e2e_fail "the parameters were not written"
 
 # 5 "Настройки".
 next_page
@@ -99,4 +105,49 @@ xdotool key Escape
 e2e_wait 10 "the dialog to close" bash -c "! xdotool search --onlyvisible --name 'Настройка портов' >/dev/null"
 
 press_keys alt+x
-e2e_wait 20 "the program to end" bash -c "! kill -0 $panel_pid 2>/dev/null" || e2e_fail "the program did not end"
+ended() { ! kill -0 "$panel_pid" 2>/dev/null; }
+e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"
+
+# The menu "Сервис". Again from the start, on the position page, with a
+# faster drive and a line that spoils about one answer in thirty.
+e2e_cleanup
+sed -i 's/^Page=.*/Page=1\r/' "$E2E_DIR/tirspanel.ini"
+e2e_start_sim --device 3 --device 17 --time-scale 60 --fault-rate 0.03
+e2e_start_x
+QT_SCALE_FACTOR=$E2E_SCALE e2e_start_panel
+journal="$E2E_DIR/tirspanel-journal.csv"
+# drive BUTTON CODE: clicks until the drive acknowledges SetS CODE; a spoiled
+# answer shows the error box (a second window with the program's title),
+# which Enter closes.
+drive() {
+  local attempt box
+  for attempt in 1 2 3 4; do
+    click_central "$1"
+    sleep 0.5
+    grep ";SetS;MotionCode=$2;" "$journal" 2>/dev/null | tail -1 | grep -q ';ok$' && return 0
+    box=$(xdotool search --onlyvisible --name 'Программа управления приводом' | grep -vx "$wid" | head -1) || true
+    if [ -n "$box" ]; then
+      xdotool windowfocus --sync "$box" 2>/dev/null || true
+      xdotool key Return 2>/dev/null || true
+      sleep 0.3
+    fi
+  done
+  e2e_fail "the drive never acknowledged SetS $2: $(tail -3 "$journal")"
+}
+drive bbOpen 5
+e2e_wait 60 "StrokeOpen" grep -q ";StrokeOpen;" "$journal" || e2e_fail "no StrokeOpen row"
+drive bbClose 6
+e2e_wait 60 "StrokeClose" grep -q ";StrokeClose;" "$journal" || e2e_fail "no StrokeClose row"
+shot service-stroke  # the label beside the bar follows the next poll
+press_keys ctrl+m
+monitor=$(timeout 10 xdotool search --sync --onlyvisible --name 'Монитор обмена' | head -1) || true
+[ -n "$monitor" ] || e2e_fail "Ctrl+M opened no monitor"
+shot service-monitor "$monitor"
+# The menu by its mnemonic (Alt+С), second item.
+xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+xdotool key --delay 150 alt+Cyrillic_es Down Return
+journal_window=$(timeout 10 xdotool search --sync --onlyvisible --name 'Журнал операций' | head -1) || true
+[ -n "$journal_window" ] || e2e_fail "the menu opened no journal window"
+shot service-journal "$journal_window"
+press_keys alt+x
+e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"

@@ -6,6 +6,7 @@
 
 #include "cp1251.h"
 #include "deviceerror.h"
+#include "portname.h"
 #include "serlink.h"
 
 namespace {
@@ -43,7 +44,7 @@ void TWakePort::SetPort(int n) {
 
 void TWakePort::SetPortName(const std::string& name) {
     PortName = name;
-    Port = name.find('/') != std::string::npos ? DevicePathPort : GetPortNum(name);
+    Port = serlink::isDevicePath(name.c_str()) ? DevicePathPort : GetPortNum(name);
 }
 
 bool TWakePort::PortAvailable(int n) const {

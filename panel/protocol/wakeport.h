@@ -25,7 +25,7 @@ public:
     int MaxPort = 0;
     std::string PortName;  // "COMn", a device path, or "None" when no port is in use
     // 1..MaxPort; 0 = no port; DevicePathPort for a device path (a name
-    // with "/", as tools and tests open a port).
+    // with the system's path separator, as tools and tests open a port).
     int Port = 0;
     static constexpr int DevicePathPort = -1;
     int AnswerTimeout = 100;  // ms to wait for each answer byte

@@ -128,6 +128,7 @@ TMainForm::TMainForm(QWidget* parent)
 
     FormCreate();
     setupPortSetup();
+    setupServiceTools();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,

@@ -21,6 +21,7 @@ class QRect;
 class TFloatEdit;
 class TStatusLine;
 class DeviceTableDelegate;
+class ServiceTools;
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -182,6 +183,9 @@ public:
     // "yes". Empty: a message box asks the operator.
     std::function<bool(const QString&)> Confirm;
 
+    // --- the menu "Сервис": exchange monitor, operation journal ---
+    ServiceTools* Service = nullptr;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -218,6 +222,9 @@ private:
     // Why the port chosen did not open, worked out only after the open failed.
     void showPortProblem();
     bool confirm(const QString& question);
+    void setupServiceTools();  // mainform_service.cpp
+    // A parameter file loaded or saved, into the journal; error empty for success.
+    void journalFileOperation(const char* action, const QString& path, const QString& error);
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};

@@ -81,7 +81,13 @@ void TMainForm::bbFileOpenClick()
     }
     Dir = folderOf(path);
     // An unreadable file throws here, before any field has changed.
-    const paramfile::ParamValues values = paramfile::read(IniImage::load(filePath(path)));
+    paramfile::ParamValues values{};
+    try {
+        values = paramfile::read(IniImage::load(filePath(path)));
+    } catch (const std::exception& e) {
+        journalFileOperation("FileLoad", path, QString::fromUtf8(e.what()));
+        throw;
+    }
     {
         const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
         const auto fields = ParamFields(*uiParams);
@@ -90,6 +96,7 @@ void TMainForm::bbFileOpenClick()
         }
     }
     loadedParamFields();
+    journalFileOperation("FileLoad", path, {});
     ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }
 
@@ -100,7 +107,13 @@ void TMainForm::bbFileSaveClick()
         return;
     }
     Dir = folderOf(path);
-    IniImage ini = IniImage::load(filePath(path));  // keeps the file's other sections
+    IniImage ini;
+    try {
+        ini = IniImage::load(filePath(path));  // keeps the file's other sections
+    } catch (const std::exception& e) {
+        journalFileOperation("FileSave", path, QString::fromUtf8(e.what()));
+        throw;
+    }
     paramfile::ParamValues values{};
     const auto fields = ParamFields(*uiParams);
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -110,8 +123,10 @@ void TMainForm::bbFileSaveClick()
     try {
         ini.save(filePath(path));  // atomic: a failure leaves the old file whole
     } catch (const IniFileError& e) {
+        journalFileOperation("FileSave", path, QString::fromStdString(e.what()));
         ShowFileErrorBox(this, QString::fromStdString(e.what()));
         return;
     }
+    journalFileOperation("FileSave", path, {});
     ReportDone(QStringLiteral("Файл сохранён: "), QDir::toNativeSeparators(path));
 }

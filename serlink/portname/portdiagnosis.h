@@ -22,8 +22,12 @@ struct PortDiagnosis {
     std::string detail;  // the system's text, for Other
 };
 
-// Looks without taking the port: call it after an open has failed, since
-// even a trial open pulses the modem lines of a real UART.
+// Looks without taking the port where the system allows: call it after an
+// open has failed, since even a trial open pulses the modem lines of a real UART.
 PortDiagnosis diagnose(const char* name);
+
+// The platform's part: what stands in the way of the device path (one
+// implementation per platform).
+PortCondition diagnosePath(const std::string& path, std::string& detail);
 
 }  // namespace serlink

@@ -8,41 +8,26 @@
 #include <cerrno>
 #include <cstring>
 
-#include "portname.h"
-
 namespace serlink {
 
-PortDiagnosis diagnose(const char* name)
+PortCondition diagnosePath(const std::string& path, std::string& detail)
 {
-    PortDiagnosis d;
-    d.path = devicePath(name);
-    if (d.path.empty()) {
-        d.condition = PortCondition::UnknownName;
-        return d;
-    }
     struct stat st;
-    if (stat(d.path.c_str(), &st) != 0) {
-        d.condition = PortCondition::NotFound;
-        return d;
-    }
-    const int fd = open(d.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (stat(path.c_str(), &st) != 0)
+        return PortCondition::NotFound;
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM)
-            d.condition = PortCondition::NoPermission;
-        else if (errno == EBUSY)
-            d.condition = PortCondition::Busy;
-        else {
-            d.condition = PortCondition::Other;
-            d.detail = std::strerror(errno);
-        }
-        return d;
+            return PortCondition::NoPermission;
+        if (errno == EBUSY)
+            return PortCondition::Busy;
+        detail = std::strerror(errno);
+        return PortCondition::Other;
     }
     // Serial tools take an advisory lock on a port they hold.
     const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     close(fd);
-    if (held)
-        d.condition = PortCondition::Busy;
-    return d;
+    return held ? PortCondition::Busy : PortCondition::Openable;
 }
 
 }  // namespace serlink

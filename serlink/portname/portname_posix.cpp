@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <limits>
 
 namespace serlink {
 
@@ -22,27 +21,16 @@ std::string programFolder()
     return slash == std::string::npos ? std::string{} : folder.substr(0, slash);
 }
 
-// The n of "COMn", or 0 when the name is not of that form.
-unsigned comNumber(const char* name)
-{
-    if (std::strncmp(name, "COM", 3) != 0 || name[3] == '\0')
-        return 0;
-    unsigned long n = 0;
-    for (const char* p = name + 3; *p != '\0'; ++p) {
-        if (*p < '0' || *p > '9')
-            return 0;
-        n = n * 10 + static_cast<unsigned long>(*p - '0');
-        if (n > std::numeric_limits<unsigned>::max() / 10)
-            return 0;
-    }
-    return static_cast<unsigned>(n);
-}
-
 }  // namespace
+
+bool isDevicePath(const char* name)
+{
+    return std::strchr(name, '/') != nullptr;
+}
 
 std::string devicePath(const char* name)
 {
-    if (std::strchr(name, '/') != nullptr)
+    if (isDevicePath(name))
         return name;
     const unsigned n = comNumber(name);
     if (n == 0)

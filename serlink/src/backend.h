@@ -1,5 +1,5 @@
 // The platform layer under the port and frame functions. One implementation
-// per platform (backend_posix.cpp); the portable code in serlink.cpp keeps the
+// per platform (backend_posix.cpp, backend_win32.cpp); the portable code in serlink.cpp keeps the
 // one open Port and builds frames on top of its calls.
 #pragma once
 
@@ -38,9 +38,10 @@ public:
     // RTS/DTR handling; directionMode asks RS-485 direction control.
     bool setMode(bool directionMode, int rtsLowBits, int dtrLowBits);
     // RS-485 direction control was asked for.
-    bool directionControl() const;
-    // The driver itself switches RTS around transmissions (kernel RS-485 mode).
-    bool driverSwitches() const;
+    bool directionControl() const { return dirControl_; }
+    // The driver itself switches RTS around transmissions (the kernel's
+    // RS-485 mode, RTS_CONTROL_TOGGLE).
+    bool driverSwitches() const { return driverSwitches_; }
 
     bool escape(std::uint32_t function);
     bool modemStatus(std::uint32_t& status);
@@ -48,7 +49,10 @@ public:
     // Drops what the input queue holds, unread.
     bool discardInput();
     bool flush();
-    bool waitEvent(std::uint32_t mask, std::uint32_t& event);
+    // The events waitEvent waits for (EV_RXCHAR 0x001, EV_TXEMPTY 0x004, ...).
+    bool eventMask(std::uint32_t& mask);
+    bool setEventMask(std::uint32_t mask);
+    bool waitEvent(std::uint32_t& event);
 
     bool setReadTimeout(std::uint32_t milliseconds);
     // One byte: at once when queued, else the first one within the read
@@ -67,13 +71,13 @@ public:
     void waitTransmitterEmpty(std::chrono::steady_clock::time_point writeStart,
                               std::size_t frameBytes);
 
-    // The events WaitEventCOM waits for, as the caller set them.
-    std::uint32_t eventMask = 0;
-
 private:
     struct Impl;
     explicit Port(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+    // Set by setMode in each backend.
+    bool dirControl_ = false;
+    bool driverSwitches_ = false;
 };
 
 }  // namespace serlink::backend

@@ -163,9 +163,8 @@ struct Port::Impl {
     serial_rs485 foundRs485{};
     bool rs485Found = false;
     bool rs485Changed = false;
-    bool dirControl = false;
-    bool driverSwitches = false;
     bool gone = false;  // the device went away and was given back
+    std::uint32_t eventMask = 0;  // kept here: termios has no event mask
 
     // A device that has gone is given back at once, without restoring
     // settings it no longer has: holding it would keep its name from a
@@ -223,9 +222,6 @@ struct Port::Impl {
     }
 };
 
-namespace {
-}  // namespace
-
 bool probe(const char* name)
 {
     const int fd = openExclusive(name);
@@ -256,16 +252,6 @@ std::unique_ptr<Port> Port::open(const char* name)
 Handle Port::handle() const
 {
     return impl_->fd >= 0 ? impl_->fd : invalidHandle;
-}
-
-bool Port::directionControl() const
-{
-    return impl_->dirControl;
-}
-
-bool Port::driverSwitches() const
-{
-    return impl_->driverSwitches;
 }
 
 // A rate the driver rounds by more than this does not carry the line.
@@ -329,8 +315,8 @@ bool Port::close()
 bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
 {
     Impl& port = *impl_;
-    port.dirControl = directionMode;
-    bool& driverSwitches = port.driverSwitches;
+    dirControl_ = directionMode;
+    bool& driverSwitches = driverSwitches_;
     driverSwitches = false;
     termios t;
     if (tcgetattr(port.fd, &t) != 0)
@@ -406,15 +392,32 @@ bool Port::flush()
     return port.fd >= 0 && tcdrain(port.fd) == 0;
 }
 
+bool Port::eventMask(std::uint32_t& mask)
+{
+    if (impl_->fd < 0)
+        return false;
+    mask = impl_->eventMask;
+    return true;
+}
+
+bool Port::setEventMask(std::uint32_t mask)
+{
+    if (impl_->fd < 0)
+        return false;
+    impl_->eventMask = mask;
+    return true;
+}
+
 // Event mask bits as the caller knows them: EV_RXCHAR 0x001, EV_TXEMPTY
 // 0x004, EV_CTS 0x008, EV_DSR 0x010, EV_RLSD 0x020, EV_ERR 0x080, EV_RING
 // 0x100. Received bytes and errors come from poll(); an empty output queue
 // from TIOCOUTQ; modem lines are sampled every 10 ms for a change (TIOCMIWAIT
 // could not be woken). A mask of nothing to wait for, or a device that goes
 // away, fails at once.
-bool Port::waitEvent(std::uint32_t mask, std::uint32_t& event)
+bool Port::waitEvent(std::uint32_t& event)
 {
     Impl& port = *impl_;
+    const std::uint32_t mask = port.eventMask;
     constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010,
                             rlsd = 0x020, err = 0x080, ring = 0x100;
     if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)
@@ -539,7 +542,7 @@ void Port::waitTransmitterEmpty(Clock::time_point writeStart, std::size_t frameB
     Impl& port = *impl_;
     if (port.fd < 0)
         return;
-    const auto lineEnd = writeStart + port.characterTime() * frameBytes;
+    const Clock::time_point lineEnd = writeStart + port.characterTime() * static_cast<long long>(frameBytes);
     const auto deadline = lineEnd + port.characterTime() * 4 + std::chrono::milliseconds(100);
     sleepUntil(lineEnd);
     const auto tick = std::chrono::microseconds(200);

@@ -124,23 +124,17 @@ int FlushCOM(void)
 
 int GetMaskCOM(uint32_t* mask)
 {
-    if (mask == nullptr || !port)
-        return 0;
-    *mask = port->eventMask;
-    return 1;
+    return result(port && mask != nullptr && port->eventMask(*mask));
 }
 
 int SetMaskCOM(uint32_t mask)
 {
-    if (!port)
-        return 0;
-    port->eventMask = mask;
-    return 1;
+    return result(port && port->setEventMask(mask));
 }
 
 int WaitEventCOM(uint32_t* event)
 {
-    return result(port && event != nullptr && port->waitEvent(port->eventMask, *event));
+    return result(port && event != nullptr && port->waitEvent(*event));
 }
 
 int TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data)

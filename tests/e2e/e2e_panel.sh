@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program as an operator meets it: installed in a folder of its own with
 # the simulated line on COM2 (actuators at 3 and 17), under Xvfb, driven with
-# the mouse and keyboard through the X server.
+# the mouse and keyboard through the X server; the operation journal it
+# writes beside itself.
 #
 # Usage: e2e_panel.sh BIN_DIR UI_DIR [KEEP_DIR]
 #   BIN_DIR  the built tirspanel, libserlink.so and tirssim
@@ -27,7 +28,7 @@ finish() {
     mkdir -p "$keep_dir"
     [ -n "${wid:-}" ] && import -window "$wid" "$keep_dir/failure.png" 2>/dev/null || true
     e2e_cleanup
-    cp "$E2E_DIR"/*.log "$E2E_DIR"/*.out "$E2E_DIR"/state.txt "$E2E_DIR"/tirspanel.ini "$keep_dir/" 2>/dev/null || true
+    cp "$E2E_DIR"/*.log "$E2E_DIR"/*.out "$E2E_DIR"/state.txt "$E2E_DIR"/tirspanel.ini "$E2E_DIR"/tirspanel-journal.csv "$keep_dir/" 2>/dev/null || true
     echo "last requests:" >&2
     tail -n 15 "$E2E_DIR/requests.log" >&2 || true
     echo "kept in $keep_dir" >&2
@@ -90,14 +91,23 @@ if requests_since "$after_select" | grep -qv '^17 '; then
 fi
 e2e_note "17 selected"
 
-# (c) "Открыть": SetS 5 to 17, and the drive runs to its open limit switch.
+# (c) "Открыть" on the position page: SetS 5 to 17, the drive runs to its
+# open limit switch, and the operation journal beside the program times it.
 step="(c) open"
+click_tab 1
 click_central bbOpen
+started=$SECONDS
 e2e_wait 10 "SetS 5" grep -q ' 17 16 05$' "$E2E_DIR/requests.log" || e2e_fail "\"Открыть\" sent no SetS 5 to 17"
 at_limo() { (($(actuator_flags 17) & 0x04)); }
 e2e_wait 60 "LIMO" at_limo || e2e_fail "17 never reached LIMO: $(cat "$E2E_DIR/state.txt")"
 (($(actuator_flags 3) & 0x04)) && e2e_fail "3 moved as well: $(cat "$E2E_DIR/state.txt")"
 e2e_note "17 at LIMO"
+journal="$E2E_DIR/tirspanel-journal.csv"
+stroke_row() { grep -q ';COM2;17;ТИРС-70 №0017;StrokeOpen;seconds=[0-9]*\.[0-9];ok$' "$journal" 2>/dev/null; }
+e2e_wait 10 "the StrokeOpen row" stroke_row || e2e_fail "no StrokeOpen row for 17: $(cat "$journal" 2>&1)"
+seconds=$(grep ';StrokeOpen;' "$journal" | sed -E 's/.*seconds=([0-9]+)\.[0-9].*/\1/')
+((seconds >= 1 && seconds <= SECONDS - started)) || e2e_fail "a stroke of $seconds s in $((SECONDS - started)) s"
+e2e_note "journal: StrokeOpen in about $seconds s"
 
 # (d) Alt+X: stop and switch off, settings written beside the program, exit.
 step="(d) Alt+X"
@@ -109,6 +119,10 @@ wait "$panel_pid" || status=$?
 [ $status -eq 0 ] || e2e_fail "the program ended with status $status: $(cat "$E2E_DIR/tirspanel.out")"
 last=$(requests | tail -1)
 [ "$last" = "17 16 00" ] || e2e_fail "the last request was \"$last\", not stop-and-switch-off (SetS 0) to 17"
+head -1 "$journal" | grep -qx 'time;port;address;type;action;values;result' || e2e_fail "the journal has no header line"
+grep -q ';COM2;17;ТИРС-70 №0017;SetS;MotionCode=5;ok$' "$journal" || e2e_fail "the journal lacks \"Открыть\""
+tail -1 "$journal" | grep -q ';COM2;17;ТИРС-70 №0017;SetS;MotionCode=0;ok$' ||
+  e2e_fail "the journal's last row is not the shutdown's SetS 0: $(tail -1 "$journal")"
 
 ini="$E2E_DIR/tirspanel.ini"
 [ -f "$ini" ] || e2e_fail "no settings file beside the program"

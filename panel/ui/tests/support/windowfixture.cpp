@@ -12,6 +12,7 @@
 
 #include "cp1251.h"
 #include "errorbox.h"
+#include "journal.h"
 #include "portlinks.h"
 
 namespace fs = std::filesystem;
@@ -47,6 +48,7 @@ void WindowTest::SetUp()
     ASSERT_TRUE(pty->start());
     linkPort(2, pty->slavePath());
     removeSettings();
+    removeJournal();
     SetErrorBoxPresenter([this](const QString& caption, const QString& message) {
         boxes.push_back({caption, message});
     });
@@ -59,6 +61,7 @@ void WindowTest::TearDown()
     for (int n = 1; n <= kPorts; ++n)
         linkPort(n);
     removeSettings();
+    removeJournal();
     SetErrorBoxPresenter({});
 }
 
@@ -95,6 +98,23 @@ void WindowTest::removeSettings()
 {
     std::error_code ec;
     fs::remove_all(settingsPath().toStdString(), ec);
+}
+
+QString WindowTest::journalPath()
+{
+    return programDir() + QLatin1Char('/') + QString::fromLatin1(service::journal::FileName);
+}
+
+QString WindowTest::oldJournalPath()
+{
+    return programDir() + QLatin1Char('/') + QString::fromLatin1(service::journal::OldFileName);
+}
+
+void WindowTest::removeJournal()
+{
+    std::error_code ec;
+    fs::remove_all(journalPath().toStdString(), ec);
+    fs::remove_all(oldJournalPath().toStdString(), ec);
 }
 
 bool WindowTest::settingsExist()

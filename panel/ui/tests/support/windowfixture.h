@@ -45,6 +45,10 @@ protected:
     static std::string readSettingsBytes();
     static bool settingsExist();
     static void removeSettings();  // also a folder left in its place
+    // The operation journal beside the test program, and its old file.
+    static QString journalPath();
+    static QString oldJournalPath();
+    static void removeJournal();
 
     // Creates the window; with stopTimer the poll timer is stopped, so that
     // only the test runs ticks (tick()).

@@ -1,0 +1,53 @@
+// Per-address counters of the exchanges on the line: how many, how many
+// failed and how, and the round trip of those that brought a frame back
+// (median and worst). Memory stays the same however long the line runs.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "exchangerecord.h"
+
+namespace service {
+
+// Round trips counted in buckets: 0.1 ms wide up to 100 ms, 1 ms wide up
+// to 2 s, then one bucket for all that is longer.
+class RoundTripHistogram {
+public:
+    void add(std::chrono::steady_clock::duration d);
+    std::uint64_t count() const { return count_; }
+    double medianMs() const;  // the middle of the median's bucket; 0 when empty
+    double worstMs() const { return worstMs_; }
+
+private:
+    std::vector<std::uint32_t> buckets_;  // allocated with the first round trip
+    std::uint64_t count_ = 0;
+    double worstMs_ = 0;
+};
+
+struct AddressCounters {
+    std::uint64_t exchanges = 0;
+    std::uint64_t deviceErrors = 0;
+    std::uint64_t noAnswers = 0;
+    std::uint64_t wrongAnswers = 0;
+    std::uint64_t noPort = 0;
+    RoundTripHistogram roundTrips;
+    std::uint64_t failures() const { return deviceErrors + noAnswers + wrongAnswers + noPort; }
+};
+
+class ExchangeStats {
+public:
+    void add(const ExchangeRecord& r);
+    void clear();
+    const std::map<int, AddressCounters>& byAddress() const { return byAddress_; }
+    // Grows with every change, so that a display redraws only when needed.
+    std::uint64_t generation() const { return generation_; }
+
+private:
+    std::map<int, AddressCounters> byAddress_;
+    std::uint64_t generation_ = 0;
+};
+
+}  // namespace service

@@ -1,0 +1,62 @@
+#include "exchangetext.h"
+
+#include <cstdio>
+
+#include "commands.h"
+#include "deviceerror.h"
+
+namespace service {
+
+namespace exchangetext {
+
+std::string outcome(const ExchangeRecord& r)
+{
+    switch (r.outcome) {
+    case ExchangeOutcome::Answer: return "ответ";
+    case ExchangeOutcome::DeviceError: return wake::deviceErrorText(r.deviceError);
+    case ExchangeOutcome::NoAnswer: return "нет ответа";
+    case ExchangeOutcome::WrongAnswer: return "неверный ответ";
+    case ExchangeOutcome::NoPort: return "порт не открыт";
+    }
+    return {};
+}
+
+std::string request(const ExchangeRecord& r)
+{
+    const wake::CommandSpec* spec = wake::findSpec(r.command);
+    if (!spec)
+        return hex(r.request);
+    return wake::formatFields(wake::decodeRequest(*spec, r.request.data(), r.request.size()));
+}
+
+std::string answer(const ExchangeRecord& r)
+{
+    const wake::CommandSpec* spec = wake::findSpec(r.command);
+    if (!spec || r.answer.empty() ||
+        (r.outcome != ExchangeOutcome::Answer && r.outcome != ExchangeOutcome::DeviceError))
+        return {};
+    return wake::formatFields(wake::decodeAnswer(*spec, r.answer.data(), r.answer.size()));
+}
+
+std::string hex(const std::vector<std::uint8_t>& bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    char b[4];
+    for (std::uint8_t v : bytes) {
+        std::snprintf(b, sizeof b, out.empty() ? "%02X" : " %02X", v);
+        out += b;
+    }
+    return out;
+}
+
+std::string milliseconds(double ms)
+{
+    char b[32];
+    std::snprintf(b, sizeof b, "%.1f", ms);
+    return b;
+}
+
+}  // namespace exchangetext
+
+}  // namespace service

@@ -1,0 +1,28 @@
+// One exchange in words, as the monitor shows it and the journal records it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "exchangerecord.h"
+
+namespace service {
+
+namespace exchangetext {
+
+// "ответ", the device's error text, "нет ответа", "неверный ответ", "порт не открыт".
+std::string outcome(const ExchangeRecord& r);
+// The request's fields by name: "A=200 Ia=1500".
+std::string request(const ExchangeRecord& r);
+// The answer's fields by name; empty when the frame cannot be read as this
+// command's answer (a wrong answer) or none came.
+std::string answer(const ExchangeRecord& r);
+// "C8 00 DC 05"
+std::string hex(const std::vector<std::uint8_t>& bytes);
+// Round trip in milliseconds with one decimal: "12.4".
+std::string milliseconds(double ms);
+
+}  // namespace exchangetext
+
+}  // namespace service

@@ -1,0 +1,143 @@
+#include "journal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "csv.h"
+
+namespace service {
+
+namespace fs = std::filesystem;
+
+namespace journal {
+
+namespace {
+
+// A row is one line: line breaks inside a text (error messages carry them)
+// become spaces.
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return text;
+}
+
+}  // namespace
+
+std::string formatRow(const Row& row)
+{
+    return csv::line({oneLine(row.time), oneLine(row.port), std::to_string(row.address),
+                      oneLine(row.type), oneLine(row.action), oneLine(row.values),
+                      oneLine(row.result)});
+}
+
+std::optional<Row> parseRow(const std::string& line)
+{
+    std::string text = line;
+    if (!text.empty() && text.back() == '\r')
+        text.pop_back();
+    if (text == Header)
+        return std::nullopt;
+    const std::vector<std::string> f = csv::split(text);
+    if (f.size() != 7)
+        return std::nullopt;
+    Row row;
+    row.time = f[0];
+    row.port = f[1];
+    try {
+        std::size_t used = 0;
+        row.address = std::stoi(f[2], &used);
+        if (used != f[2].size())
+            return std::nullopt;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    row.type = f[3];
+    row.action = f[4];
+    row.values = f[5];
+    row.result = f[6];
+    return row;
+}
+
+std::vector<Row> readFile(const std::string& path)
+{
+    std::vector<Row> rows;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+        if (auto row = parseRow(line))
+            rows.push_back(std::move(*row));
+    return rows;
+}
+
+}  // namespace journal
+
+OperationJournal::OperationJournal(const std::string& folder, std::uintmax_t rotateBytes)
+    : path_((fs::path(folder) / journal::FileName).string()),
+      oldPath_((fs::path(folder) / journal::OldFileName).string()), rotateBytes_(rotateBytes)
+{
+}
+
+bool OperationJournal::append(const journal::Row& row)
+{
+    const bool ok = write(row);
+    if (ok) {
+        failing_ = false;
+        warned_ = false;
+        rotateIfFull();
+    } else {
+        failing_ = true;
+    }
+    return ok;
+}
+
+std::optional<std::string> OperationJournal::takeWarning()
+{
+    if (!failing_ || warned_)
+        return std::nullopt;
+    warned_ = true;
+    return error_;
+}
+
+bool OperationJournal::write(const journal::Row& row)
+{
+    // Opened for each row: nothing stays buffered between rows, so a crash
+    // loses at most the row being written, and a folder that becomes
+    // writable again is used at once.
+    std::FILE* file = std::fopen(path_.c_str(), "ab");
+    if (!file) {
+        error_ = "cannot open " + path_ + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string text;
+    std::fseek(file, 0, SEEK_END);
+    if (std::ftell(file) == 0)
+        text = std::string(journal::Header) + '\n';
+    text += journal::formatRow(row) + '\n';
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int writeErrno = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        error_ = "cannot write " + path_ + ": " + std::strerror(written ? errno : writeErrno);
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+void OperationJournal::rotateIfFull()
+{
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path_, ec);
+    if (ec || size <= rotateBytes_)
+        return;
+    fs::rename(path_, oldPath_, ec);  // replaces the old file
+    if (ec)
+        error_ = "cannot rename " + path_ + ": " + ec.message();
+}
+
+}  // namespace service

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Runs the Windows build's tests under Wine against a simulated line.
+# Usage: tools/wine-tests.sh [windows-build-dir]   (default build-windows;
+# tools/build-windows.sh --test builds it and calls this)
+#
+# The serial ports of this machine are never reached: /dev/ttyS0 is its
+# console, and Wine maps COM1...COM4 to /dev/ttyS0...3 by itself. So the
+# tests run in a mount namespace of their own, where every /dev/ttyS*,
+# /dev/ttyUSB* and /dev/ttyACM* is /dev/null, in a fresh Wine prefix whose
+# COM5 is a pseudo-terminal served by tirssim and whose COM6 leads nowhere;
+# the mapping is checked before every program starts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$(realpath "${1:-build-windows}")
+
+if [ -z "${TIRS_WINE_NAMESPACE:-}" ]; then
+  # The simulator runs on Linux: from the Linux build when there is one,
+  # else from a small one of its own (no window, no tests).
+  host=${HOST_BUILD:-build}
+  if [ ! -f "$host/CMakeCache.txt" ]; then
+    host=$build/host
+    [ -f "$host/CMakeCache.txt" ] ||
+      cmake -S . -B "$host" -G Ninja -DTIRS_BUILD_UI=OFF -DTIRS_BUILD_TESTS=OFF >/dev/null
+  fi
+  cmake --build "$host" -j2 --target tirssim >/dev/null
+  export TIRS_WINE_NAMESPACE=1 TIRSSIM=$(realpath "$host/bin/tirssim")
+  exec unshare --mount --propagation private "$0" "$build"
+fi
+
+for dev in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
+  if [ -e "$dev" ]; then mount --bind /dev/null "$dev"; fi
+done
+
+work=$(mktemp -d /tmp/tirs-wine.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+started=$(date +%s%N)
+# One wine server for the whole run, so that the device mapping made below is
+# not made anew by a second start.
+mkdir -p "$WINEPREFIX"
+wineserver -p 2>"$work/wineserver.log"
+wineboot -i >/dev/null 2>&1
+echo "fresh Wine prefix in $((($(date +%s%N) - started) / 1000000)) ms"
+
+"$TIRSSIM" --link "$work/line" >"$work/tirssim.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.1; done
+pty=$(readlink -f "$work/line")
+[ -c "$pty" ] || { echo "tirssim made no pseudo-terminal" >&2; cat "$work/tirssim.out" >&2; exit 1; }
+
+dosdevices=$WINEPREFIX/dosdevices
+for link in "$dosdevices"/com*; do
+  if [ -L "$link" ]; then echo "Wine's own ${link##*/} -> $(readlink "$link"): removed"; fi
+done
+rm -f "$dosdevices"/com*
+ln -s "$pty" "$dosdevices/com5"
+ln -s "$work/absent" "$dosdevices/com6"
+
+# Every COM port of the prefix is one of ours; none leads to a real device.
+check_mapping() {
+  local link name target
+  for link in "$dosdevices"/com*; do
+    [ -L "$link" ] || continue
+    name=${link##*/}
+    target=$(readlink "$link")
+    if ! [ "$name:$target" = "com5:$pty" ] && ! [ "$name:$target" = "com6:$work/absent" ]; then
+      echo "unexpected port mapping: $name -> $target" >&2
+      exit 1
+    fi
+  done
+}
+
+failed=0
+run() {  # name, program, arguments...
+  local name=$1
+  shift
+  check_mapping
+  echo "== $name"
+  if timeout 300 wine "$@"; then
+    echo "-- $name passed"
+  else
+    echo "-- $name FAILED" >&2
+    failed=$((failed + 1))
+  fi
+}
+
+run wine_line "$build/bin/wine_line.exe"
+
+# tirsctl.exe from the Windows folder, as an operator runs it: scan, status,
+# a parameter set read (also into a file with a Cyrillic name), changed,
+# written with its verification, and read back; a missing port.
+tirsctl() {  # expected exit code, arguments...
+  local expected=$1
+  shift
+  check_mapping
+  local code=0
+  (cd "$work" && timeout 120 wine "$build/dist/tirsctl.exe" "$@") >"$work/out" 2>"$work/err" || code=$?
+  tr -d '\r' <"$work/out" >"$work/out.txt"
+  tr -d '\r' <"$work/err" >"$work/err.txt"
+  if [ "$code" != "$expected" ]; then
+    echo "tirsctl $*: exit $code, expected $expected" >&2
+    cat "$work/out.txt" "$work/err.txt" >&2
+    return 1
+  fi
+}
+expect_line() {  # file, extended regular expression
+  grep -qE "$2" "$1" || { echo "no line matching '$2' in:" >&2; cat "$1" >&2; return 1; }
+}
+tirsctl_checks() {
+  tirsctl 0 --port COM5 scan --last 5 &&
+    expect_line "$work/out.txt" '^1 +ТИРС-70 №0001' &&
+    expect_line "$work/out.txt" '^2 +ТИРС-70 №0002' &&
+    [ "$(grep -c . "$work/out.txt")" = 2 ] &&
+    tirsctl 0 --port COM5 --address 2 --json status &&
+    expect_line "$work/out.txt" '"address": 2' &&
+    expect_line "$work/out.txt" '"state": ' &&
+    tirsctl 0 --port COM5 --address 1 params read -o before.par &&
+    expect_line "$work/before.par" '^V1=200' &&
+    tirsctl 0 --port COM5 --address 1 params read -o Параметры.par &&
+    cmp "$work/before.par" "$work/Параметры.par" &&
+    sed 's/^V1=200/V1=250/; s/^Vmin=.*/Vmin=90/' "$work/before.par" >"$work/changed.par" &&
+    tirsctl 1 --port COM5 --address 1 params diff changed.par &&
+    tirsctl 0 --port COM5 --address 1 params write changed.par &&
+    tirsctl 0 --port COM5 --address 1 params diff changed.par &&
+    tirsctl 0 --port COM5 --address 1 params read -o after.par &&
+    expect_line "$work/after.par" '^V1=250' &&
+    expect_line "$work/after.par" '^Vmin=90' &&
+    tirsctl 0 --port COM5 --address 2 params read -o other.par &&
+    expect_line "$work/other.par" '^V1=200' &&
+    tirsctl 3 --port COM6 info &&
+    expect_line "$work/err.txt" 'не найдено.*COM6'
+}
+echo "== tirsctl"
+if tirsctl_checks; then
+  echo "-- tirsctl passed"
+else
+  echo "-- tirsctl FAILED" >&2
+  failed=$((failed + 1))
+fi
+
+[ $failed -eq 0 ] || { echo "$failed Wine test program(s) failed" >&2; exit 1; }
+echo "Wine tests passed"

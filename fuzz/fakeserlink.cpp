@@ -101,6 +101,11 @@ int SERLINK_CALL SetModeCOM(int rtsMode, int dtrMode) {
     return line.open ? 1 : 0;
 }
 
+// The client asks it whether the library holds a device (-1: none).
+intptr_t SERLINK_CALL GetHandleCOM(void) {
+    return line.open ? 3 : -1;
+}
+
 int SERLINK_CALL CloseCOM(void) {
     const bool wasOpen = line.open;
     line.open = false;

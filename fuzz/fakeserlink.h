@@ -1,4 +1,4 @@
-// An in-process stand-in for the serial link library: the six functions
+// An in-process stand-in for the serial link library: the seven functions
 // TWakePort calls, with the line's answers taken from a fuzz input.
 #pragma once
 

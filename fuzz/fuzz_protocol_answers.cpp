@@ -145,8 +145,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     port.Close();
     FUZZ_REQUIRE(!fakeline::isOpen() && port.Port == 0);
 
-    // With no port every exchange is skipped and the last answer is decoded again.
-    for (const Operation& op : ops) runGuarded(op, port);
+    // With no port every command fails at once and sends nothing.
+    for (const Operation& op : ops) {
+        bool failed = false;
+        try {
+            op(port);
+        } catch (const EHardwareException& e) {
+            failed = std::string(e.what()).find("Порт не открыт.") != std::string::npos;
+        }
+        FUZZ_REQUIRE(failed);
+    }
     FUZZ_REQUIRE(fakeline::framesSent() == static_cast<int>(2 * ops.size()));
     return 0;
 }

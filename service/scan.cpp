@@ -10,7 +10,7 @@ namespace service {
 std::vector<FoundActuator> scanLine(TWakePort& port, const ScanOptions& options)
 {
     std::vector<FoundActuator> found;
-    // Without a port a client may answer every probe with stale text.
+    // Without a port every probe would fail at once: there is nothing to ask.
     if (port.Port == 0)
         return found;
     AddressScope scope(port, port.DevAddr);

@@ -79,6 +79,10 @@ std::string read(const std::string& path, bool& missing) {
 
 void replace(const std::string& path, const std::string& bytes) {
     static std::atomic<unsigned> counter{0};
+    // A read-only file is never replaced (renaming over it would).
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw IniFileError("Cannot create file " + path + ". " + systemReason(ERROR_ACCESS_DENIED));
     std::string tempPath;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {

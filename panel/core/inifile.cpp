@@ -18,6 +18,12 @@ std::string trimmed(std::string_view s) {
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
+std::string foldedName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) c = asciiLower(c);
+    return out;
+}
+
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -52,10 +58,7 @@ IniImage IniImage::fromBytes(std::string_view bytes) {
             // A repeated section continues the first one of that name, so
             // that its keys stay reachable and the file holds it once.
             current = image.findSection(name);
-            if (!current) {
-                image.sections_.push_back(Section{name, {}});
-                current = &image.sections_.back();
-            }
+            if (!current) current = &image.addSection(name);
             continue;
         }
         if (!current) continue;  // before the first section
@@ -94,15 +97,19 @@ void IniImage::save(const std::string& path) const {
 }
 
 IniImage::Section* IniImage::findSection(std::string_view name) {
-    for (auto& s : sections_)
-        if (sameName(s.name, name)) return &s;
-    return nullptr;
+    const auto found = sectionIndex_.find(foldedName(name));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
 }
 
 const IniImage::Section* IniImage::findSection(std::string_view name) const {
-    for (const auto& s : sections_)
-        if (sameName(s.name, name)) return &s;
-    return nullptr;
+    const auto found = sectionIndex_.find(foldedName(name));
+    return found == sectionIndex_.end() ? nullptr : &sections_[found->second];
+}
+
+IniImage::Section& IniImage::addSection(std::string name) {
+    sectionIndex_.emplace(foldedName(name), sections_.size());
+    sections_.push_back(Section{std::move(name), {}});
+    return sections_.back();
 }
 
 std::optional<std::string> IniImage::value(std::string_view section, std::string_view key) const {
@@ -145,10 +152,7 @@ std::string IniImage::readString(std::string_view section, std::string_view key,
 
 void IniImage::writeString(std::string_view section, std::string_view key, const std::string& value) {
     Section* s = findSection(section);
-    if (!s) {
-        sections_.push_back(Section{oneLine(section), {}});
-        s = &sections_.back();
-    }
+    if (!s) s = &addSection(oneLine(section));
     for (auto& line : s->lines) {
         if (line.isPair && sameName(line.key, key)) {
             line.value = oneLine(value);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class IniFileError : public std::runtime_error {
@@ -26,9 +27,15 @@ public:
     // Reads the file; a missing file reads as empty. Throws IniFileError when
     // an existing file cannot be read.
     static IniImage load(const std::string& path);
-    // Writes the file atomically (temporary file in the same folder, then
-    // renamed over the old one). Throws IniFileError with the reason
-    // ("Cannot create file <path>" when it cannot be created).
+    // Writes the file: atomically where it can (a temporary file in the same
+    // folder, given the old file's owner, group and mode, then renamed over
+    // it), else in place (a folder the user may not write, an owner the
+    // temporary cannot be given). A file the user could not write (its mode
+    // has no write bit, or access is denied) is never replaced. A symbolic
+    // link in the file's place is followed only when it belongs to the user
+    // running the program (as the kernel's protected_symlinks rule does in
+    // shared folders). Throws IniFileError with the reason ("Cannot create
+    // file <path>" when it cannot be created).
     void save(const std::string& path) const;
 
     // Section and key names match without regard to letter case.
@@ -63,5 +70,9 @@ private:
     };
     Section* findSection(std::string_view name);
     const Section* findSection(std::string_view name) const;
+    Section& addSection(std::string name);
     std::vector<Section> sections_;
+    // Position in sections_ by the name in ASCII lower case, so that a file
+    // of many sections reads in time linear in its size.
+    std::unordered_map<std::string, std::size_t> sectionIndex_;
 };

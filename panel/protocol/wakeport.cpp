@@ -11,11 +11,12 @@
 
 namespace {
 
-// RxFrame never writes the last byte of RxBuf.
-constexpr int AnswerBytes = 255;
 
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
+constexpr const char* NoPort = "Порт не открыт.";
+// The library's handle after a failed open and once the device has gone.
+constexpr std::intptr_t NoDevice = -1;
 
 }  // namespace
 
@@ -71,6 +72,16 @@ bool TWakePort::Open(const std::string& name, int baud) {
     return opened;
 }
 
+bool TWakePort::Connected() const {
+    return Port != 0 && GetHandleCOM() != NoDevice;
+}
+
+bool TWakePort::Reopen() {
+    if (Port == 0) return false;
+    CloseCOM();
+    return Open(PortName, Baud) && Connected();
+}
+
 void TWakePort::Close() {
     SetPort(0);
     CloseCOM();
@@ -81,9 +92,10 @@ void TWakePort::SetDevAddr(int a) {
 }
 
 void TWakePort::SendRequest(int code, const std::string& name, int n) {
-    if (Port == 0) return;
     Cmd = code;
     CmdName = name;
+    // Without a port there is no answer to decode: RxBuf holds an old one.
+    if (!Connected()) Fail(ExchangeOutcome::NoPort, NoPort);
     // Not checked: a request that was not written shows as a missing answer.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
             static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
@@ -93,35 +105,40 @@ int TWakePort::ReceiveAnswer(int timeout) {
     return ReceiveAnswer(timeout, 0);
 }
 
-int TWakePort::ReceiveAnswer(int timeout, int minCount) {
-    if (Port == 0) return 0;
+void TWakePort::Fail(ExchangeOutcome outcome, const char* reason) {
+    lastOutcome_ = outcome;
+    throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
+}
+
+int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom) {
+    // A device that went away during the request shows as a missing answer.
+    if (Port == 0) Fail(ExchangeOutcome::NoPort, NoPort);
     std::uint8_t address = 0, command = 0, count = 0;
     const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,
                             &command, &count, RxBuf.data()) != 0;
     lastCount_ = ok ? count : 0;
-    const auto fail = [this](ExchangeOutcome outcome, const char* reason) {
-        lastOutcome_ = outcome;
-        throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
-    };
-    if (!ok) fail(ExchangeOutcome::NoAnswer, NoAnswer);
-    if (command != Cmd) fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+    if (!ok) Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+    // An addressed request is answered by that actuator alone: a frame from
+    // another one is a late answer to an earlier request, not this answer.
+    if (DevAddr != 0 && address != 0 && address != DevAddr && address != alsoFrom)
+        Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+    if (command != Cmd) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
     if (wake::answerHasErrorByte(command)) {
         // Without data the error byte would be a byte of an earlier answer.
-        if (count == 0) fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
-        if (RxBuf[0] != 0) fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
+        if (count == 0) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+        if (RxBuf[0] != 0) Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
     }
     // After the error byte: a device reporting an error may leave its values out.
-    if (count < minCount) fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+    if (count < minCount) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
     lastOutcome_ = ExchangeOutcome::Answer;
     return count;
 }
 
-int TWakePort::Exchange(wake::Command command) {
+int TWakePort::Exchange(wake::Command command, int alsoFrom) {
     const wake::CommandSpec& spec = wake::spec(command);
     if (!observer_) {
         SendRequest(static_cast<int>(command), spec.name, spec.requestLength);
-        if (Port == 0) return AnswerBytes;
-        return ReceiveAnswer(AnswerTimeout, spec.answerLength);
+        return ReceiveAnswer(AnswerTimeout, spec.answerLength, alsoFrom);
     }
     ExchangeRecord record;
     record.start = std::chrono::steady_clock::now();
@@ -130,13 +147,9 @@ int TWakePort::Exchange(wake::Command command) {
     record.command = static_cast<int>(command);
     record.name = spec.name;
     record.request.assign(TxBuf.begin(), TxBuf.begin() + spec.requestLength);
-    SendRequest(record.command, spec.name, spec.requestLength);
-    if (Port == 0) {
-        Notify(record, ExchangeOutcome::NoPort);
-        return AnswerBytes;
-    }
     try {
-        const int count = ReceiveAnswer(AnswerTimeout, spec.answerLength);
+        SendRequest(record.command, spec.name, spec.requestLength);
+        const int count = ReceiveAnswer(AnswerTimeout, spec.answerLength, alsoFrom);
         Notify(record, ExchangeOutcome::Answer);
         return count;
     } catch (const EHardwareException&) {
@@ -191,7 +204,8 @@ void TWakePort::SetAddr(int addr) {
     PutByte(0, wake::SetAddrPrefix[0]);
     PutByte(1, wake::SetAddrPrefix[1]);
     PutByte(2, addr);
-    Exchange(wake::Command::SetAddr);
+    // The actuator may answer from the address it has just taken.
+    Exchange(wake::Command::SetAddr, addr & 0x7F);
 }
 
 void TWakePort::SetM(int vmin, int extra) {

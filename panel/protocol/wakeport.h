@@ -12,8 +12,9 @@
 
 // The program's only way to the actuators: the port in use, the selected
 // network address, and one request/answer exchange per command.
-// Port 0 means no port: every exchange is then skipped (nothing is sent,
-// nothing raised, and a Get decodes RxBuf as the last real answer left it).
+// Port 0 means no port: every exchange then fails at once ("Порт не открыт."),
+// so that nothing is decoded from an old answer. So does a port in use whose
+// device did not open or has gone away (unplugged) until Reopen succeeds.
 class TWakePort {
 public:
     explicit TWakePort(int maxPort);
@@ -47,6 +48,13 @@ public:
     bool Open(int n, int baud);
     bool Open(const std::string& name, int baud);
     void Close();
+    // The port in use is open: the library holds its device. False after an
+    // open that failed and once the library found the device gone.
+    bool Connected() const;
+    // Opens the port in use again by its name (so the name is resolved
+    // afresh: a re-created link, a re-enumerated adapter), at Baud and in
+    // the mode Open sets. True when it is open now.
+    bool Reopen();
     void SetDevAddr(int a);
     void SendRequest(int code, const std::string& name, int n);
     int ReceiveAnswer(int timeout);
@@ -85,11 +93,15 @@ public:
 private:
     // ReceiveAnswer that also asks for at least minCount data bytes (the
     // error byte included), so that a short answer never decodes stale bytes.
-    int ReceiveAnswer(int timeout, int minCount);
+    // An addressed request takes answers from DevAddr, or alsoFrom, only.
+    int ReceiveAnswer(int timeout, int minCount, int alsoFrom = -1);
     // Sends the command with its request data from TxBuf and takes an answer
-    // of the command's full length. Returns how many RxBuf bytes belong to the
-    // answer (all of RxBuf's answer bytes when no port is in use).
-    int Exchange(wake::Command command);
+    // of the command's full length (from alsoFrom too, see ReceiveAnswer).
+    // Returns how many RxBuf bytes belong to the answer.
+    int Exchange(wake::Command command, int alsoFrom = -1);
+    // Raises EHardwareException for the command in CmdName; the observer is
+    // told the outcome.
+    [[noreturn]] void Fail(ExchangeOutcome outcome, const char* reason);
     void Notify(ExchangeRecord& record, ExchangeOutcome outcome) const;
     void PutByte(int pos, int v);
     void PutWord(int pos, int v);

@@ -77,14 +77,35 @@ QIcon GlyphStopOff()
     });
 }
 
+namespace {
+
+// A blue magnifier, its glass of the given diameter from the top left corner.
+void magnifier(QPainter& p, double glass)
+{
+    const double pen = glass / 4.5;
+    p.setPen(QPen(QColor(0, 0, 128), pen));
+    p.setBrush(QColor(200, 230, 255));
+    p.drawEllipse(QRectF(pen / 2 + 0.5, pen / 2 + 0.5, glass, glass));
+    p.setPen(QPen(QColor(0, 0, 128), pen * 1.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(glass + 1, glass + 1), QPointF(glass + 1 + glass * 0.45, glass + 1 + glass * 0.45));
+}
+
+}  // namespace
+
 QIcon GlyphScan()
 {
+    return draw([](QPainter& p) { magnifier(p, 9); });
+}
+
+// Nothing like the drive's red square: the scan's own blue magnifier with a
+// red cross over it.
+QIcon GlyphScanStop()
+{
     return draw([](QPainter& p) {
-        p.setPen(QPen(QColor(0, 0, 128), 2));
-        p.setBrush(QColor(200, 230, 255));
-        p.drawEllipse(QRectF(1.5, 1.5, 9, 9));
-        p.setPen(QPen(QColor(0, 0, 128), 3, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(10, 10), QPointF(14, 14));
+        magnifier(p, 7);
+        p.setPen(QPen(QColor(200, 0, 0), 2.5, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(9, 9), QPointF(15, 15));
+        p.drawLine(QPointF(15, 9), QPointF(9, 15));
     });
 }
 

@@ -5,7 +5,8 @@
 // The pictures of the glyph buttons and of the menu items, drawn in code so
 // that the program carries no resource files.
 QIcon GlyphClose();     // bbClose: arrow toward the closed end
-QIcon GlyphStop();      // bbStop, bbScanStop: a square
+QIcon GlyphStop();      // bbStop: a red square
+QIcon GlyphScanStop();  // bbScanStop: the scan's magnifier, struck through
 QIcon GlyphStopOff();   // bbStopOff: a power mark
 QIcon GlyphOpen();      // bbOpen: arrow toward the open end
 QIcon GlyphScan();      // bbScanStart: a magnifier

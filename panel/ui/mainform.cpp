@@ -86,6 +86,16 @@ TMainForm::TMainForm(QWidget* parent)
     // less padding than the style's default.
     ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
     StatusLine = new TStatusLine(ui->StatusBar);
+    addressZeroPanel_ = new QLabel(QStringLiteral("Адрес 0: всем приводам!"), ui->StatusBar);
+    addressZeroPanel_->setObjectName(QStringLiteral("AddressZeroPanel"));
+    addressZeroPanel_->setToolTip(
+        QStringLiteral("Выбран адрес 0: запросы уходят без адреса, и их выполняет каждый "
+                       "привод на линии. Выберите адрес привода."));
+    addressZeroPanel_->setStyleSheet(
+        QStringLiteral("QLabel { color: #800000; background: #ffd8d8; font-weight: bold; "
+                       "padding: 0 4px; }"));
+    addressZeroPanel_->hide();
+    ui->StatusBar->addPermanentWidget(addressZeroPanel_);
     // The client area (pages, buttons, status bar) is 466 x 443 below the menu.
     setFixedSize(466, 443 + ui->MainMenu->sizeHint().height());
 
@@ -100,6 +110,9 @@ TMainForm::TMainForm(QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(300);
+    // Not the coarse default, which may add 5 %: after an exchange that ran
+    // to its bound the next request is due 300 ms later, not 315.
+    Timer1->setTimerType(Qt::PreciseTimer);
 
     setupNetPage();
     setupControlPage();
@@ -210,6 +223,7 @@ void TMainForm::FormCreate()
         ExplainServicePages();
     }
     WakePort->SetDevAddr(Address);
+    showAddressWarning();
     SelectPort(PortNumber);
     DeviceFound = false;
 }
@@ -344,6 +358,8 @@ void TMainForm::PageControlChange()
     QWidget* page = ui->PageControl->currentWidget();
     if (page == ui->tsNet) {
         FitNameColumn();
+    } else if (Scanning) {
+        // The reads wait for the scan to give the line back.
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
             autoReadParams();
@@ -356,6 +372,25 @@ void TMainForm::PageControlChange()
     }
 }
 
+bool TMainForm::confirm(const QString& question)
+{
+    if (Confirm)
+        return Confirm(question);
+    return QMessageBox::question(this, ApplicationTitle(), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void TMainForm::SetLineActionsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->bbClose, ui->bbStop, ui->bbStopOff, ui->bbOpen, uiParams->bbRead,
+             uiParams->bbWrite, uiParams->btSetAddr, uiParams->btResN, uiRelays->bbReadRel,
+             uiRelays->bbWriteRel, uiNet->bbSelect})
+        w->setEnabled(enabled);
+    ui->mnPort->menuAction()->setEnabled(enabled);
+}
+
 // --- port menu ---
 
 void TMainForm::SelectPort(int n)
@@ -363,21 +398,31 @@ void TMainForm::SelectPort(int n)
     // A number the client does not know opens nothing and checks nothing.
     if (n < 0 || n > kPortItems)
         n = 0;
-    if (n != 0 && WakePort->Port == n)
+    if (n != 0 && WakePort->Port == n) {
+        // Chosen again while its device is gone: tried at once.
+        ReopenLostPort();
+        if (!WakePort->Connected() && !portWasOpen_)
+            showPortProblem();
         return;
+    }
     WakePort->Close();
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
     StatusLine->SetPortProblem({}, {}, {});
+    // Whatever answers now is identified afresh.
+    DeviceFound = false;
     if (n != 0) {
-        // The client reports nothing about a port that does not open; the
-        // reason beside "No Device" spares the operator the guessing.
-        const PortProblemInfo problem = PortProblem(WakePort->GetPortName(n));
-        StatusLine->SetPortProblem(QString::fromStdString(WakePort->GetPortName(n)),
-                                   QString::fromStdString(problem.reason),
-                                   QString::fromStdString(problem.path));
-        WakePort->Open(n, BaudRate);
+        // Opened without a trial first: a trial open of a real UART pulses
+        // its DTR and RTS lines.
+        const bool configured = WakePort->Open(n, BaudRate);
+        portWasOpen_ = WakePort->Connected();
+        if (!portWasOpen_)
+            showPortProblem();
+        else if (!configured)  // the device opened, but not at this rate
+            StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+                                       QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate),
+                                       {});
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
         ui->mnClosePort->setEnabled(true);
@@ -388,6 +433,37 @@ void TMainForm::SelectPort(int n)
     if (PortNumber != 0)
         caption += QStringLiteral(" на ") + QString::fromStdString(WakePort->PortName);
     setWindowTitle(caption);
+}
+
+void TMainForm::ReopenLostPort()
+{
+    if (WakePort->Port == 0 || WakePort->Connected())
+        return;
+    if (WakePort->Reopen()) {
+        portWasOpen_ = true;
+        StatusLine->SetPortProblem({}, {}, {});
+        DeviceFound = false;
+    } else if (portWasOpen_) {
+        showPortLost();
+    }
+}
+
+void TMainForm::showPortLost()
+{
+    StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+                               QStringLiteral("связь потеряна, повторное подключение…"), {});
+}
+
+void TMainForm::showPortProblem()
+{
+    // The client reports nothing about a port that does not open; the
+    // reason beside "No Device" spares the operator the guessing.
+    PortProblemInfo problem = PortProblem(WakePort->PortName);
+    if (problem.reason.empty())
+        problem.reason = "порт не открыт";
+    StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+                               QString::fromStdString(problem.reason),
+                               QString::fromStdString(problem.path));
 }
 
 void TMainForm::mnCOM1Click(QAction* sender)

@@ -60,6 +60,8 @@ public:
     double MMPerStep = 0.00083;
     int MotSteps = 200;
     int OptoBlades = 8;
+    // How many actuators the last scan listed (0 before the first scan).
+    int LastScanCount = 0;
 
     QTimer* Timer1 = nullptr;
     QFileDialog* OpenDialog = nullptr;
@@ -106,6 +108,10 @@ public:
     void SelectPort(int n);
     void mnCOM1Click(QAction* sender);
     void mnPortClick();
+    // The port in use whose device went away, or did not open, is opened
+    // again (its name resolved afresh); the actuator is then identified anew.
+    // The poll tick tries once per tick, choosing the port in the menu at once.
+    void ReopenLostPort();
     // "Настройка портов…": the dialog, then the port in use reopened when
     // its link or the baud rate changed.
     void mnPortSetupClick();
@@ -131,6 +137,9 @@ public:
     void FitNameColumn();
     void EndNameEdit(bool commit);
     void SelectAddress(int a);
+    // Every control that sends to the line besides the scan: the motion
+    // buttons, the parameter and relay actions, selection and the port menu.
+    void SetLineActionsEnabled(bool enabled);
     void feAddr1Changed(TFloatEdit* sender);
     void feAddr2Changed(TFloatEdit* sender);
     void feAddr3Changed(TFloatEdit* sender);
@@ -172,6 +181,9 @@ public:
     // returns the chosen path, or an empty text for a cancel. Empty: the
     // dialog is shown to the operator.
     std::function<QString(QFileDialog*)> ChooseFile;
+    // Test seam of the confirmation questions: given the question, true for
+    // "yes". Empty: a message box asks the operator.
+    std::function<bool(const QString&)> Confirm;
 
     // --- the menu "Сервис": exchange monitor, operation journal ---
     ServiceTools* Service = nullptr;
@@ -218,6 +230,13 @@ private:
     void showParamEdits();
     void setupParamFileDialogs();               // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
+    // Address 0 goes out without an address byte, and every actuator on the
+    // line obeys it: the status bar says so while it is selected.
+    void showAddressWarning();
+    void showPortLost();
+    // Why the port chosen did not open, worked out only after the open failed.
+    void showPortProblem();
+    bool confirm(const QString& question);
     void setupServiceTools();  // mainform_service.cpp
     // A parameter file loaded or saved, into the journal; error empty for success.
     void journalFileOperation(const char* action, const QString& path, const QString& error);
@@ -234,6 +253,8 @@ private:
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
     bool ticking_ = false;                       // Timer1Timer is running
+    bool portWasOpen_ = false;                   // the port in use has been open
+    QLabel* addressZeroPanel_ = nullptr;         // the warning while address 0 is selected
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

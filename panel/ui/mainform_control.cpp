@@ -45,8 +45,9 @@ void TMainForm::setupControlPage()
 
 void TMainForm::Timer1Timer()
 {
-    // After shutdown the client is gone; a tick never runs inside another.
-    if (!WakePort || ticking_)
+    // After shutdown the client is gone; a tick never runs inside another,
+    // nor while a scan owns the line (it would poll the address probed).
+    if (!WakePort || ticking_ || Scanning)
         return;
     ticking_ = true;
     struct TickFlag {
@@ -55,6 +56,7 @@ void TMainForm::Timer1Timer()
     } tickFlag{ticking_};
 
     Timer1->stop();
+    ReopenLostPort();
     bool answered = true;
     try {
         if (!DeviceFound)
@@ -76,6 +78,8 @@ void TMainForm::Timer1Timer()
     if (!answered) {
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
+        if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
+            showPortLost();
     }
     // Not reached after a failure of another kind: polling then stays off
     // until a page change runs a tick, rather than repeating an error box.

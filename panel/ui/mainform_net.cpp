@@ -106,7 +106,7 @@ void TMainForm::setupNetPage()
             [this](int, int) { RunGuarded(this, [this] { bbSelectClick(); }); });
 
     uiNet->bbScanStart->setIcon(GlyphScan());
-    uiNet->bbScanStop->setIcon(GlyphStop());
+    uiNet->bbScanStop->setIcon(GlyphScanStop());
     uiNet->bbSelect->setIcon(GlyphSelect());
     connect(uiNet->bbScanStart, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStartClick));
     connect(uiNet->bbScanStop, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStopClick));
@@ -125,6 +125,9 @@ void TMainForm::bbScanStartClick()
     uiNet->bbScanStart->setEnabled(false);
     uiNet->bbScanStop->setEnabled(true);
     Scanning = true;
+    // The scan owns the line: the poll waits (Timer1Timer) and nothing
+    // else can send to the address being probed.
+    SetLineActionsEnabled(false);
     uiNet->ScanProgressBar->setValue(0);
     if (NameEditing)
         EndNameEdit(true);
@@ -135,8 +138,7 @@ void TMainForm::bbScanStartClick()
         // The window may have been closed meanwhile, releasing the client.
         if (!Scanning || !WakePort)
             break;
-        // Without a port the client answers every probe with stale text, so
-        // nothing is listed then.
+        // Without a port every probe fails at once: nothing is listed.
         if (WakePort->Port != 0) {
             QString info;
             bool answered = true;
@@ -165,9 +167,13 @@ void TMainForm::bbScanStartClick()
     }
     uiNet->ScanProgressBar->setValue(0);
     Scanning = false;
+    LastScanCount = 0;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        LastScanCount += !cellText(grid, r, kColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
     uiNet->bbScanStart->setEnabled(true);
     uiNet->bbScanStop->setEnabled(false);
+    SetLineActionsEnabled(true);
     if (WakePort)
         WakePort->SetDevAddr(Address);
 }
@@ -265,6 +271,9 @@ void TMainForm::EndNameEdit(bool commit)
 
 void TMainForm::bbSelectClick()
 {
+    // A double click on the table while a scan owns the line.
+    if (Scanning)
+        return;
     // An empty address cell raises the conversion error for the error box.
     const int a = numtext::strToInt(
         cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
@@ -289,6 +298,7 @@ void TMainForm::SelectAddress(int a)
     uiControl->edName->setText(nameOf(Names, a));
     if (WakePort)
         WakePort->SetDevAddr(a);
+    showAddressWarning();
 }
 
 namespace {
@@ -311,6 +321,7 @@ void TMainForm::AddressFieldChanged(TFloatEdit* sender)
     uiControl->edName->setText(nameOf(Names, Address));
     if (WakePort)
         WakePort->SetDevAddr(Address);
+    showAddressWarning();
 }
 
 void TMainForm::feAddr1Changed(TFloatEdit* sender)
@@ -326,4 +337,9 @@ void TMainForm::feAddr2Changed(TFloatEdit* sender)
 void TMainForm::feAddr3Changed(TFloatEdit* sender)
 {
     AddressFieldChanged(sender);
+}
+
+void TMainForm::showAddressWarning()
+{
+    addressZeroPanel_->setVisible(Address == 0);
 }

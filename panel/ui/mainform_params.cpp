@@ -126,6 +126,15 @@ void TMainForm::bbWriteClick()
 
 void TMainForm::btSetAddrClick()
 {
+    // The request reaches every actuator on the line: with more than one
+    // there, all of them would take the same address.
+    if (LastScanCount > 1 &&
+        !confirm(QStringLiteral("При последнем сканировании на линии найдено приводов: %1.\n"
+                                "Команда уходит без адреса, и адрес %2 получат все они.\n\n"
+                                "Присвоить адрес %2?")
+                     .arg(LastScanCount)
+                     .arg(Address)))
+        return;
     // Address 0 sends the frame without an address byte, so that the drive
     // takes it whatever address it has now.
     WakePort->SetDevAddr(0);

@@ -32,7 +32,9 @@ SERLINK_API int SERLINK_CALL AccessCOM(const char *name);
 SERLINK_API int SERLINK_CALL OpenCOM(const char *name, uint32_t baud);
 SERLINK_API int SERLINK_CALL CloseCOM(void);
 /* The platform handle of the port (a file descriptor on POSIX); keeps its
- * last value after CloseCOM. */
+ * last value after CloseCOM. -1 after an OpenCOM that could not open the
+ * device, and once TxFrame or RxFrame found the device gone (unplugged, hung
+ * up): the library has then given it back, and OpenCOM opens it again. */
 SERLINK_API intptr_t SERLINK_CALL GetHandleCOM(void);
 /* rtsMode 3: RS-485 direction control; otherwise the low two bits select
  * 0 RTS off, 1 RTS on, 2 handshake. dtrMode: low two bits, 0 off, 1 on,

@@ -3,6 +3,7 @@
 // one open Port and builds frames on top of its calls.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -54,15 +55,21 @@ public:
     bool waitEvent(std::uint32_t& event);
 
     bool setReadTimeout(std::uint32_t milliseconds);
-    // One byte: at once when queued, else the first one within the read time-out.
-    bool readByte(std::uint8_t& byte);
+    // One byte: at once when queued, else the first one within the read
+    // time-out, and never after notAfter (the end of the frame's time).
+    bool readByte(std::uint8_t& byte, std::chrono::steady_clock::time_point notAfter);
     // All bytes within the write time-out; false when fewer were written.
     bool write(const std::uint8_t* bytes, std::size_t count);
+    // A read or write found the device gone (unplugged, hung up); it has been
+    // given back at once, and every later call fails.
+    bool gone() const;
 
     // The library's own RS-485 switching: transmitter on before the write, and
-    // off once the last stop bit has left the line (bounded in time).
+    // off once the last stop bit of the frame written from writeStart has
+    // left the line (bounded in time).
     bool setRts(bool on);
-    void waitTransmitterEmpty();
+    void waitTransmitterEmpty(std::chrono::steady_clock::time_point writeStart,
+                              std::size_t frameBytes);
 
 private:
     struct Impl;

@@ -15,7 +15,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <string>
 
@@ -69,6 +71,22 @@ int openExclusive(const char* name)
         return -1;
     }
     return fd;
+}
+
+// What read() and write() answer once the device behind the descriptor has
+// gone: an unplugged adapter, a pseudo-terminal whose other side closed.
+bool deviceGoneError(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
+}
+
+void sleepUntil(Clock::time_point when)
+{
+    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch());
+    const timespec at{static_cast<time_t>(since.count() / 1000000000),
+                      static_cast<long>(since.count() % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
 }
 
 std::chrono::nanoseconds remaining(Clock::time_point deadline)
@@ -140,8 +158,24 @@ struct Port::Impl {
     KernelSettings saved{};
     std::uint32_t baud = 9600;
     std::chrono::milliseconds readTimeout{1000};
-    bool kernelRs485 = false;  // we switched the kernel's RS-485 mode on
+    // The kernel's RS-485 settings as found at open, given back at close
+    // once the library has changed them.
+    serial_rs485 foundRs485{};
+    bool rs485Found = false;
+    bool rs485Changed = false;
+    bool gone = false;  // the device went away and was given back
     std::uint32_t eventMask = 0;  // kept here: termios has no event mask
+
+    // A device that has gone is given back at once, without restoring
+    // settings it no longer has: holding it would keep its name from a
+    // re-plugged adapter.
+    bool dropGoneDevice()
+    {
+        ::close(fd);
+        fd = -1;
+        gone = true;
+        return false;
+    }
 
     int lineIoctl(unsigned long request, void* arg) { return lineOps().ioctl(fd, request, arg); }
 
@@ -165,6 +199,7 @@ struct Port::Impl {
             conf.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
         if (lineIoctl(TIOCSRS485, &conf) != 0)
             return false;
+        rs485Changed = true;
         // TIOCGRS485 alone succeeds on ports without the mode: read it back.
         serial_rs485 check{};
         if (lineIoctl(TIOCGRS485, &check) != 0)
@@ -172,10 +207,18 @@ struct Port::Impl {
         return ((check.flags & SER_RS485_ENABLED) != 0) == on;
     }
 
-    std::chrono::microseconds characterTime() const
+    // The line time of one byte: start bit, 8 data bits, stop bit.
+    std::chrono::nanoseconds characterTime() const
     {
         const std::uint32_t rate = baud ? baud : 9600;
-        return std::chrono::microseconds(10'000'000ULL / rate + 1);
+        return std::chrono::nanoseconds(10'000'000'000ULL / rate);
+    }
+
+    // The kernel's RS-485 mode is on for this port, found so or set by us.
+    bool kernelRs485On()
+    {
+        serial_rs485 now{};
+        return lineIoctl(TIOCGRS485, &now) == 0 && (now.flags & SER_RS485_ENABLED) != 0;
     }
 };
 
@@ -211,11 +254,15 @@ Handle Port::handle() const
     return impl_->fd >= 0 ? impl_->fd : invalidHandle;
 }
 
+// A rate the driver rounds by more than this does not carry the line.
+constexpr double baudTolerance = 0.02;
+
 bool Port::configure(std::uint32_t baud)
 {
     Impl& port = *impl_;
-    if (!kernelGetSettings(port.fd, port.saved))
+    if (baud == 0 || !kernelGetSettings(port.fd, port.saved))
         return false;
+    port.rs485Found = port.lineIoctl(TIOCGRS485, &port.foundRs485) == 0;
     termios t;
     if (tcgetattr(port.fd, &t) != 0)
         return false;
@@ -238,6 +285,11 @@ bool Port::configure(std::uint32_t baud)
         return false;
     if (speed == B0 && !kernelSetBaud(port.fd, baud))
         return false;
+    // A driver may put another rate in place of one it cannot make.
+    std::uint32_t taken = 0;
+    if (!kernelGetBaud(port.fd, taken) || taken == 0 ||
+        std::abs(double(taken) - double(baud)) > baudTolerance * double(baud))
+        return false;
     port.baud = baud;
     if (!port.setModemBitIfPresent(TIOCM_DTR, false) || !port.setModemBitIfPresent(TIOCM_RTS, true))
         return false;
@@ -251,8 +303,8 @@ bool Port::close()
     Impl& port = *impl_;
     if (port.fd < 0)
         return false;
-    if (port.kernelRs485)
-        port.setKernelRs485(false);
+    if (port.rs485Changed && port.rs485Found)
+        port.lineIoctl(TIOCSRS485, &port.foundRs485);
     const bool restored = kernelSetSettings(port.fd, port.saved);
     ::ioctl(port.fd, TIOCNXCL);
     const bool closed = ::close(port.fd) == 0;
@@ -270,30 +322,24 @@ bool Port::setMode(bool directionMode, int rtsLowBits, int dtrLowBits)
     if (tcgetattr(port.fd, &t) != 0)
         return false;
     bool rtsOn = false;
-    bool handshake = false;
-    bool wantKernelRs485 = false;
     if (directionMode || rtsLowBits == 3) {
-        wantKernelRs485 = true;
-    } else {
-        rtsOn = rtsLowBits == 1;
-        handshake = rtsLowBits == 2;
-    }
-    if (wantKernelRs485) {
         driverSwitches = port.setKernelRs485(true);
-        port.kernelRs485 = driverSwitches;
         // Without the kernel mode the library drives RTS itself, idle low.
         rtsOn = !driverSwitches && !directionMode;
-    } else if (port.kernelRs485) {
-        port.setKernelRs485(false);
-        port.kernelRs485 = false;
+    } else {
+        // RTS as this mode says, not as a kernel RS-485 mode found at open
+        // would switch it.
+        if (port.kernelRs485On())
+            port.setKernelRs485(false);
+        // Handshake (2) is the receiver's flow control: RTS up while input is
+        // welcome, which the library's small frames always are. It is not
+        // CTS output flow control, which CRTSCTS would switch on as well.
+        rtsOn = rtsLowBits == 1 || rtsLowBits == 2;
     }
-    if (handshake)
-        t.c_cflag |= CRTSCTS;
-    else
-        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     if (tcsetattr(port.fd, TCSANOW, &t) != 0)
         return false;
-    if (!driverSwitches && !handshake && !port.setModemBitIfPresent(TIOCM_RTS, rtsOn))
+    if (!driverSwitches && !port.setModemBitIfPresent(TIOCM_RTS, rtsOn))
         return false;
     // POSIX has no DTR handshake; mode 2 leaves DTR raised as "enabled".
     return port.setModemBitIfPresent(TIOCM_DTR, dtrLowBits != 0);
@@ -420,23 +466,26 @@ bool Port::setReadTimeout(std::uint32_t milliseconds)
     return true;
 }
 
-bool Port::readByte(std::uint8_t& byte)
+bool Port::readByte(std::uint8_t& byte, Clock::time_point notAfter)
 {
     Impl& port = *impl_;
     if (port.fd < 0)
         return false;
-    const auto deadline = Clock::now() + port.readTimeout;
+    const auto deadline = std::min(Clock::now() + port.readTimeout, notAfter);
     for (;;) {
         const ssize_t n = ::read(port.fd, &byte, 1);
         if (n == 1)
             return true;
-        if (n == 0)
-            return false;  // end of file: the device has gone
+        if (n == 0 || deviceGoneError(errno))
+            return port.dropGoneDevice();  // end of file or EIO: the device has gone
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        if (waitFor(port.fd, POLLIN, deadline) != 1)
+        const int ready = waitFor(port.fd, POLLIN, deadline);
+        if (ready < 0)
+            return port.dropGoneDevice();
+        if (ready == 0)
             return false;
     }
 }
@@ -456,12 +505,22 @@ bool Port::write(const std::uint8_t* bytes, std::size_t count)
         }
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && deviceGoneError(errno))
+            return port.dropGoneDevice();
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
-        if (waitFor(port.fd, POLLOUT, deadline) != 1)
+        const int ready = waitFor(port.fd, POLLOUT, deadline);
+        if (ready < 0)
+            return port.dropGoneDevice();
+        if (ready == 0)
             return false;
     }
     return true;
+}
+
+bool Port::gone() const
+{
+    return impl_->gone;
 }
 
 bool Port::setRts(bool on)
@@ -470,37 +529,39 @@ bool Port::setRts(bool on)
     return port.fd >= 0 && port.setModemBit(TIOCM_RTS, on);
 }
 
-// tcdrain() has no time limit, and a line held by flow control or a hung
-// driver would keep the transmitter on the bus for ever; so the output queue
-// is watched against a deadline instead, then the UART's TEMT bit where the
-// driver reports it, else two character times for the shift register.
-void Port::waitTransmitterEmpty()
+// RTS stays up at least for the frame's line time from the start of the
+// write: the kernel's queue empties long before that on USB adapters (their
+// chip still sends) and at low rates on UARTs (their FIFO still sends). Then
+// the transmitter must be empty: the UART's TEMT bit where the driver reports
+// it, else the driver's own wait for its chip (tcdrain), asked only once the
+// kernel's queue is empty, since tcdrain waits for a stalled queue for ever.
+// The whole wait is bounded: a line held by flow control or a hung driver
+// must not keep the transmitter on the bus.
+void Port::waitTransmitterEmpty(Clock::time_point writeStart, std::size_t frameBytes)
 {
     Impl& port = *impl_;
     if (port.fd < 0)
         return;
+    const Clock::time_point lineEnd = writeStart + port.characterTime() * static_cast<long long>(frameBytes);
+    const auto deadline = lineEnd + port.characterTime() * 4 + std::chrono::milliseconds(100);
+    sleepUntil(lineEnd);
+    const auto tick = std::chrono::microseconds(200);
     int queued = 0;
-    if (port.lineIoctl(TIOCOUTQ, &queued) != 0)
-        queued = 0;
-    const auto deadline = Clock::now() + port.characterTime() * (queued + 2) + std::chrono::milliseconds(100);
-    const timespec tick{0, 200'000};
-    while (queued > 0 && Clock::now() < deadline) {
-        nanosleep(&tick, nullptr);
-        if (port.lineIoctl(TIOCOUTQ, &queued) != 0)
-            break;
-    }
+    while (port.lineIoctl(TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline)
+        sleepUntil(Clock::now() + tick);
+    if (queued > 0)
+        return;
     unsigned int lsr = 0;
     if (port.lineIoctl(TIOCSERGETLSR, &lsr) == 0) {
         while ((lsr & TIOCSER_TEMT) == 0 && Clock::now() < deadline) {
-            nanosleep(&tick, nullptr);
+            sleepUntil(Clock::now() + tick);
             if (port.lineIoctl(TIOCSERGETLSR, &lsr) != 0)
                 break;
         }
         return;
     }
-    const auto shiftOut = std::chrono::duration_cast<std::chrono::nanoseconds>(port.characterTime() * 2);
-    const timespec wait{0, static_cast<long>(shiftOut.count() % 1000000000)};
-    nanosleep(&wait, nullptr);
+    // tcdrain(), through the line table: TCSBRK with a non-zero argument.
+    port.lineIoctl(TCSBRK, reinterpret_cast<void*>(1));
 }
 
 }  // namespace backend

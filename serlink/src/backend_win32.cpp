@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace serlink::backend {
@@ -57,7 +58,27 @@ struct Port::Impl {
     COMMTIMEOUTS savedTimeouts{};
     bool saved = false;  // the device's own settings were read at open
     bool isNT = true;
-    std::size_t lastWrite = 0;  // bytes of the last write, for the transmitter wait
+    bool gone = false;  // the device went away and was given back
+
+    // What ReadFile and WriteFile answer once a USB adapter has gone.
+    static bool deviceGoneError(DWORD error)
+    {
+        return error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_DEVICE_REMOVED ||
+               error == ERROR_BAD_COMMAND || error == ERROR_ACCESS_DENIED ||
+               error == ERROR_GEN_FAILURE;
+    }
+
+    // A device that has gone is given back at once, without restoring
+    // settings it no longer has, so that a re-plugged adapter gets its name.
+    bool failed()
+    {
+        if (!deviceGoneError(GetLastError()))
+            return false;
+        CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+        gone = true;
+        return false;
+    }
 
     bool applyDcb() { return SetCommState(handle, &dcb); }
 
@@ -241,17 +262,44 @@ bool Port::setReadTimeout(std::uint32_t milliseconds)
     return SetCommTimeouts(port.handle, &port.timeouts);
 }
 
-bool Port::readByte(std::uint8_t& byte)
+bool Port::readByte(std::uint8_t& byte, std::chrono::steady_clock::time_point notAfter)
 {
+    Impl& port = *impl_;
+    if (port.handle == INVALID_HANDLE_VALUE)
+        return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          notAfter - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0)
+        return false;
+    // Near the end of the frame's time the wait for this byte is cut to what
+    // is left of it; the read time-out comes back for the next byte.
+    const DWORD constant = port.timeouts.ReadTotalTimeoutConstant;
+    const bool cut = static_cast<unsigned long long>(left) < constant;
+    if (cut && !setReadTimeout(static_cast<std::uint32_t>(left)))
+        return false;
     DWORD n = 0;
-    return ReadFile(impl_->handle, &byte, 1, &n, nullptr) && n == 1;
+    const bool read = ReadFile(port.handle, &byte, 1, &n, nullptr);
+    const bool ok = read ? n == 1 : port.failed();
+    if (cut && port.handle != INVALID_HANDLE_VALUE)
+        setReadTimeout(constant);
+    return ok;
 }
 
 bool Port::write(const std::uint8_t* bytes, std::size_t count)
 {
+    Impl& port = *impl_;
+    if (port.handle == INVALID_HANDLE_VALUE)
+        return false;
     DWORD n = 0;
-    impl_->lastWrite = count;
-    return WriteFile(impl_->handle, bytes, static_cast<DWORD>(count), &n, nullptr) && n == count;
+    if (!WriteFile(port.handle, bytes, static_cast<DWORD>(count), &n, nullptr))
+        return port.failed();
+    return n == count;
+}
+
+bool Port::gone() const
+{
+    return impl_->gone;
 }
 
 bool Port::setRts(bool on)
@@ -259,19 +307,27 @@ bool Port::setRts(bool on)
     return EscapeCommFunction(impl_->handle, on ? SETRTS : CLRRTS);
 }
 
-// An NT system gives no access to the UART's line-status register. The flush
-// returns once the driver has handed every byte to the UART; what its
-// transmit FIFO (16 bytes on a 16550) and shift register still hold leaves
-// within that many character times more, so RTS stays up that long and no
-// longer, since the answer may follow at once.
-void Port::waitTransmitterEmpty()
+// An NT system gives no access to the UART's line-status register. RTS stays
+// up at least for the frame's line time from the start of the write (the
+// driver's queue and the UART's FIFO empty only at the line's pace), then
+// until the driver has handed every byte over (the flush), and one character
+// time more for the shift register; no longer, since the answer may follow
+// at once.
+void Port::waitTransmitterEmpty(std::chrono::steady_clock::time_point writeStart,
+                                std::size_t frameBytes)
 {
     Impl& port = *impl_;
+    if (port.handle == INVALID_HANDLE_VALUE)
+        return;
+    using Clock = std::chrono::steady_clock;
+    const std::chrono::microseconds character(port.characterMicroseconds());
+    const Clock::time_point lineEnd = writeStart + character * static_cast<long long>(frameBytes);
     FlushFileBuffers(port.handle);
-    constexpr std::size_t transmitFifo = 16;
-    const DWORD characters = static_cast<DWORD>(std::min(port.lastWrite, transmitFifo) + 1);
-    const DWORD micros = port.characterMicroseconds() * characters;
-    Sleep((micros + 999) / 1000);
+    const Clock::time_point until = std::max(lineEnd, Clock::time_point(Clock::now() + character));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now() + std::chrono::microseconds(999));
+    if (left.count() > 0)
+        Sleep(static_cast<DWORD>(left.count()));
 }
 
 }  // namespace serlink::backend

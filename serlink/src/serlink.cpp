@@ -5,6 +5,9 @@
 #include "backend.h"
 #include "wakecodec.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 using serlink::backend::Port;
@@ -13,17 +16,49 @@ using serlink::backend::Port;
 // answers it after CloseCOM).
 std::unique_ptr<Port> port;
 serlink::backend::Handle lastHandle = 0;
+uint32_t portBaud = 9600;  // as the port was last opened
+
+using Clock = std::chrono::steady_clock;
+
+// The longest a frame may take, whatever the line sends: one byte time-out
+// plus the line time of the longest hunt and the longest frame (10 bits a
+// byte), and a little for the scheduler. Without it a device that trickles
+// noise just within the byte time-out holds the receiver for 512 of them.
+Clock::duration frameBudget(uint32_t byteTimeoutMs, uint32_t baud)
+{
+    constexpr auto margin = std::chrono::milliseconds(10);
+    const long long bytes = wake::HuntLimit + static_cast<long long>(wake::LongestFrame);
+    const auto lineTime = std::chrono::microseconds(bytes * 10'000'000LL / std::max<uint32_t>(baud, 1));
+    return std::chrono::milliseconds(byteTimeoutMs) + lineTime + margin;
+}
 
 class PortReader : public wake::ByteReader {
 public:
-    explicit PortReader(Port& p) : port_(p) {}
-    bool readByte(std::uint8_t& byte) override { return port_.readByte(byte); }
+    PortReader(Port& p, Clock::time_point deadline) : port_(p), deadline_(deadline) {}
+    bool readByte(std::uint8_t& byte) override
+    {
+        // Also when bytes are queued: a flood must not stretch the frame either.
+        return Clock::now() < deadline_ && port_.readByte(byte, deadline_);
+    }
 
 private:
     Port& port_;
+    Clock::time_point deadline_;
 };
 
 int result(bool ok) { return ok ? 1 : 0; }
+
+// A device that has gone was given back by the backend: the library holds no
+// port then, and the handle reads as after a failed open, which is how a
+// caller learns of it.
+int frameResult(bool ok)
+{
+    if (port && port->gone()) {
+        port.reset();
+        lastHandle = serlink::backend::invalidHandle;
+    }
+    return result(ok);
+}
 
 }  // namespace
 
@@ -40,6 +75,7 @@ int OpenCOM(const char* name, uint32_t baud)
         return 0;
     // A port opened earlier is given back first.
     port.reset();
+    portBaud = baud;
     port = Port::open(name);
     lastHandle = port ? port->handle() : serlink::backend::invalidHandle;
     if (!port)
@@ -111,16 +147,18 @@ int TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data
     // second answer to a frame without address, or noise still queued would
     // otherwise be read as the answer to this one.
     port->discardInput();
-    const bool librarySwitches = port->directionControl() && !port->driverSwitches();
-    if (librarySwitches)
-        port->setRts(true);
+    // A port without modem lines (a pseudo-terminal) has no transmitter to
+    // switch, nor to wait for.
+    const bool librarySwitches =
+        port->directionControl() && !port->driverSwitches() && port->setRts(true);
+    const auto writeStart = Clock::now();
     const bool written = port->write(buffer.data(), length);
     if (librarySwitches) {
         // Also after a failed write: the transmitter must never stay on the bus.
-        port->waitTransmitterEmpty();
+        port->waitTransmitterEmpty(writeStart, length);
         port->setRts(false);
     }
-    return result(written);
+    return frameResult(written);
 }
 
 int RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count, uint8_t* data)
@@ -129,8 +167,8 @@ int RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count
         return 0;
     if (!port->setReadTimeout(timeout))
         return 0;
-    PortReader reader(*port);
-    return result(wake::decodeFrame(reader, address, command, count, data));
+    PortReader reader(*port, Clock::now() + frameBudget(timeout, portBaud));
+    return frameResult(wake::decodeFrame(reader, address, command, count, data));
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -183,6 +184,30 @@ TEST_F(FrameTest, NoiseFloodReturnsWithinItsTimeouts)
     EXPECT_GT(failures, 0);
 }
 
+TEST_F(FrameTest, NoiseTrickleEndsAtTheLineTimeOfTheLongestHuntAndFrame)
+{
+    // At 9600 baud: 100 ms for a byte, 1029 bytes of hunt and frame at
+    // about 1 ms each, and a little margin. A byte every 90 ms keeps each
+    // byte's wait within its time-out; without a bound on the whole frame
+    // the hunt alone would last 512 x 90 ms.
+    CloseCOM();
+    ASSERT_EQ(OpenCOM(pty.slavePath().c_str(), 9600), 1);
+    std::atomic<bool> stop{false};
+    std::thread trickle([&] {
+        while (!stop) {
+            pty.send({0x55});
+            std::this_thread::sleep_for(std::chrono::milliseconds(90));
+        }
+    });
+    const auto r = rx(100);
+    stop = true;
+    trickle.join();
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.command, 0xBB);
+    EXPECT_GE(r.took.count(), 1100);
+    EXPECT_LT(r.took.count(), 2000);
+}
+
 TEST_F(FrameTest, DeviceGoneMidFrameFailsPromptly)
 {
     pty.send({0xC0, 0x81, 0x12, 0x05, 0x01});
@@ -197,6 +222,15 @@ TEST_F(FrameTest, DeviceGoneMidFrameFailsPromptly)
     const auto again = rx(10000);
     EXPECT_EQ(again.ok, 0);
     EXPECT_LT(again.took.count(), 5000);
+    // The library has given the device back: the handle says so, and the
+    // same name opens again once a device is there.
+    EXPECT_EQ(GetHandleCOM(), -1);
+    EXPECT_EQ(CloseCOM(), 0);
+    Pty replugged;
+    ASSERT_EQ(OpenCOM(replugged.slavePath().c_str(), 115200), 1);
+    EXPECT_GE(GetHandleCOM(), 0);
+    ASSERT_EQ(TxFrame(1, 3, 0, nullptr), 1);
+    EXPECT_EQ(replugged.receive(5), worked[0].wire);
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TEST_F(Recorder, CommandsThatChangeTheActuatorAreJournalledWithTheirResult)
     }());
     EXPECT_NE(hardwareError([&] { port.SetS(CmdStopOff); }), "");
     port.Close();
-    port.SetT(2000);
+    EXPECT_NE(hardwareError([&] { port.SetT(2000); }), "");
 
     const auto r = rows();
     ASSERT_EQ(r.size(), 5u);
@@ -108,8 +108,10 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     std::vector<service::Stroke> seen;
     recorder->onStroke = [&](const service::Stroke& s) { seen.push_back(s); };
 
-    port.SetS(CmdOpen);
+    // Taken before the command, so that the stroke (dated from the command's
+    // answer) cannot begin before it.
     const auto started = std::chrono::steady_clock::now();
+    port.SetS(CmdOpen);
     int driveState = 0, flags = 0;
     port.GetN();
     port.GetS(driveState, flags);

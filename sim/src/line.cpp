@@ -178,7 +178,7 @@ std::vector<Line::Answer> Line::handleRequest(bool hasAddress, int address, int 
         std::vector<std::uint8_t> frame = answerFrame(a.state.address, answerCommand, answerData, damage);
         if (f.cutAfter >= 0 && std::size_t(f.cutAfter) < frame.size())
             frame.resize(std::size_t(f.cutAfter));
-        Answer answer{strayBytes(f.strayBytes), f.byteGap};
+        Answer answer{strayBytes(f.strayBytes), f.byteGap, f.delay};
         answer.bytes.insert(answer.bytes.end(), frame.begin(), frame.end());
         answers.push_back(std::move(answer));
     }

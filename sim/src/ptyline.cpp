@@ -131,7 +131,8 @@ struct PtyLine::Impl {
     bool open();
     void closeAll();
     void serve();
-    void writeBytes(const std::vector<std::uint8_t>& bytes, std::chrono::microseconds gap);
+    void writeBytes(const std::vector<std::uint8_t>& bytes, std::chrono::microseconds gap,
+                    std::chrono::microseconds delay = {});
 };
 
 bool PtyLine::Impl::open() {
@@ -168,7 +169,8 @@ void PtyLine::Impl::closeAll() {
     }
 }
 
-void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chrono::microseconds gap) {
+void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chrono::microseconds gap,
+                               std::chrono::microseconds delay) {
     std::lock_guard lock(writeMutex);
     const int baud = paceBaud.load();
     const auto byteTime = baud > 0 ? std::chrono::microseconds(10'000'000LL / baud) : std::chrono::microseconds(0);
@@ -176,7 +178,9 @@ void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chro
     const std::size_t chunk = pause.count() > 0 ? 1 : bytes.size();
     // Absolute deadlines, so that the oversleep of one pause does not add up
     // over the bytes of an answer.
-    auto due = std::chrono::steady_clock::now();
+    auto due = std::chrono::steady_clock::now() + delay;
+    if (delay.count() > 0)
+        std::this_thread::sleep_until(due);
     for (std::size_t at = 0; at < bytes.size();) {
         if (pause.count() > 0) {
             due += pause;
@@ -229,7 +233,7 @@ void PtyLine::Impl::serve() {
         }
         logChanged.notify_all();
         for (const Line::Answer& a : answers)
-            writeBytes(a.bytes, a.byteGap);
+            writeBytes(a.bytes, a.byteGap, a.delay);
     }
 }
 

@@ -28,6 +28,7 @@ void addStillActuator(sim::Line& line, int address, const std::string& info);
 std::string commandError(const std::string& command, const std::string& reason);
 inline const std::string NoAnswer = "Нет ответа на команду.";
 inline const std::string WrongAnswer = "Неверный ответ на команду.";
+inline const std::string NoPort = "Порт не открыт.";
 
 // The message of the EHardwareException that f raises, or "" when it raises none.
 std::string hardwareError(const std::function<void()>& f);

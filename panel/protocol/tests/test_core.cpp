@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "simport.h"
+#include "wakecodec.h"
 
 using namespace std::chrono_literals;
 
@@ -72,17 +73,16 @@ TEST(WakePortNaming, DeviceAddressRange) {
     }
 }
 
-TEST(WakePortNaming, FreshClientDecodesZerosWithoutAPort) {
+TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort) {
     TWakePort port(8);
     int a = -1, ia = -1;
-    port.GetA(a, ia);
-    EXPECT_EQ(a, 0);
-    EXPECT_EQ(ia, 0);
-    EXPECT_EQ(port.GetN(), 0);
-    EXPECT_EQ(port.GetInfo(), "");
-    port.SetS(CmdOpen);
-    EXPECT_EQ(port.Cmd, 0);
-    EXPECT_EQ(port.CmdName, "");
+    EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", NoPort));
+    EXPECT_EQ(a, -1);
+    EXPECT_EQ(ia, -1);
+    EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.SetS(CmdOpen); }), commandError("SetS", NoPort));
+    EXPECT_EQ(port.Cmd, 16);
+    EXPECT_EQ(port.CmdName, "SetS");
 }
 
 using WakePortLine = SimPortTest;
@@ -112,7 +112,7 @@ TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing) {
     EXPECT_EQ(port.Port, 0);
     EXPECT_EQ(port.PortName, "None");
     EXPECT_EQ(port.Baud, 9600);
-    EXPECT_NO_THROW(port.SetA(1, 2));
+    EXPECT_EQ(hardwareError([&] { port.SetA(1, 2); }), commandError("SetA", NoPort));
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 
@@ -120,7 +120,33 @@ TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange) {
     port.Close();
     port.Open(4, 9600);  // a dangling link
     EXPECT_EQ(port.Port, 4);
-    EXPECT_EQ(hardwareError([&] { port.GetRS(); }), commandError("GetRS", NoAnswer));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(hardwareError([&] { port.GetRS(); }), commandError("GetRS", NoPort));
+}
+
+TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName) {
+    int nt = 0;
+    port.GetT(nt);
+    EXPECT_TRUE(port.Connected());
+    pty->unplug();
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.Port, SimPortNumber);
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoPort));
+    EXPECT_FALSE(port.Reopen());
+
+    // Back, as a new device behind the same name, at the baud rate it had.
+    port.Close();
+    port.Open(SimPortNumber, 4800);
+    pty->unplug();
+    EXPECT_NE(hardwareError([&] { port.GetRS(); }), "");  // finds it gone
+    ASSERT_TRUE(pty->start());
+    pointPortsAt(pty->slavePath());
+    EXPECT_TRUE(port.Reopen());
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.Baud, 4800);
+    port.GetT(nt);
+    EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
 TEST_F(WakePortLine, PortAvailability) {
@@ -229,6 +255,28 @@ TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted) {
     EXPECT_FALSE(log[0].hasAddress);
 }
 
+TEST_F(WakePortLine, AnAddressedRequestTakesNoAnswerFromAnotherAddress) {
+    sim::Faults faults;
+    faults.silent = true;
+    setFaults(faults);
+    // The answer to GetT (command 21): error byte 0, Nt 0x0102.
+    const auto answer = [](std::uint8_t address) {
+        wake::TxBuffer frame;
+        const std::uint8_t data[3] = {0, 0x02, 0x01};
+        const std::size_t n = wake::encodeFrame(address, 21, 3, data, frame);
+        return std::vector<std::uint8_t>(frame.begin(), frame.begin() + n);
+    };
+    const struct {
+        std::uint8_t from;
+        std::string error;
+    } rows[] = {{2, commandError("GetT", NoAnswer)}, {SimAddress, ""}, {0, ""}};
+    for (const auto& r : rows) {
+        port.SendRequest(21, "GetT", 0);
+        pty->injectBytes(answer(r.from));
+        EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), r.error) << int(r.from);
+    }
+}
+
 TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {
     answerWith({1, 2, 3});
     port.SendRequest(21, "GetT", 0);
@@ -245,7 +293,7 @@ TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {
     EXPECT_EQ(port.GetInfo(), "");
 }
 
-TEST_F(WakePortLine, NoPortSkipsTheExchange) {
+TEST_F(WakePortLine, NoPortFailsInsteadOfDecodingTheLastAnswer) {
     answerWith({0, 0x34, 0x12, 0xFF, 0xFF, 0x41, 0});
     int a = 0, ia = 0;
     port.GetA(a, ia);
@@ -255,21 +303,13 @@ TEST_F(WakePortLine, NoPortSkipsTheExchange) {
     // The library's port stays open; only the client's number says "no port".
     port.SetPort(0);
     int a2 = -7, ia2 = -7;
-    EXPECT_NO_THROW(port.GetA(a2, ia2));
-    EXPECT_EQ(a2, 0x1234);
-    EXPECT_EQ(ia2, 0xFFFF);
-    EXPECT_EQ(port.GetN(), 0x1234);
-    EXPECT_EQ(port.GetRS(), 0x34);
-    EXPECT_NO_THROW(port.SetT(5));
-    EXPECT_NO_THROW(port.SetAddr(7));
-    EXPECT_EQ(port.GetInfo(), "") << "RxBuf[0] is 0";
-    port.RxBuf = {};
-    port.RxBuf[0] = 'O';
-    port.RxBuf[1] = 'K';
-    EXPECT_EQ(port.GetInfo(), "OK");
-    EXPECT_EQ(port.Cmd, 9);
-    EXPECT_EQ(port.CmdName, "GetA");
-    EXPECT_EQ(port.ReceiveAnswer(100), 0);
+    EXPECT_EQ(hardwareError([&] { port.GetA(a2, ia2); }), commandError("GetA", NoPort));
+    EXPECT_EQ(a2, -7);
+    EXPECT_EQ(ia2, -7);
+    EXPECT_EQ(hardwareError([&] { port.GetN(); }), commandError("GetN", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.SetAddr(7); }), commandError("SetAddr", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), commandError("SetAddr", NoPort));
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 
@@ -290,7 +330,7 @@ TEST_F(WakePortLine, LockIsReleasedAfterAnException) {
 
 TEST_F(WakePortLine, LockIsHeldDuringAnExchange) {
     sim::Faults faults;
-    faults.byteGap = 60ms;  // within the 100 ms per byte; a GetW answer takes over a second
+    faults.byteGap = 30ms;  // a GetW answer takes most of a second, within its bound
     setFaults(faults);
     std::atomic<bool> done{false};
     std::thread worker([&] {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -162,6 +163,21 @@ TEST_F(SettingsDiskFaults, DiskFullAtShutdownKeepsTheOldFileWhole)
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_NE(readSettings().find("Addr5=Новое имя\n"), std::string::npos);
     EXPECT_NE(readSettings().find("Addr1=Задвижка 1\n"), std::string::npos);
+}
+
+TEST_F(SettingsDiskFaults, ReadOnlySettingsFileIsReportedAndLeftAsItIs)
+{
+    writeSettings("[Params]\nAddress=1\n");
+    const std::string old = readSettingsBytes();
+    fs::permissions(settings(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    createForm().Names[5] = QStringLiteral("Новое имя");
+    closeForm();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].message, QStringLiteral("Cannot create file ") + settingsPath() +
+                                    QStringLiteral(". ") + QString::fromUtf8(std::strerror(EACCES)));
+    EXPECT_EQ(readSettingsBytes(), old);
+    EXPECT_EQ(temporaries(), std::vector<std::string>{});
+    fs::permissions(settings(), fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(SettingsDiskFaults, GarbageFilesGiveDefaultsAndAreWrittenBackWellFormed)
@@ -344,6 +360,22 @@ TEST_F(ParamFileDiskFaults, FileThatVanishesAfterTheDialogReadsAsEmpty)
     EXPECT_TRUE(boxes.empty()) << boxes.front().message.toStdString();
     expectDefaults();
     EXPECT_FALSE(fs::exists(pathOf("gone.par")));  // reading creates nothing
+}
+
+TEST_F(ParamFileDiskFaults, LinkPlantedByAnotherUserIsNotFollowed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting another user's link needs the superuser";
+    const std::string theirs = pathOf("theirs.txt");
+    writeFile(theirs, "not a parameter file");
+    fs::create_symlink(theirs, pathOf("p.par"));
+    ASSERT_EQ(::lchown(pathOf("p.par").c_str(), 65534, 65534), 0);
+    setAllFields(123);
+    save(pathOf("p.par"));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("belongs to another user"))) << boxes[0].message.toStdString();
+    EXPECT_EQ(readFile(theirs), "not a parameter file");
+    EXPECT_TRUE(fs::is_symlink(pathOf("p.par")));
 }
 
 TEST_F(ParamFileDiskFaults, FailedSaveLeavesTheOldFileByteIdentical)

@@ -178,6 +178,8 @@ TEST_F(MainFormLayout, EveryValueFitsItsField)
 
 TEST_F(MainFormLayout, StatusBarTextsStayOnOneLineWithTheWholeTextInTheTooltip)
 {
+    // An actuator selected: address 0 adds its warning to the line (below).
+    writeSettings("[Params]\nAddress=1\n");
     auto& f = createForm();
     f.show();
     auto* text = widget<TElidedLabel>("StatusPanel");
@@ -210,6 +212,19 @@ TEST_F(MainFormLayout, StatusBarTextsStayOnOneLineWithTheWholeTextInTheTooltip)
         << problem->DisplayedText().toStdString();
     EXPECT_TRUE(problem->DisplayedText().endsWith(QStringLiteral("/COM2")));
     EXPECT_TRUE(problem->DisplayedText().contains(QChar(0x2026)));
+    // Address 0: its warning stays whole beside them; the reason still
+    // starts readably.
+    f.SelectAddress(0);
+    QApplication::processEvents();
+    auto* warning = widget<QLabel>("AddressZeroPanel");
+    EXPECT_TRUE(warning->isVisible());
+    EXPECT_GE(warning->width(), warning->sizeHint().width());
+    EXPECT_EQ(text->DisplayedText(), QStringLiteral("No Device"));
+    EXPECT_TRUE(fits(problem));
+    EXPECT_TRUE(problem->DisplayedText().startsWith(QStringLiteral("COM2: устройство не найдено")))
+        << problem->DisplayedText().toStdString();
+    saveScreenshot(&f, QStringLiteral("status-bar-address-zero"));
+    f.SelectAddress(1);
     // The same for a report that names a long file.
     f.ReportDone(QStringLiteral("Файл сохранён: "), path + QStringLiteral(".par"));
     QApplication::processEvents();

@@ -62,19 +62,6 @@ protected:
         grid()->editItem(grid()->item(row - 1, 2));
         return qobject_cast<QLineEdit*>(QApplication::focusWidget());
     }
-    // Runs fn from the event loop once the scan has probed up to address a.
-    void whenProgressReaches(int a, std::function<void()> fn)
-    {
-        auto* poll = new QTimer(form.get());
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, [this, poll, a, fn] {
-            if (widget<QProgressBar>("ScanProgressBar")->value() >= a) {
-                poll->stop();
-                fn();
-            }
-        });
-        poll->start();
-    }
 };
 
 TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
@@ -243,7 +230,7 @@ TEST_F(MainFormNet, EmptyLineAndNoPortListNothing)
 {
     writeSettings("[Port]\nPort=0\n");
     auto& f = createForm();
-    // With no port open the client would "answer" every probe: nothing listed.
+    // With no port open every probe fails at once: nothing listed.
     widget<QPushButton>("bbScanStart")->click();
     EXPECT_EQ(rows(), (std::vector<QStringList>{{"", "", ""}}));
 

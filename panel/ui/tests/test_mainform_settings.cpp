@@ -212,7 +212,7 @@ TEST_F(MainFormSettings, AddressesOutsideTheRangeAreClampedIntoAllFields)
     }
 }
 
-TEST_F(MainFormSettings, ChoosingThePortInUseDoesNotReopenIt)
+TEST_F(MainFormSettings, ChoosingThePortInUseOpensItOnlyWhenItIsNotOpen)
 {
     linkPort(3);  // COM3 is missing at first
     writeSettings("[Port]\nPort=3\n");
@@ -224,12 +224,17 @@ TEST_F(MainFormSettings, ChoosingThePortInUseDoesNotReopenIt)
     EXPECT_THROW(f.WakePort->GetInfo(), EHardwareException);
 
     linkPort(3, pty->slavePath());  // the device appears
-    f.PortItems[2]->trigger();      // choosing the port in use: no retry
+    f.PortItems[2]->trigger();      // choosing the port in use tries it again
     EXPECT_TRUE(f.PortItems[2]->isChecked());
-    EXPECT_THROW(f.WakePort->GetInfo(), EHardwareException);
+    EXPECT_EQ(f.WakePort->GetInfo(), "ТИРС-70 №0005");
 
-    widget<QAction>("mnClosePort")->trigger();
+    // Open: choosing it again leaves it, and what was found on it, alone.
+    f.Timer1Timer();
+    f.Timer1->stop();
+    ASSERT_TRUE(f.DeviceFound);
     f.PortItems[2]->trigger();
+    EXPECT_TRUE(f.PortItems[2]->isChecked());
+    EXPECT_TRUE(f.DeviceFound);
     EXPECT_EQ(f.WakePort->GetInfo(), "ТИРС-70 №0005");
 }
 

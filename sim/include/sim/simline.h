@@ -53,6 +53,7 @@ struct Faults {
     bool badCheckByte = false;    // damage the check byte
     int cutAfter = -1;            // send only this many bytes of the answer (-1: all)
     std::chrono::microseconds byteGap{0};  // pause before every answer byte
+    std::chrono::microseconds delay{0};    // pause before the answer (a late answer)
     int strayBytes = 0;           // noise bytes (never 0xC0) before the answer
     double randomFaultRate = 0;   // chance per answer of silence, damage or a wrong answer
     std::optional<std::vector<std::uint8_t>> answerData;  // answer with exactly these data bytes
@@ -97,6 +98,7 @@ public:
     struct Answer {
         std::vector<std::uint8_t> bytes;
         std::chrono::microseconds byteGap{0};
+        std::chrono::microseconds delay{0};  // before the first byte
     };
     std::vector<Answer> handleRequest(bool hasAddress, int address, int command,
                                       const std::vector<std::uint8_t>& data);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QTimer>
 
 #include <filesystem>
@@ -141,6 +142,19 @@ void WindowTest::saveScreenshot(QWidget* w, const QString& name)
         return;
     QDir().mkpath(dir);
     w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+void WindowTest::whenProgressReaches(int a, std::function<void()> fn)
+{
+    auto* poll = new QTimer(form.get());
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [this, poll, a, fn] {
+        if (widget<QProgressBar>("ScanProgressBar")->value() >= a) {
+            poll->stop();
+            fn();
+        }
+    });
+    poll->start();
 }
 
 void WindowTest::tick()

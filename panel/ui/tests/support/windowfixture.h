@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,8 @@ protected:
     void closeForm();
     // One poll tick, then the timer is stopped again.
     void tick();
+    // Runs fn from the event loop once a scan has probed up to address a.
+    void whenProgressReaches(int a, std::function<void()> fn);
 
     // With TIRS_SCREENSHOT_DIR set, saves a picture of w there as name.png,
     // for a person to look at; otherwise nothing.

@@ -1,0 +1,161 @@
+// A scan owns the line: nothing else talks to the address being probed, a
+// late answer is not credited to the next address; address 0 is flagged and
+// an address assignment with several actuators on the line is confirmed.
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "floatedit.h"
+#include "support/pagetest.h"
+#include "support/windowfixture.h"
+
+using namespace uitest;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kLastAddress = 127;
+const QString kInfo1 = QStringLiteral("ТИРС-70 №0001");
+
+// Every control that would send to the line.
+const char* const kLineActions[] = {"bbClose", "bbStop",    "bbStopOff",  "bbOpen",
+                                    "bbRead",  "bbWrite",   "btSetAddr",  "btResN",
+                                    "bbReadRel", "bbWriteRel", "bbSelect"};
+
+class ScanLine : public WindowTest {
+protected:
+    QTableWidget* grid() const { return widget<QTableWidget>("TableStrGrid"); }
+    QStringList listedAddresses() const
+    {
+        QStringList out;
+        for (int r = 0; r < grid()->rowCount(); ++r)
+            out << (grid()->item(r, 0) ? grid()->item(r, 0)->text() : QString());
+        return out;
+    }
+    std::vector<bool> lineActionsEnabled() const
+    {
+        std::vector<bool> out;
+        for (const char* name : kLineActions)
+            out.push_back(widget<QPushButton>(name)->isEnabled());
+        out.push_back(widget<QMenu>("mnPort")->menuAction()->isEnabled());
+        return out;
+    }
+};
+
+TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndSkipsALateAnswer)
+{
+    line.addActuator(1, "ТИРС-70 №0001");
+    line.addActuator(5, "ТИРС-70 №0005");
+    line.addActuator(7, "ТИРС-70 №0007");
+    sim::Faults late;
+    late.delay = 110ms;  // just past the 100 ms the program waits for a byte
+    line.setFaults(5, late);
+    writeSettings("[General]\nPage=1\nMaster=1\n[Params]\nAddress=1\n");
+    auto& f = createForm(false);  // the poll timer runs
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.DeviceFound; }, 5000));
+    const std::vector<bool> allEnabled(std::size(kLineActions) + 1, true);
+    ASSERT_EQ(lineActionsEnabled(), allEnabled);
+
+    // Midway the operator tries what would talk to the line: buttons, the
+    // pages that read by themselves.
+    std::vector<bool> duringScan;
+    QString statusDuringScan;
+    whenProgressReaches(20, [&] {
+        duringScan = lineActionsEnabled();
+        statusDuringScan = f.StatusText();
+        QTest::mouseClick(widget<QPushButton>("bbOpen"), Qt::LeftButton);
+        auto* pages = widget<QTabWidget>("PageControl");
+        for (int page : {3, 2, 1})
+            pages->setCurrentIndex(page);
+    });
+    pty->clearRequests();
+    widget<QPushButton>("bbScanStart")->click();
+
+    EXPECT_EQ(listedAddresses(), (QStringList{"1", "7"}));
+    EXPECT_EQ(duringScan, std::vector<bool>(allEnabled.size(), false));
+    EXPECT_EQ(statusDuringScan, kInfo1);
+    EXPECT_EQ(lineActionsEnabled(), allEnabled);
+    EXPECT_EQ(f.LastScanCount, 2);
+    EXPECT_TRUE(boxes.empty());
+
+    // From the first probe to the last: the probes alone, each address once.
+    const auto log = pty->requests();
+    std::vector<int> probed;
+    for (const auto& r : log) {
+        if (!probed.empty() && probed.back() == kLastAddress)
+            break;
+        EXPECT_EQ(r.command, wire::GetInfo) << "after the probe of " << (probed.empty() ? 0 : probed.back());
+        probed.push_back(r.address);
+    }
+    std::vector<int> expected;
+    for (int a = 1; a <= kLastAddress; ++a)
+        expected.push_back(a);
+    EXPECT_EQ(probed, expected);
+}
+
+TEST_F(ScanLine, AssigningAnAddressWithSeveralActuatorsListedAsksFirst)
+{
+    line.addActuator(1, "ТИРС-70 №0001");
+    writeSettings("[General]\nMaster=1\n[Params]\nAddress=1\n");
+    auto& f = createForm();
+    std::vector<QString> questions;
+    bool answer = false;
+    f.Confirm = [&](const QString& question) {
+        questions.push_back(question);
+        return answer;
+    };
+    typeInto(widget<TFloatEdit>("feAddr2"), QStringLiteral("9"));
+    ASSERT_EQ(f.Address, 9);
+
+    // No scan yet, or one actuator listed: no question.
+    for (int listed : {0, 1}) {
+        f.LastScanCount = listed;
+        pty->clearRequests();
+        widget<QPushButton>("btSetAddr")->click();
+        EXPECT_EQ(commandsOf(pty->requests()), std::vector<int>{wire::SetAddr}) << listed;
+        line.with(9, [](sim::ActuatorState& s) { s.address = 1; });
+    }
+    EXPECT_TRUE(questions.empty());
+
+    // Two listed: asked, naming the new address; "no" sends nothing.
+    f.LastScanCount = 2;
+    pty->clearRequests();
+    widget<QPushButton>("btSetAddr")->click();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("Присвоить адрес 9?"))) << questions[0].toStdString();
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("найдено приводов: 2"))) << questions[0].toStdString();
+    EXPECT_FALSE(pty->waitForRequests([](const auto& log) { return !log.empty(); }, 300ms));
+    EXPECT_EQ(f.WakePort->DevAddr, 9);
+
+    answer = true;
+    widget<QPushButton>("btSetAddr")->click();
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(commandsOf(pty->requests()), std::vector<int>{wire::SetAddr});
+    EXPECT_EQ(line.state(9).address, 9);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ScanLine, AddressZeroIsFlaggedWhileItIsSelected)
+{
+    writeSettings("[General]\nMaster=1\n");
+    auto& f = createForm();
+    auto* warning = widget<QLabel>("AddressZeroPanel");
+    f.show();
+    EXPECT_EQ(f.Address, 0);
+    EXPECT_TRUE(warning->isVisible());
+    saveScreenshot(&f, QStringLiteral("address-zero-warning"));
+
+    typeInto(widget<TFloatEdit>("feAddr3"), QStringLiteral("3"));
+    EXPECT_FALSE(warning->isVisible());
+    f.SelectAddress(0);
+    EXPECT_TRUE(warning->isVisible());
+    typeInto(widget<TFloatEdit>("feAddr2"), QStringLiteral("127"));
+    EXPECT_FALSE(warning->isVisible());
+}
+
+}  // namespace

@@ -2,10 +2,13 @@
 # Regenerates docs/screenshots/page-<n>-<name>.png and port-setup.png: the
 # program in service mode on the simulated line (actuators 3 and 17), each of
 # its five pages with the drive moving, the parameters and the relays read,
-# and the port setup dialog; then service-stroke.png (the last stroke's time
-# beside the bar), service-monitor.png and service-journal.png (the two
-# windows of the menu "Сервис") after a parameter write, a relay write and two
-# full strokes on a line that spoils a few answers; at scale 1 and at scale 2
+# the port setup dialog and the comparison before a write (compare.png); the
+# trends, the line overview and the line's backup and restore (trends.png,
+# line.png, backup.png, restore.png); then
+# service-stroke.png (the last stroke's time beside the bar),
+# service-monitor.png and service-journal.png (the two windows of the menu
+# "Сервис") after a parameter write, a relay write and two full strokes on a
+# line that spoils a few answers; at scale 1 and at scale 2
 # (QT_SCALE_FACTOR=2, files ending in "-x2").
 # Usage: tools/screenshots.sh [build-dir] [scale]   (no scale: both)
 set -euo pipefail
@@ -89,6 +92,18 @@ shot page-4-params
 click_page paramspage.ui bbWrite  # rows for the journal
 e2e_wait 10 "the parameter write" logged_since "$mark" '^17 14 ' || e2e_fail "the parameters were not written"
 
+# The comparison before a write: a speed changed on the page, "Записать".
+click_page paramspage.ui feV2
+press_keys ctrl+a 3 5 0 Return
+click_page paramspage.ui bbWrite
+cwid=$(timeout 10 xdotool search --sync --onlyvisible --name '^Сравнение параметров$' | head -1) ||
+  e2e_fail "the comparison did not appear"
+shot compare "$cwid"
+xdotool windowfocus --sync "$cwid" 2>/dev/null || xdotool windowfocus "$cwid"
+xdotool key Escape
+e2e_wait 10 "the comparison to close" bash -c "! xdotool search --onlyvisible --name '^Сравнение параметров\$' >/dev/null" ||
+  e2e_fail "the comparison stays open"
+
 # 5 "Настройки".
 next_page
 shot page-5-settings
@@ -104,6 +119,97 @@ xdotool windowfocus --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog
 xdotool key Escape
 e2e_wait 10 "the dialog to close" bash -c "! xdotool search --onlyvisible --name 'Настройка портов' >/dev/null"
 
+# The windows of the menu "Сервис" stand over the main window; the one to
+# click or to take is raised first (there is no window manager).
+# A search that meets a window being destroyed dies of the X error: again.
+service_window() {
+  local w i
+  for i in $(seq 20); do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.5
+  done
+  return 1
+}
+
+# "Графики": opened first, then on the relay page, so that every chart has
+# readings, the drive closes, stops and opens again; the last minute.
+press_keys ctrl+g
+twid=$(service_window 'Графики') || e2e_fail "the trends window did not open"
+xdotool windowfocus --sync "$twid" 2>/dev/null || xdotool windowfocus "$twid"
+xdotool key --delay 100 Up  # the time window: 1 minute
+xdotool windowraise "$wid"
+click_tab 2
+sleep 3
+click_central bbClose
+sleep 10
+click_central bbStop
+sleep 4
+click_central bbOpen
+sleep 12
+xdotool windowraise "$twid"
+sleep 1  # the charts redraw every second
+shot trends "$twid"
+
+# "Линия": both actuators, 17 selected.
+xdotool windowraise "$wid"
+press_keys ctrl+l
+lwid=$(service_window 'Линия') || e2e_fail "the line window did not open"
+sleep 2
+xdotool windowraise "$lwid"
+shot line "$lwid"
+
+# The line's backup and restore, from the last two items of the menu
+# "Сервис", into a folder typed into the folder dialog.
+xdotool windowraise "$wid"
+backup_dir="$E2E_DIR/backup"
+mkdir -p "$backup_dir"
+service_item() {  # service_item N: the N-th item from the menu's end
+  click_at "$(px 75)" $(($(menu_height) / 2))
+  sleep 0.5
+  local keys=()
+  for ((i = 0; i < $1; i++)); do keys+=(Up); done
+  xdotool key --delay 100 "${keys[@]}" Return
+}
+choose_folder() {
+  local fd
+  fd=$(service_window "$1") || e2e_fail "the folder dialog did not open"
+  xdotool windowfocus --sync "$fd" 2>/dev/null || xdotool windowfocus "$fd"
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$backup_dir"
+  xdotool key Return
+}
+summary() {
+  local sw
+  sw=$(service_window "$1") || e2e_fail "no summary: $1"
+  sleep 0.5
+  shot "$2" "$sw"
+  xdotool windowfocus --sync "$sw" 2>/dev/null || xdotool windowfocus "$sw"
+  xdotool key Escape
+  e2e_wait 10 "the summary to close" bash -c "! xdotool search --onlyvisible --name '^$1\$' >/dev/null"
+}
+service_item 2
+choose_folder 'Папка для резервной копии линии'
+summary 'Резервная копия линии' backup
+# A speed written on the parameter page (after the comparison), for the
+# restore to put back.
+click_tab 3
+click_page paramspage.ui feV2
+press_keys ctrl+a 3 5 0 Return
+mark=$(request_count)
+click_page paramspage.ui bbWrite
+cwid=$(service_window 'Сравнение параметров') || e2e_fail "the comparison did not appear"
+xdotool windowfocus --sync "$cwid" 2>/dev/null || xdotool windowfocus "$cwid"
+xdotool key Return
+e2e_wait 10 "the parameter write" logged_since "$mark" '^17 14 ' || e2e_fail "the parameters were not written"
+service_item 1
+choose_folder 'Папка резервной копии линии'
+rwid=$(service_window 'Восстановить линию') || e2e_fail "the restore question did not appear"
+xdotool windowfocus --sync "$rwid" 2>/dev/null || xdotool windowfocus "$rwid"
+xdotool key Return
+summary 'Восстановление линии' restore
+
+xdotool windowraise "$wid"
 press_keys alt+x
 ended() { ! kill -0 "$panel_pid" 2>/dev/null; }
 e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"

@@ -118,6 +118,7 @@ TMainForm::TMainForm(QWidget* parent)
     setupControlPage();
     setupRelaysPage();
     setupParamsPage();
+    setupParamCompare();
 
     connect(Timer1, &QTimer::timeout, this, Guarded(&TMainForm::Timer1Timer));
     connect(ui->mnExit, &QAction::triggered, this, Guarded(&TMainForm::mnExitClick));
@@ -129,6 +130,7 @@ TMainForm::TMainForm(QWidget* parent)
     FormCreate();
     setupPortSetup();
     setupServiceTools();
+    setupLineViews();
 
     // Connected only now: restoring the saved page is not a page change.
     connect(ui->PageControl, &QTabWidget::currentChanged, this,

@@ -22,6 +22,8 @@ class TFloatEdit;
 class TStatusLine;
 class DeviceTableDelegate;
 class ServiceTools;
+class LineViews;
+class ParamCompareDialog;
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -186,6 +188,19 @@ public:
     // --- the menu "Сервис": exchange monitor, operation journal ---
     ServiceTools* Service = nullptr;
 
+    // --- compare before write ---
+    void btCompareClick();
+    // Before a write of fields that changed since the last read (or came
+    // from a file): the comparison with the drive and the question. False:
+    // do not write.
+    bool ConfirmParamWrite();
+    // Test seam of the comparison dialog: returns whether it was accepted.
+    // Empty: the dialog is shown to the operator.
+    std::function<bool(ParamCompareDialog*)> ShowComparison;
+
+    // --- the menu "Сервис": trends, the line overview, backup and restore ---
+    LineViews* Views = nullptr;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -225,6 +240,14 @@ private:
     void setupServiceTools();  // mainform_service.cpp
     // A parameter file loaded or saved, into the journal; error empty for success.
     void journalFileOperation(const char* action, const QString& path, const QString& error);
+    void setupLineViews();     // mainform_lineviews.cpp
+    void setupParamCompare();  // mainform_compare.cpp
+    // Shows the drive's parameters beside the fields; returns the dialog's answer.
+    bool showParamComparison(bool asking);
+    // The actuator whose parameters the fields were last read from (a write
+    // before any read leaves nothing to compare with), and the last file.
+    std::optional<int> paramsReadFrom_;
+    QString paramFileName_;
     // The relay modes as the drive last reported them; a write sends one back
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};

@@ -11,6 +11,7 @@
 #include "errorbox.h"
 #include "floatedit.h"
 #include "gauge.h"
+#include "lineviews.h"
 #include "mainform.h"
 #include "positionmath.h"
 #include "shape.h"
@@ -70,6 +71,7 @@ void TMainForm::Timer1Timer()
                                                          : PollPage::Other;
         const PollSnapshot snapshot = readPoll(*WakePort, pollPage);
         ShowPoll(snapshot);
+        Views->pollRead(snapshot, pollPage);
         answered = !snapshot.failed;
     }
     DeviceFound = answered;

@@ -96,6 +96,7 @@ void TMainForm::bbFileOpenClick()
         }
     }
     loadedParamFields();
+    paramFileName_ = QFileInfo(path).fileName();
     journalFileOperation("FileLoad", path, {});
     ReportDone(QStringLiteral("Файл загружен: "), QDir::toNativeSeparators(path));
 }

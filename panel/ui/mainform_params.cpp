@@ -97,12 +97,15 @@ void TMainForm::bbReadClick()
     PaintFieldBase(field("No"), h.upperZoneInactive);
     PaintFieldBase(field("Nc"), h.lowerZoneInactive);
     settleParamFields();
+    paramsReadFrom_ = Address;
 }
 
 void TMainForm::bbWriteClick()
 {
     Ui::ParamsPage& p = *uiParams;
     const auto sent = [&p](std::string_view key) { return sentValue(ParamField(p, key)); };
+    if (!ConfirmParamWrite())
+        return;
     WakePort->SetS(CmdStopOff);
     const int ia = sent("Ia");
     WakePort->SetA(sent("A"), ia);

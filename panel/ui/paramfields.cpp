@@ -35,3 +35,12 @@ std::array<TFloatEdit*, paramfile::ParamCount> ParamFields(const Ui::ParamsPage&
         fields[i] = ParamField(page, paramfile::ParamKeys[i].key);
     return fields;
 }
+
+service::ParamSet SentParams(const Ui::ParamsPage& page)
+{
+    service::ParamSet values{};
+    const auto fields = ParamFields(page);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        values[i] = static_cast<long>(paramfile::truncateValue(fields[i]->Value()));
+    return values;
+}

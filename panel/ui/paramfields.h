@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "paramfile.h"
+#include "paramset.h"
 
 class TFloatEdit;
 namespace Ui {
@@ -17,3 +18,6 @@ TFloatEdit* ParamField(const Ui::ParamsPage& page, std::string_view key);
 
 // Every parameter's field, in the order of paramfile::ParamKeys.
 std::array<TFloatEdit*, paramfile::ParamCount> ParamFields(const Ui::ParamsPage& page);
+
+// The fields' values as a write sends them (truncated toward zero).
+service::ParamSet SentParams(const Ui::ParamsPage& page);

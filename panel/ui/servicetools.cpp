@@ -38,6 +38,7 @@ void ServiceTools::addMenu(QMenuBar* bar, QAction* before)
     journal->setObjectName(QStringLiteral("mnJournal"));
     connect(monitor, &QAction::triggered, this, [this] { showMonitor(); });
     connect(journal, &QAction::triggered, this, [this] { showJournal(); });
+    menu_ = menu;
     if (before)
         bar->insertMenu(before, menu);
     else
@@ -112,6 +113,8 @@ void ServiceTools::journalExchange(const ExchangeRecord& r)
 
 void ServiceTools::afterJournalRow(const service::journal::Row& row)
 {
+    if (OnJournalRow)
+        OnJournalRow(row);
     service::OperationJournal& j = recorder_.journal();
     if (journalWarning_) {
         if (const auto warning = j.takeWarning()) {

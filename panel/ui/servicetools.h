@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 #include "exchangefanout.h"
 #include "exchangering.h"
 #include "exchangestats.h"
@@ -32,6 +34,8 @@ public:
 
     // Puts the menu into the menu bar before `before` (nullptr: at the end).
     void addMenu(QMenuBar* bar, QAction* before);
+    // The menu, for the items of other tools (after addMenu).
+    QMenu* menu() const { return menu_; }
     // Takes the client's observer slot.
     void attach(TWakePort& port);
     // The last stroke of the actuator shows in this label.
@@ -51,6 +55,10 @@ public:
     service::ExchangeStats& stats() { return stats_; }
     service::OperationRecorder& recorder() { return recorder_; }
 
+    // Told of every journal row as it is appended, besides the journal's
+    // own window (a line restore collects the rows of its writes).
+    std::function<void(const service::journal::Row&)> OnJournalRow;
+
     // "Открытие: 41.3 с"
     static QString strokeText(const service::Stroke& stroke);
 
@@ -65,6 +73,7 @@ private:
     service::OperationRecorder recorder_;
     MonitorWindow* monitor_ = nullptr;
     JournalWindow* journal_ = nullptr;
+    QMenu* menu_ = nullptr;
     QLabel* strokeLabel_ = nullptr;
     QLabel* journalWarning_ = nullptr;
 };

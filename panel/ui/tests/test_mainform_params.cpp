@@ -12,6 +12,7 @@
 #include <QTabWidget>
 
 #include "floatedit.h"
+#include "paramcomparedialog.h"
 #include "paramview.h"
 #include "support/pagetest.h"
 #include "support/windowfixture.h"
@@ -340,6 +341,8 @@ TEST_F(ParamsPage, TypedValuesSurviveTheAutomaticReadsUntilWrittenOrReadOnPurpos
         pages->setCurrentWidget(widget<QWidget>("tsParams"));
         return reads();
     };
+    // Writes of pending values first show the comparison: the operator goes on.
+    form->ShowComparison = [](ParamCompareDialog*) { return true; };
     tick();  // identification and the automatic read
     ASSERT_TRUE(form->DeviceFound);
     EXPECT_EQ(fe("feV1")->Value(), 101);

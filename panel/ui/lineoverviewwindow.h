@@ -1,0 +1,41 @@
+// "Линия": every actuator of the last scan in one table (address, name,
+// type, state, position, limit switches, age of the last answer). Rows that
+// stopped answering stand out; a double click selects the actuator.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+#include "lineoverview.h"
+
+class QTableWidget;
+class QTimer;
+
+class LineOverviewWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    enum Column { ColAddress, ColName, ColType, ColState, ColPercent, ColFlags, ColAge, ColCount };
+
+    LineOverviewWindow(const LineOverview& overview, QWidget* parent);
+
+    // Rewrites the table from the overview.
+    void refresh();
+    QTableWidget* table() const { return table_; }
+
+    // The operator's name of an address.
+    std::function<QString(int address)> NameOf;
+    // Double click on a row: select that actuator.
+    std::function<void(int address)> Select;
+    // "0.4 с", "12 с", "3 мин", "—" (never answered)
+    static QString ageText(const LineEntry& entry, LineOverview::Clock::time_point now);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    const LineOverview& overview_;
+    QTableWidget* table_ = nullptr;
+    QTimer* timer_ = nullptr;
+};

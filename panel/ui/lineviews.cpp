@@ -1,0 +1,173 @@
+#include "lineviews.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "errorbox.h"
+#include "linebackup.h"
+#include "lineoverviewwindow.h"
+#include "mainform.h"
+#include "pollextras.h"
+#include "servicetools.h"
+#include "trendswindow.h"
+#include "ui_mainform.h"
+#include "ui_netpage.h"
+
+LineViews::LineViews(TMainForm& form) : QObject(&form), form_(form)
+{
+    backup_ = new LineBackup(form, [this] {
+        std::vector<int> addresses;
+        for (const LineDevice& d : tableDevices())
+            addresses.push_back(d.address);
+        return addresses;
+    });
+    // Every motion command that goes out, whoever sends it.
+    form.Service->fanOut().add([this](const ExchangeRecord& r) {
+        if (const auto marker = motionMarker(r))
+            record_.addMarker(*marker);
+    });
+}
+
+void LineViews::addMenuItems(QMenu* menu)
+{
+    QAction* trends = menu->addAction(QStringLiteral("Графики"));
+    trends->setObjectName(QStringLiteral("mnTrends"));
+    trends->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    QAction* line = menu->addAction(QStringLiteral("Линия"));
+    line->setObjectName(QStringLiteral("mnLine"));
+    line->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(trends, &QAction::triggered, this, [this] { showTrends(); });
+    connect(line, &QAction::triggered, this, [this] { showLine(); });
+    menu->addSeparator();
+    backup_->addMenuItems(menu);
+}
+
+bool LineViews::trendsOpen() const
+{
+    return trends_ && trends_->isVisible();
+}
+
+bool LineViews::lineOpen() const
+{
+    return line_ && line_->isVisible();
+}
+
+TrendsWindow* LineViews::showTrends()
+{
+    if (!trends_)
+        trends_ = new TrendsWindow(record_, &form_);
+    trends_->setActuator(form_.Address, caption(form_.Address));
+    trends_->show();
+    trends_->raise();
+    trends_->activateWindow();
+    return trends_;
+}
+
+LineOverviewWindow* LineViews::showLine()
+{
+    if (!line_) {
+        line_ = new LineOverviewWindow(overview_, &form_);
+        line_->NameOf = [this](int a) {
+            return a >= 0 && a < static_cast<int>(form_.Names.size()) ? form_.Names[a] : QString();
+        };
+        line_->Select = [this](int a) { RunGuarded(&form_, [this, a] { selectFromLine(a); }); };
+    }
+    takeDevices();
+    overview_.setSelected(form_.Address);
+    line_->show();
+    line_->raise();
+    line_->activateWindow();
+    return line_;
+}
+
+QString LineViews::caption(int address) const
+{
+    QString text = QStringLiteral("Привод ") + QString::number(address);
+    if (address > 0 && address < static_cast<int>(form_.Names.size()) &&
+        !form_.Names[address].isEmpty())
+        text += QStringLiteral(" «") + form_.Names[address] + QStringLiteral("»");
+    return text;
+}
+
+std::vector<LineDevice> LineViews::tableDevices() const
+{
+    const QTableWidget* grid = form_.uiNet->TableStrGrid;
+    std::vector<LineDevice> devices;
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        const QTableWidgetItem* address = grid->item(row, 0);
+        bool ok = false;
+        const int a = address ? address->text().toInt(&ok) : 0;
+        if (!ok || a < 1)
+            continue;
+        const QTableWidgetItem* type = grid->item(row, 1);
+        devices.push_back({a, type ? type->text().toStdString() : std::string()});
+    }
+    return devices;
+}
+
+void LineViews::takeDevices()
+{
+    overview_.setDevices(tableDevices());
+}
+
+void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
+{
+    // During a scan the tick talks to the address being probed.
+    if (form_.Scanning || !form_.WakePort)
+        return;
+    PollSnapshot snapshot = polled;
+    if (trendsOpen())
+        readTrendExtras(*form_.WakePort, page, snapshot);
+    const int address = form_.Address;
+    if (!snapshot.failed)
+        record_.addPoll(snapshot, QDateTime::currentMSecsSinceEpoch(), address,
+                        PositionScale{form_.MMPerStep, form_.MotSteps, form_.OptoBlades});
+    if (trends_)
+        trends_->setActuator(address, caption(address));
+    if (!lineOpen())
+        return;
+    takeDevices();
+    overview_.setSelected(address);
+    overview_.pollRead(address, snapshot, LineOverview::Clock::now());
+    line_->refresh();
+    // Once the tick is over and its timer runs again, so that the selected
+    // actuator's next tick comes on time.
+    if (!linePending_) {
+        linePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            linePending_ = false;
+            refreshLine();
+        });
+    }
+}
+
+void LineViews::refreshLine()
+{
+    if (!lineOpen() || form_.Scanning || backup_->running() || !form_.WakePort ||
+        form_.WakePort->Port == 0)
+        return;
+    takeDevices();
+    overview_.setSelected(form_.Address);
+    if (refreshNext(*form_.WakePort, overview_, LineOverview::Clock::now()))
+        line_->refresh();
+}
+
+void LineViews::selectFromLine(int address)
+{
+    QTableWidget* grid = form_.uiNet->TableStrGrid;
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        const QTableWidgetItem* item = grid->item(row, 0);
+        if (item && item->text().toInt() == address) {
+            // The row becomes the current one, and "Выбрать" takes it.
+            grid->setCurrentCell(row, std::max(grid->currentColumn(), 0));
+            form_.bbSelectClick();
+            break;
+        }
+    }
+    overview_.setSelected(form_.Address);
+    if (line_)
+        line_->refresh();
+}

@@ -82,7 +82,10 @@ TEST_F(Connection, ClosedPortShowsNoDeviceAndFillsNothing)
     widget<QPushButton>("bbWrite")->click();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].message, QStringLiteral("Ошибка команды SetS:\r") + kNoPort);
-    EXPECT_EQ(boxes[1].message, QStringLiteral("Ошибка команды SetS:\r") + kNoPort);
+    // A write of changed values compares with the drive first: its first
+    // read is what fails then.
+    EXPECT_TRUE(boxes[1].message.startsWith(QStringLiteral("Ошибка команды ")));
+    EXPECT_TRUE(boxes[1].message.endsWith(QStringLiteral(":\r") + kNoPort));
 
     // The shutdown's last command fails quietly.
     closeForm();

@@ -48,7 +48,8 @@ bool TMainForm::ConfirmParamWrite()
     // A file's values, fields changed since the last read, or fields read
     // from another actuator. Before any read there is nothing to compare
     // with: the write goes as the page has always sent it.
-    const bool pending = EditedParams.fromFile() ||
-                         (paramsReadFrom_ && (EditedParams.anyChanged() || *paramsReadFrom_ != Address));
+    const bool pending =
+        EditedParams.fromFile() ||
+        (paramsReadFrom_ && (EditedParams.anyChanged() || *paramsReadFrom_ != Address));
     return !pending || showParamComparison(true);
 }

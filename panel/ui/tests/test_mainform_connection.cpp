@@ -202,7 +202,8 @@ TEST_F(Connection, NoiseTrickleNeitherStopsThePollNorHoldsAPageSwitch)
     for (std::size_t i = 1; i < log.size(); ++i)
         longestGap = std::max<qint64>(
             longestGap,
-            std::chrono::duration_cast<std::chrono::milliseconds>(log[i].time - log[i - 1].time).count());
+            std::chrono::duration_cast<std::chrono::milliseconds>(log[i].time - log[i - 1].time)
+                .count());
     EXPECT_LT(longestGap, kRequestGapBoundMs);
     RecordProperty("longest_gap_ms", int(longestGap));
 

@@ -65,7 +65,8 @@ void BM_EncodeLongestFrame(benchmark::State& state)
     std::size_t length = 0;
     const double cpuStart = bench::threadCpuSeconds();
     for (auto _ : state) {
-        length = wake::encodeFrame(LongestAddress, 127, std::uint8_t(data.size()), data.data(), out);
+        length =
+            wake::encodeFrame(LongestAddress, 127, std::uint8_t(data.size()), data.data(), out);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -77,7 +78,8 @@ void BM_DecodeLongestFrame(benchmark::State& state)
 {
     const std::vector<std::uint8_t> data = frameData(state.range(0) != 0);
     wake::TxBuffer frame;
-    const std::size_t length = wake::encodeFrame(LongestAddress, 127, std::uint8_t(data.size()), data.data(), frame);
+    const std::size_t length =
+        wake::encodeFrame(LongestAddress, 127, std::uint8_t(data.size()), data.data(), frame);
     std::uint8_t address = 0, command = 0, count = 0, decoded[wake::MaxData];
     const double cpuStart = bench::threadCpuSeconds();
     for (auto _ : state) {

@@ -37,7 +37,10 @@ constexpr int GetNCode = 19;
 
 using bench::Clock;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
 // One actuator that holds still, so every GetN answer has the same length.
 void addStillActuator(sim::Line& line)
@@ -52,7 +55,10 @@ std::size_t getNAnswerBytes(sim::Line& line)
     return answers.empty() ? 0 : answers.front().bytes.size();
 }
 
-std::size_t getNRequestBytes() { return bench::requestWireBytes(Address, GetNCode, {}); }
+std::size_t getNRequestBytes()
+{
+    return bench::requestWireBytes(Address, GetNCode, {});
+}
 
 // Counters every exchange benchmark reports: round trip against the line
 // time of request + answer (and of the answer alone, which is all the
@@ -77,8 +83,10 @@ struct ExchangeReport {
         state.counters["ratio"] = bench::median(roundTrips) / line;
         state.counters["ratio_p99"] = bench::quantile(roundTrips, 0.99) / line;
         state.counters["ratio_answer"] = bench::median(roundTrips) / answerLine;
-        state.counters["reads"] = benchmark::Counter(double(after.reads - before.reads), perIteration);
-        state.counters["writes"] = benchmark::Counter(double(after.writes - before.writes), perIteration);
+        state.counters["reads"] =
+            benchmark::Counter(double(after.reads - before.reads), perIteration);
+        state.counters["writes"] =
+            benchmark::Counter(double(after.writes - before.writes), perIteration);
         state.counters["vcsw"] = benchmark::Counter(
             double(after.voluntarySwitches - before.voluntarySwitches), perIteration);
         state.counters["load"] = bench::loadAverage();
@@ -160,7 +168,8 @@ void BM_GetN_PacedDevice(benchmark::State& state)
     std::vector<double> late = device.takeLateness();
     const double line_s = bench::lineSeconds(report.requestBytes + report.answerBytes, baud);
     state.counters["device_late_us"] = bench::median(late) * 1e6;
-    state.counters["ratio_host"] = (bench::median(report.roundTrips) - bench::median(late)) / line_s;
+    state.counters["ratio_host"] =
+        (bench::median(report.roundTrips) - bench::median(late)) / line_s;
 }
 
 // The simulator's pacing with a host that does nothing but write the
@@ -311,7 +320,8 @@ void BM_DiscardInput(benchmark::State& state)
         benchmark::DoNotOptimize(::tcflush(fd, TCIFLUSH));
     ::close(fd);
     state.counters["ratio_to_byte_115200"] = benchmark::Counter(
-        bench::byteSeconds(115200), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+        bench::byteSeconds(115200),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_DiscardInput)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -326,10 +336,14 @@ benchmark::internal::Benchmark* exchange(benchmark::internal::Benchmark* b)
     return b;
 }
 
-BENCHMARK(BM_GetN_InstantSim)->Apply([](auto* b) { exchange(b); })->ArgName("baud")->Arg(9600)->Arg(115200);
-BENCHMARK(BM_GetN_PacedSim)->Apply([](auto* b) { exchange(b); })->ArgName("baud")->Arg(9600)->Arg(115200);
-BENCHMARK(BM_RawClient_PacedSim)->Apply([](auto* b) { exchange(b); })->ArgName("baud")->Arg(9600)->Arg(115200);
-BENCHMARK(BM_GetN_PacedDevice)->Apply([](auto* b) { exchange(b); })->ArgName("baud")->Arg(9600)->Arg(115200);
+BENCHMARK(BM_GetN_InstantSim)
+    ->Apply([](auto* b) { exchange(b); }) -> ArgName("baud") -> Arg(9600) -> Arg(115200);
+BENCHMARK(BM_GetN_PacedSim)
+    ->Apply([](auto* b) { exchange(b); }) -> ArgName("baud") -> Arg(9600) -> Arg(115200);
+BENCHMARK(BM_RawClient_PacedSim)
+    ->Apply([](auto* b) { exchange(b); }) -> ArgName("baud") -> Arg(9600) -> Arg(115200);
+BENCHMARK(BM_GetN_PacedDevice)
+    ->Apply([](auto* b) { exchange(b); }) -> ArgName("baud") -> Arg(9600) -> Arg(115200);
 BENCHMARK(BM_RxFrameTimeout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 BENCHMARK(BM_PollTimeoutBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 

@@ -41,10 +41,19 @@ using bench::Clock;
 constexpr int SimPort = 2;
 constexpr auto PaintWait = std::chrono::seconds(20);
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
-fs::path benchDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
-fs::path panelDir() { return benchDir() / "panel"; }
+fs::path benchDir()
+{
+    return fs::read_symlink("/proc/self/exe").parent_path();
+}
+fs::path panelDir()
+{
+    return benchDir() / "panel";
+}
 
 // A child process with its standard error on a pipe.
 struct Child {
@@ -86,7 +95,9 @@ struct Child {
         char buf[4096];
         while (Clock::now() < deadline) {
             pollfd p{err, POLLIN, 0};
-            const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            const int left =
+                int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                        .count());
             if (::poll(&p, 1, std::max(left, 1)) <= 0)
                 continue;
             const ssize_t n = ::read(err, buf, sizeof buf);
@@ -160,7 +171,8 @@ struct Installed {
         const fs::path dir = panelDir();
         fs::create_directories(dir / "ports");
         for (const char* file : {TIRSPANEL_PATH, SERLINK_PATH})
-            fs::copy_file(file, dir / fs::path(file).filename(), fs::copy_options::overwrite_existing);
+            fs::copy_file(file, dir / fs::path(file).filename(),
+                          fs::copy_options::overwrite_existing);
         for (int n = 1; n <= 8; ++n) {
             const fs::path link = dir / "ports" / ("COM" + std::to_string(n));
             std::error_code ignored;
@@ -170,10 +182,12 @@ struct Installed {
         }
         // Control page: the tick with the most exchanges (GetN, GetS, GetT, GetL).
         std::ofstream(dir / "tirspanel.ini", std::ios::binary | std::ios::trunc)
-            << "[General]\r\nPage=1\r\nAutoPar=0\r\nAutoRel=0\r\n[Port]\r\nPort=2\r\nBaud Rate=9600\r\n"
+            << "[General]\r\nPage=1\r\nAutoPar=0\r\nAutoRel=0\r\n[Port]\r\nPort=2\r\nBaud "
+               "Rate=9600\r\n"
                "[Params]\r\nAddress=1\r\n";
         const std::string link = (dir / "ports" / "COM2").string();
-        if (!sim.spawn({TIRSSIM_PATH, "--link", link, "--device", "1", "--pace", "--baud", "9600"}, {})) {
+        if (!sim.spawn({TIRSSIM_PATH, "--link", link, "--device", "1", "--pace", "--baud", "9600"},
+                       {})) {
             state.SkipWithError("tirssim did not start");
             return false;
         }
@@ -196,7 +210,8 @@ constexpr const char* FirstFlush = "Flushing QRegion";
 
 std::string programPath(int which)
 {
-    return which == 0 ? (panelDir() / "tirspanel").string() : (benchDir() / "bench_emptywindow").string();
+    return which == 0 ? (panelDir() / "tirspanel").string()
+                      : (benchDir() / "bench_emptywindow").string();
 }
 
 std::vector<std::string> commandLine(int which)
@@ -239,7 +254,13 @@ void BM_StartUp(benchmark::State& state)
         state.counters["ratio_to_empty_window"] = median / emptyWindowStartUp;
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_StartUp)->ArgName("program")->Arg(1)->Arg(2)->Arg(0)->Iterations(11)->UseManualTime()
+BENCHMARK(BM_StartUp)
+    ->ArgName("program")
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(0)
+    ->Iterations(11)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 void BM_IdlePolling(benchmark::State& state)

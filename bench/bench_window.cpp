@@ -53,7 +53,10 @@ constexpr double TimeoutSeconds = 0.1;
 
 using bench::Clock;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
 int errorBoxes = 0;
 
@@ -118,11 +121,13 @@ ScanLimit scanLimit(sim::Line& line)
 {
     ScanLimit limit;
     for (int a = 1; a <= LastAddress; ++a) {
-        const double request = bench::lineSeconds(bench::requestWireBytes(a, GetInfoCode, {}), Baud);
+        const double request =
+            bench::lineSeconds(bench::requestWireBytes(a, GetInfoCode, {}), Baud);
         limit.issueFormula += TimeoutSeconds + request;
         const auto answers = line.handleRequest(true, a, GetInfoCode, {});
-        const double answer = answers.empty() ? TimeoutSeconds
-                                              : bench::lineSeconds(answers.front().bytes.size(), Baud);
+        const double answer = answers.empty()
+                                  ? TimeoutSeconds
+                                  : bench::lineSeconds(answers.front().bytes.size(), Baud);
         limit.exact += request + answer;
         limit.pty += (answers.empty() ? 0 : request) + answer;
     }
@@ -165,11 +170,18 @@ void BM_Scan(benchmark::State& state)
     state.counters["ratio_exact"] = scan / limit.exact;
     state.counters["pty_limit_s"] = limit.pty;
     state.counters["ratio_pty"] = scan / limit.pty;
-    state.counters["table_rows"] = double(b.form->findChild<QTableWidget*>("TableStrGrid")->rowCount());
+    state.counters["table_rows"] =
+        double(b.form->findChild<QTableWidget*>("TableStrGrid")->rowCount());
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_Scan)->ArgNames({"actuators", "poll"})->Args({0, 1})->Args({2, 1})->Args({5, 0})
-    ->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Scan)
+    ->ArgNames({"actuators", "poll"})
+    ->Args({0, 1})
+    ->Args({2, 1})
+    ->Args({5, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Time the user-interface thread spends in one tick, against the line time
 // of that tick's exchanges; the paint that the tick's changes cause runs in
@@ -236,7 +248,11 @@ void BM_PollTick(benchmark::State& state)
     state.counters["error_boxes"] = errorBoxes;
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_PollTick)->ArgName("page")->DenseRange(0, 4)->Iterations(40)->UseManualTime()
+BENCHMARK(BM_PollTick)
+    ->ArgName("page")
+    ->DenseRange(0, 4)
+    ->Iterations(40)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 // What the monitor and the journal cost the poll tick. Three ways of running
@@ -322,10 +338,13 @@ void BM_MonitorCost(benchmark::State& state)
         state.counters[std::string(names[m]) + "_period_ms"] = bench::median(period[m]) * 1e3;
         state.counters[std::string(names[m]) + "_tick_cpu_us"] = bench::median(tickCpu[m]) * 1e6;
     }
-    state.counters["ratio_cpu_open"] = bench::median(tickCpu[MonitorOpen]) / bench::median(tickCpu[Bare]);
+    state.counters["ratio_cpu_open"] =
+        bench::median(tickCpu[MonitorOpen]) / bench::median(tickCpu[Bare]);
     state.counters["line_ms"] = bench::median(line[Bare]) * 1e3;
-    state.counters["ratio_tick_recording"] = bench::median(tick[Recording]) / bench::median(tick[Bare]);
-    state.counters["ratio_tick_open"] = bench::median(tick[MonitorOpen]) / bench::median(tick[Bare]);
+    state.counters["ratio_tick_recording"] =
+        bench::median(tick[Recording]) / bench::median(tick[Bare]);
+    state.counters["ratio_tick_open"] =
+        bench::median(tick[MonitorOpen]) / bench::median(tick[Bare]);
     state.counters["ratio_period_open"] =
         bench::median(period[MonitorOpen]) / bench::median(period[Bare]);
     state.counters["ratio_tick_open_p90"] =
@@ -334,7 +353,12 @@ void BM_MonitorCost(benchmark::State& state)
     state.counters["error_boxes"] = errorBoxes;
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_MonitorCost)->ArgName("baud")->Arg(115200)->Arg(9600)->Iterations(1)->UseManualTime()
+BENCHMARK(BM_MonitorCost)
+    ->ArgName("baud")
+    ->Arg(115200)
+    ->Arg(9600)
+    ->Iterations(1)
+    ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
 // The CPU time the window's exchange listeners (ring, counters, journal

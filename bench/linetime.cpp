@@ -13,9 +13,15 @@
 
 namespace bench {
 
-double byteSeconds(int baud) { return 10.0 / baud; }
+double byteSeconds(int baud)
+{
+    return 10.0 / baud;
+}
 
-double lineSeconds(std::size_t bytes, int baud) { return double(bytes) * byteSeconds(baud); }
+double lineSeconds(std::size_t bytes, int baud)
+{
+    return double(bytes) * byteSeconds(baud);
+}
 
 std::size_t requestWireBytes(int address, int command, const std::vector<std::uint8_t>& data)
 {
@@ -33,7 +39,10 @@ double quantile(std::vector<double> samples, double q)
     return samples[std::min(at, samples.size() - 1)];
 }
 
-double median(std::vector<double> samples) { return quantile(std::move(samples), 0.5); }
+double median(std::vector<double> samples)
+{
+    return quantile(std::move(samples), 0.5);
+}
 
 double worst(const std::vector<double>& samples)
 {

@@ -27,7 +27,9 @@ void waitUntil(Clock::time_point deadline)
 {
     const auto sleepTo = deadline - SpinMargin;
     if (Clock::now() < sleepTo) {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(sleepTo.time_since_epoch()).count();
+        const auto ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(sleepTo.time_since_epoch())
+                .count();
         timespec ts{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
         while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
         }
@@ -102,7 +104,10 @@ private:
 
 PacedDevice::PacedDevice(sim::Line& line, int baud) : line_(line), baud_(baud) {}
 
-PacedDevice::~PacedDevice() { stop(); }
+PacedDevice::~PacedDevice()
+{
+    stop();
+}
 
 bool PacedDevice::start()
 {
@@ -161,8 +166,8 @@ void PacedDevice::serve()
         const Clock::time_point received = reader.frameStart() + byteTime * long(requestBytes);
         line_.advance();
         // Frames with an address byte are what the host sends here.
-        std::vector<sim::Line::Answer> answers =
-            line_.handleRequest(true, address, command, std::vector<std::uint8_t>(data, data + count));
+        std::vector<sim::Line::Answer> answers = line_.handleRequest(
+            true, address, command, std::vector<std::uint8_t>(data, data + count));
         // Counted before the answer goes out: the host may be done as soon
         // as the last byte is there.
         std::size_t wire = requestBytes;

@@ -16,16 +16,20 @@ namespace {
 class StreamReader : public wake::ByteReader {
 public:
     StreamReader(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
-    bool readByte(std::uint8_t& byte) override {
-        if (pos_ >= size_) return false;
+    bool readByte(std::uint8_t& byte) override
+    {
+        if (pos_ >= size_)
+            return false;
         byte = bytes_[pos_++];
-        if (byte == wake::Fend) sawFend_ = true;
+        if (byte == wake::Fend)
+            sawFend_ = true;
         return true;
     }
     std::size_t pos() const { return pos_; }
     bool atEnd() const { return pos_ >= size_; }
     // Whether a FEND has been read since the last call.
-    bool takeSawFend() {
+    bool takeSawFend()
+    {
         const bool saw = sawFend_;
         sawFend_ = false;
         return saw;
@@ -44,10 +48,12 @@ struct Fields {
     std::unique_ptr<std::uint8_t[]> data = std::make_unique<std::uint8_t[]>(wake::MaxData);
 };
 
-void checkReencodes(const Fields& f) {
+void checkReencodes(const Fields& f)
+{
     FUZZ_REQUIRE(f.address < 0x80 && f.command < 0x80);
     wake::TxBuffer frame{};
-    const std::size_t length = wake::encodeFrame(f.address, f.command, f.count, f.data.get(), frame);
+    const std::size_t length =
+        wake::encodeFrame(f.address, f.command, f.count, f.data.get(), frame);
     FUZZ_REQUIRE(length >= 4 && length <= wake::LongestFrame);
     StreamReader again(frame.data(), length);
     Fields g;
@@ -59,7 +65,8 @@ void checkReencodes(const Fields& f) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     StreamReader in(data, size);
     while (!in.atEnd()) {
         Fields f;
@@ -71,11 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_REQUIRE(!good);
             FUZZ_REQUIRE(f.address == 0xA5 && f.command == 0xA5 && f.count == 0xA5);
             // The hunt gives up after HuntLimit bytes or at the end of the stream.
-            FUZZ_REQUIRE(in.pos() - before == static_cast<std::size_t>(wake::HuntLimit) || in.atEnd());
+            FUZZ_REQUIRE(in.pos() - before == static_cast<std::size_t>(wake::HuntLimit) ||
+                         in.atEnd());
             continue;
         }
         FUZZ_REQUIRE(f.address < 0x80);
-        if (good) checkReencodes(f);
+        if (good)
+            checkReencodes(f);
     }
     return 0;
 }

@@ -14,7 +14,8 @@
 namespace {
 
 // Every accessor over a few keys; the fuzz input picks the names too.
-void readEverything(const IniImage& image, std::string_view key) {
+void readEverything(const IniImage& image, std::string_view key)
+{
     for (const std::string& section : image.sections()) {
         (void)image.value(section, key);
         (void)image.readInteger(section, key, -1);
@@ -26,7 +27,8 @@ void readEverything(const IniImage& image, std::string_view key) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const IniImage first = IniImage::fromBytes(bytes);
     const std::string written = first.toBytes();
@@ -46,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A value is stored as its line holds it: trimmed, so the value written
     // here is one without surrounding blanks, in letters the file can hold.
     std::string value;
-    for (char c : bytes.substr(0, 40)) value += static_cast<char>('!' + static_cast<unsigned char>(c) % 94);
+    for (char c : bytes.substr(0, 40))
+        value += static_cast<char>('!' + static_cast<unsigned char>(c) % 94);
     changed.writeString(name, "Fuzz", value);
     changed.writeInteger("Numbers", "Count", static_cast<long long>(size));
     changed.writeFloat("Numbers", "Ratio", static_cast<double>(size) / 7.0);

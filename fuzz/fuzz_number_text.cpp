@@ -15,8 +15,10 @@
 
 namespace {
 
-void checkRoundTrip(double x) {
-    if (!(x - x == 0)) return;  // NaN and infinities have no exact text
+void checkRoundTrip(double x)
+{
+    if (!(x - x == 0))
+        return;  // NaN and infinities have no exact text
     const auto general = numtext::parseFloat(numtext::formatGeneral(x, 17));
     FUZZ_REQUIRE(general && *general == x);
     const auto exponent = numtext::parseFloat(numtext::formatFloat(x, ffExponent, 17, 0));
@@ -27,7 +29,8 @@ void checkRoundTrip(double x) {
         FUZZ_REQUIRE(numtext::parseFloat(numtext::formatGeneral(x)).has_value());
 }
 
-int takeInt(const std::uint8_t*& data, std::size_t& size) {
+int takeInt(const std::uint8_t*& data, std::size_t& size)
+{
     std::int32_t v = 0;
     const std::size_t n = size < sizeof v ? size : sizeof v;
     std::memcpy(&v, data, n);
@@ -38,7 +41,8 @@ int takeInt(const std::uint8_t*& data, std::size_t& size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     if (const auto x = numtext::parseFloat(text)) {
@@ -73,8 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Digits as the numeric field holds them (an unsigned byte) most of
         // the time, the whole int range now and then.
         int digits = takeInt(rest, left);
-        if (!wideDigits) digits = static_cast<std::uint8_t>(digits);
-        const std::string s = numtext::formatFloat(x, static_cast<TFloatFormat>(format), precision, digits);
+        if (!wideDigits)
+            digits = static_cast<std::uint8_t>(digits);
+        const std::string s =
+            numtext::formatFloat(x, static_cast<TFloatFormat>(format), precision, digits);
         FUZZ_REQUIRE(!s.empty());
     }
     return 0;

@@ -15,20 +15,29 @@
 
 namespace {
 
-bool isWord(int v) { return v >= 0 && v <= 0xFFFF; }
-bool isByte(int v) { return v >= 0 && v <= 0xFF; }
+bool isWord(int v)
+{
+    return v >= 0 && v <= 0xFFFF;
+}
+bool isByte(int v)
+{
+    return v >= 0 && v <= 0xFF;
+}
 
-bool isUtf8(const std::string& s) {
+bool isUtf8(const std::string& s)
+{
     for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t extra = c < 0x80            ? 0
+        const std::size_t extra = c < 0x80             ? 0
                                   : (c & 0xE0) == 0xC0 ? 1
                                   : (c & 0xF0) == 0xE0 ? 2
                                   : (c & 0xF8) == 0xF0 ? 3
                                                        : 4;
-        if (extra == 4 || i + extra >= s.size()) return false;
+        if (extra == 4 || i + extra >= s.size())
+            return false;
         for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
         i += extra + 1;
     }
     return true;
@@ -36,7 +45,8 @@ bool isUtf8(const std::string& s) {
 
 using Operation = std::function<void(TWakePort&)>;
 
-std::vector<Operation> operations() {
+std::vector<Operation> operations()
+{
     return {
         [](TWakePort& p) {
             const std::string info = p.GetInfo();
@@ -73,7 +83,8 @@ std::vector<Operation> operations() {
             int v[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
             int status = -1;
             p.GetW(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], status);
-            for (int x : v) FUZZ_REQUIRE(isWord(x));
+            for (int x : v)
+                FUZZ_REQUIRE(isWord(x));
             FUZZ_REQUIRE(isByte(status));
         },
         [](TWakePort& p) { p.SetS(CmdOpen); },
@@ -101,9 +112,11 @@ std::vector<Operation> operations() {
         [](TWakePort& p) { p.SetR(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12); },
         [](TWakePort& p) {
             int r[12];
-            for (int& x : r) x = -1;
+            for (int& x : r)
+                x = -1;
             p.GetR(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], r[10], r[11]);
-            for (int x : r) FUZZ_REQUIRE(isByte(x));
+            for (int x : r)
+                FUZZ_REQUIRE(isByte(x));
         },
         [](TWakePort& p) { FUZZ_REQUIRE(isByte(p.GetRS())); },
         [](TWakePort& p) {
@@ -116,7 +129,8 @@ std::vector<Operation> operations() {
 }
 
 // Runs one operation; a failed exchange is the only exception allowed.
-void runGuarded(const Operation& op, TWakePort& port) {
+void runGuarded(const Operation& op, TWakePort& port)
+{
     try {
         op(port);
     } catch (const EHardwareException& e) {
@@ -126,9 +140,11 @@ void runGuarded(const Operation& op, TWakePort& port) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     static const std::vector<Operation> ops = operations();
-    if (size < 2) return 0;
+    if (size < 2)
+        return 0;
     const auto mode = (data[0] & 0x01) ? fakeline::Mode::Answers : fakeline::Mode::Raw;
     const int devAddr = data[0] >> 1;
     const std::size_t first = data[1] % ops.size();
@@ -140,7 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     port.SetDevAddr(devAddr);
     // Twice round the command set, starting where the input says, so that
     // every command meets every kind of answer and every earlier RxBuf.
-    for (std::size_t k = 0; k < 2 * ops.size(); ++k) runGuarded(ops[(first + k) % ops.size()], port);
+    for (std::size_t k = 0; k < 2 * ops.size(); ++k)
+        runGuarded(ops[(first + k) % ops.size()], port);
     FUZZ_REQUIRE(fakeline::framesSent() == static_cast<int>(2 * ops.size()));
     port.Close();
     FUZZ_REQUIRE(!fakeline::isOpen() && port.Port == 0);

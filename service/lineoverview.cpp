@@ -83,23 +83,18 @@ std::optional<LineRequest> LineOverview::next()
     return std::nullopt;
 }
 
-void LineOverview::answered(const LineRequest& request, int value, int flags,
-                            Clock::time_point now)
+void LineOverview::answered(const LineRequest& request, int value, int flags, Clock::time_point now)
 {
     LineEntry* e = entry(request.address);
     if (!e)
         return;
     switch (request.reading) {
-    case LineReading::Travel:
-        e->travel = value;
-        break;
+    case LineReading::Travel: e->travel = value; break;
     case LineReading::State:
         e->driveState = value;
         e->driveFlags = flags;
         break;
-    case LineReading::Position:
-        e->position = value;
-        break;
+    case LineReading::Position: e->position = value; break;
     }
     e->lastAnswer = now;
     e->silent = false;
@@ -143,15 +138,9 @@ bool refreshNext(TWakePort& port, LineOverview& overview, LineOverview::Clock::t
     try {
         int value = 0, flags = 0;
         switch (request->reading) {
-        case LineReading::Travel:
-            port.GetT(value);
-            break;
-        case LineReading::State:
-            port.GetS(value, flags);
-            break;
-        case LineReading::Position:
-            value = port.GetN();
-            break;
+        case LineReading::Travel: port.GetT(value); break;
+        case LineReading::State: port.GetS(value, flags); break;
+        case LineReading::Position: value = port.GetN(); break;
         }
         overview.answered(*request, value, flags, now);
     } catch (const EHardwareException&) {

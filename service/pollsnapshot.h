@@ -12,9 +12,9 @@ struct PollSnapshot {
     std::optional<int> position;  // N, optical steps
     std::optional<int> driveState;
     std::optional<int> driveFlags;
-    std::optional<int> travel;  // Nt as the drive reports it
+    std::optional<int> travel;                // Nt as the drive reports it
     std::optional<int> upperZone, lowerZone;  // No, Nc
-    std::optional<int> inputCurrent;  // microamperes
+    std::optional<int> inputCurrent;          // microamperes
     std::optional<int> relayStates;
     // An exchange failed: the actuator is taken as gone. The live relay
     // readings do not count (their failure leaves the rest standing).

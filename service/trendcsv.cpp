@@ -57,16 +57,11 @@ std::string joinFields(const std::vector<std::string>& fields)
 std::string motionCommandText(int motionCode)
 {
     switch (motionCode) {
-    case CmdOpen:
-        return "Открыть";
-    case CmdClose:
-        return "Закрыть";
-    case CmdStop:
-        return "Стоп";
-    case CmdStopOff:
-        return "Стоп/откл.";
-    default:
-        return std::to_string(motionCode);
+    case CmdOpen: return "Открыть";
+    case CmdClose: return "Закрыть";
+    case CmdStop: return "Стоп";
+    case CmdStopOff: return "Стоп/откл.";
+    default: return std::to_string(motionCode);
     }
 }
 
@@ -83,7 +78,16 @@ void writeTrendCsv(std::ostream& out, const TrendRecord& record,
         // A command given at the time of a reading comes first: it was sent
         // before that tick's answers came.
         if (m != markers.end() && (s == samples.end() || m->time <= s->time)) {
-            row = {timeText(m->time), std::to_string(m->address), {}, {}, {}, {}, {}, {}, {}, {},
+            row = {timeText(m->time),
+                   std::to_string(m->address),
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
                    motionCommandText(m->motionCode)};
             ++m;
         } else {

@@ -52,8 +52,8 @@ void TrendRecord::add(TrendSample sample)
         if (sample.time < last.time)
             sample.time = last.time;
         else
-            sample.breakBefore = sample.address != last.address ||
-                                 sample.time - last.time > limits_.maxGap;
+            sample.breakBefore =
+                sample.address != last.address || sample.time - last.time > limits_.maxGap;
     }
     samples_.push_back(std::move(sample));
     thin();
@@ -99,8 +99,8 @@ void TrendRecord::thin()
         TrendSample& next = samples_[coarseEnd_];
         if (coarseEnd_ > 0) {
             TrendSample& kept = samples_[coarseEnd_ - 1];
-            if (kept.address == next.address &&
-                bucketOf(kept.time, limits_.coarseStep) == bucketOf(next.time, limits_.coarseStep)) {
+            if (kept.address == next.address && bucketOf(kept.time, limits_.coarseStep) ==
+                                                    bucketOf(next.time, limits_.coarseStep)) {
                 // The later reading stands for the bucket.
                 const bool broken = kept.breakBefore || next.breakBefore;
                 fillMissing(next, kept);

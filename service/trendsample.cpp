@@ -11,10 +11,8 @@ std::optional<double> trendValue(const TrendSample& s, TrendQuantity q)
         return wake::relayOn(*s.relayStates, k) ? 1.0 : 0.0;
     };
     switch (q) {
-    case TrendQuantity::Percent:
-        return s.percent;
-    case TrendQuantity::Millimetres:
-        return s.millimetres;
+    case TrendQuantity::Percent: return s.percent;
+    case TrendQuantity::Millimetres: return s.millimetres;
     case TrendQuantity::DriveState:
         if (s.driveState)
             return *s.driveState;
@@ -23,12 +21,9 @@ std::optional<double> trendValue(const TrendSample& s, TrendQuantity q)
         if (s.inputCurrent)
             return *s.inputCurrent / 1000.0;
         return std::nullopt;
-    case TrendQuantity::Relay1:
-        return relay(0);
-    case TrendQuantity::Relay2:
-        return relay(1);
-    case TrendQuantity::Relay3:
-        return relay(2);
+    case TrendQuantity::Relay1: return relay(0);
+    case TrendQuantity::Relay2: return relay(1);
+    case TrendQuantity::Relay3: return relay(2);
     }
     return std::nullopt;
 }

@@ -37,7 +37,10 @@ inline constexpr int UpperZoneInactive = 1, LowerZoneInactive = 2;
 
 // RelayStates (GetRS): bit k set while relay k+1 is switched on.
 inline constexpr int RelayCount = 3;
-inline constexpr bool relayOn(int relayStates, int relay) { return (relayStates >> relay) & 1; }
+inline constexpr bool relayOn(int relayStates, int relay)
+{
+    return (relayStates >> relay) & 1;
+}
 
 // RelayConfig's mode byte.
 enum RelayMode : int { RelayOff = 0, RelayCurrentInput = 1, RelayCurrentOutput = 2 };

@@ -83,14 +83,9 @@ constexpr CommandSpec make(Command c, const char* name, const std::array<Field, 
                            const std::array<Field, A>& answer, bool changes)
 {
     const bool errorByte = c != Command::GetInfo;
-    return CommandSpec{c,
-                       name,
-                       request,
-                       answer,
-                       errorByte,
-                       changes,
-                       lengthOf(request),
-                       lengthOf(answer) + (errorByte ? 1 : 0)};
+    return CommandSpec{
+        c,         name,    request,           answer,
+        errorByte, changes, lengthOf(request), lengthOf(answer) + (errorByte ? 1 : 0)};
 }
 
 constexpr std::array<CommandSpec, 22> table{{
@@ -120,7 +115,10 @@ constexpr std::array<CommandSpec, 22> table{{
 
 }  // namespace
 
-int fieldWidth(FieldKind kind) { return widthOf(kind); }
+int fieldWidth(FieldKind kind)
+{
+    return widthOf(kind);
+}
 
 const CommandSpec* findSpec(int code)
 {
@@ -130,9 +128,15 @@ const CommandSpec* findSpec(int code)
     return it == table.end() ? nullptr : &*it;
 }
 
-const CommandSpec& spec(Command command) { return *findSpec(static_cast<int>(command)); }
+const CommandSpec& spec(Command command)
+{
+    return *findSpec(static_cast<int>(command));
+}
 
-std::span<const CommandSpec> commandSet() { return table; }
+std::span<const CommandSpec> commandSet()
+{
+    return table;
+}
 
 bool answerHasErrorByte(int code)
 {

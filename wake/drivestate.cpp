@@ -30,8 +30,11 @@ std::string flagsText(int driveFlags)
     static constexpr struct {
         int bit;
         const char* name;
-    } names[] = {{flag::OpenCmd, "откр"}, {flag::CloseCmd, "закр"}, {flag::Limo, "LIMO"},
-                 {flag::Limc, "LIMC"}, {flag::Pc, "PC"}};
+    } names[] = {{flag::OpenCmd, "откр"},
+                 {flag::CloseCmd, "закр"},
+                 {flag::Limo, "LIMO"},
+                 {flag::Limc, "LIMC"},
+                 {flag::Pc, "PC"}};
     std::string out;
     for (const auto& n : names)
         if (driveFlags & n.bit)

@@ -83,8 +83,8 @@ std::size_t encodeFrame(std::uint8_t address, std::uint8_t command, std::uint8_t
     return length;
 }
 
-bool decodeFrame(ByteReader& in, std::uint8_t* address, std::uint8_t* command,
-                 std::uint8_t* count, std::uint8_t* data)
+bool decodeFrame(ByteReader& in, std::uint8_t* address, std::uint8_t* command, std::uint8_t* count,
+                 std::uint8_t* data)
 {
     std::uint8_t byte = 0;
     bool found = false;

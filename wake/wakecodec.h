@@ -48,7 +48,7 @@ public:
 // Outputs: untouched when no FEND was found; otherwise address and count are
 // set to 0 first, and every field is stored as far as it was decoded.
 // data must hold MaxData bytes.
-bool decodeFrame(ByteReader& in, std::uint8_t* address, std::uint8_t* command,
-                 std::uint8_t* count, std::uint8_t* data);
+bool decodeFrame(ByteReader& in, std::uint8_t* address, std::uint8_t* command, std::uint8_t* count,
+                 std::uint8_t* data);
 
 }  // namespace wake

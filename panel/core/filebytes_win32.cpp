@@ -15,14 +15,19 @@ namespace {
 // A settings or parameter file is a few kilobytes; anything this big is not one.
 constexpr LONGLONG kMaxFileSize = 16 * 1024 * 1024;
 
-std::wstring wide(const std::string& utf8) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+std::wstring wide(const std::string& utf8)
+{
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring w(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
     return w;
 }
 
-std::string systemReason(DWORD error) { return std::system_category().message(static_cast<int>(error)); }
+std::string systemReason(DWORD error)
+{
+    return std::system_category().message(static_cast<int>(error));
+}
 
 class FileHandle {
 public:
@@ -31,7 +36,8 @@ public:
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
     HANDLE get() const { return h_; }
-    bool close() {
+    bool close()
+    {
         const bool ok = h_ == INVALID_HANDLE_VALUE || CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;
         return ok;
@@ -45,10 +51,12 @@ private:
 
 namespace filebytes {
 
-std::string read(const std::string& path, bool& missing) {
+std::string read(const std::string& path, bool& missing)
+{
     missing = false;
-    const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h =
+        CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -58,17 +66,21 @@ std::string read(const std::string& path, bool& missing) {
         throw IniFileError("Cannot open file " + path + ". " + systemReason(error));
     }
     FileHandle file(h);
-    if (GetFileType(h) != FILE_TYPE_DISK) throw IniFileError("Cannot open file " + path + ". Not a regular file");
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        throw IniFileError("Cannot open file " + path + ". Not a regular file");
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h, &size)) throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
-    if (size.QuadPart > kMaxFileSize) throw IniFileError("File " + path + " is too large");
+    if (!GetFileSizeEx(h, &size))
+        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+    if (size.QuadPart > kMaxFileSize)
+        throw IniFileError("File " + path + " is too large");
     std::string bytes;
     char buf[65536];
     for (;;) {
         DWORD n = 0;
         if (!ReadFile(h, buf, sizeof buf, &n, nullptr))
             throw IniFileError("Cannot read file " + path + ". " + systemReason(GetLastError()));
-        if (n == 0) break;
+        if (n == 0)
+            break;
         bytes.append(buf, n);
         // The file may grow while it is read.
         if (bytes.size() > static_cast<std::size_t>(kMaxFileSize))
@@ -77,7 +89,8 @@ std::string read(const std::string& path, bool& missing) {
     return bytes;
 }
 
-void replace(const std::string& path, const std::string& bytes) {
+void replace(const std::string& path, const std::string& bytes)
+{
     static std::atomic<unsigned> counter{0};
     // A read-only file is never replaced (renaming over it would).
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
@@ -86,12 +99,15 @@ void replace(const std::string& path, const std::string& bytes) {
     std::string tempPath;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        tempPath = path + ".~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(counter++);
-        h = CreateFileW(wide(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+        tempPath =
+            path + ".~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(counter++);
+        h = CreateFileW(wide(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+            break;
     }
-    if (h == INVALID_HANDLE_VALUE) throw IniFileError("Cannot create file " + path);
+    if (h == INVALID_HANDLE_VALUE)
+        throw IniFileError("Cannot create file " + path);
     FileHandle file(h);
 
     auto fail = [&](const std::string& message) {
@@ -103,14 +119,18 @@ void replace(const std::string& path, const std::string& bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
         DWORD n = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
         if (!WriteFile(h, bytes.data() + written, chunk, &n, nullptr))
             fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
         written += n;
     }
-    if (!FlushFileBuffers(h)) fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
-    if (!file.close()) fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
-    if (!MoveFileExW(wide(tempPath).c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!FlushFileBuffers(h))
+        fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
+    if (!file.close())
+        fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
+    if (!MoveFileExW(wide(tempPath).c_str(), wide(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         fail("Cannot create file " + path);
 }
 

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
 constexpr const char* NoPort = "Порт не открыт.";
@@ -20,50 +19,62 @@ constexpr std::intptr_t NoDevice = -1;
 
 }  // namespace
 
-TWakePort::TWakePort(int maxPort) : MaxPort(maxPort) {
+TWakePort::TWakePort(int maxPort) : MaxPort(maxPort)
+{
     SetPort(0);
 }
 
 TWakePort::~TWakePort() = default;
 
-std::string TWakePort::GetPortName(int n) const {
-    if (n <= 0 || n > MaxPort) return "None";
+std::string TWakePort::GetPortName(int n) const
+{
+    if (n <= 0 || n > MaxPort)
+        return "None";
     return "COM" + std::to_string(n);
 }
 
-int TWakePort::GetPortNum(const std::string& name) const {
+int TWakePort::GetPortNum(const std::string& name) const
+{
     for (int i = 0; i <= MaxPort; ++i)
-        if (GetPortName(i) == name) return i;
+        if (GetPortName(i) == name)
+            return i;
     return 0;
 }
 
-void TWakePort::SetPort(int n) {
+void TWakePort::SetPort(int n)
+{
     Port = n;
     PortName = GetPortName(n);
 }
 
-void TWakePort::SetPortName(const std::string& name) {
+void TWakePort::SetPortName(const std::string& name)
+{
     PortName = name;
     Port = serlink::isDevicePath(name.c_str()) ? DevicePathPort : GetPortNum(name);
 }
 
-bool TWakePort::PortAvailable(int n) const {
+bool TWakePort::PortAvailable(int n) const
+{
     // "None" is no device; the library need not be asked about it.
-    if (n < 1 || n > MaxPort) return false;
+    if (n < 1 || n > MaxPort)
+        return false;
     return PortAvailable(GetPortName(n));
 }
 
-bool TWakePort::PortAvailable(const std::string& name) const {
+bool TWakePort::PortAvailable(const std::string& name) const
+{
     return AccessCOM(name.c_str()) != 0;
 }
 
-bool TWakePort::Open(int n, int baud) {
+bool TWakePort::Open(int n, int baud)
+{
     SetPort(n);
     Baud = baud;
     return Open(PortName, Baud);
 }
 
-bool TWakePort::Open(const std::string& name, int baud) {
+bool TWakePort::Open(const std::string& name, int baud)
+{
     SetPortName(name);
     Baud = baud;
     const bool opened = OpenCOM(PortName.c_str(), static_cast<std::uint32_t>(Baud)) != 0;
@@ -72,69 +83,86 @@ bool TWakePort::Open(const std::string& name, int baud) {
     return opened;
 }
 
-bool TWakePort::Connected() const {
+bool TWakePort::Connected() const
+{
     return Port != 0 && GetHandleCOM() != NoDevice;
 }
 
-bool TWakePort::Reopen() {
-    if (Port == 0) return false;
+bool TWakePort::Reopen()
+{
+    if (Port == 0)
+        return false;
     CloseCOM();
     return Open(PortName, Baud) && Connected();
 }
 
-void TWakePort::Close() {
+void TWakePort::Close()
+{
     SetPort(0);
     CloseCOM();
 }
 
-void TWakePort::SetDevAddr(int a) {
+void TWakePort::SetDevAddr(int a)
+{
     DevAddr = (a >= 0 && a <= 127) ? a : 0;
 }
 
-void TWakePort::SendRequest(int code, const std::string& name, int n) {
+void TWakePort::SendRequest(int code, const std::string& name, int n)
+{
     Cmd = code;
     CmdName = name;
     // Without a port there is no answer to decode: RxBuf holds an old one.
-    if (!Connected()) Fail(ExchangeOutcome::NoPort, NoPort);
+    if (!Connected())
+        Fail(ExchangeOutcome::NoPort, NoPort);
     // Not checked: a request that was not written shows as a missing answer.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
             static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
 }
 
-int TWakePort::ReceiveAnswer(int timeout) {
+int TWakePort::ReceiveAnswer(int timeout)
+{
     return ReceiveAnswer(timeout, 0);
 }
 
-void TWakePort::Fail(ExchangeOutcome outcome, const char* reason) {
+void TWakePort::Fail(ExchangeOutcome outcome, const char* reason)
+{
     lastOutcome_ = outcome;
     throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
 }
 
-int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom) {
+int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
+{
     // A device that went away during the request shows as a missing answer.
-    if (Port == 0) Fail(ExchangeOutcome::NoPort, NoPort);
+    if (Port == 0)
+        Fail(ExchangeOutcome::NoPort, NoPort);
     std::uint8_t address = 0, command = 0, count = 0;
-    const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address,
-                            &command, &count, RxBuf.data()) != 0;
+    const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address, &command,
+                            &count, RxBuf.data()) != 0;
     lastCount_ = ok ? count : 0;
-    if (!ok) Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+    if (!ok)
+        Fail(ExchangeOutcome::NoAnswer, NoAnswer);
     // An addressed request is answered by that actuator alone: a frame from
     // another one is a late answer to an earlier request, not this answer.
     if (DevAddr != 0 && address != 0 && address != DevAddr && address != alsoFrom)
         Fail(ExchangeOutcome::NoAnswer, NoAnswer);
-    if (command != Cmd) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+    if (command != Cmd)
+        Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
     if (wake::answerHasErrorByte(command)) {
         // Without data the error byte would be a byte of an earlier answer.
-        if (count == 0) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
-        if (RxBuf[0] != 0) Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
+        if (count == 0)
+            Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+        if (RxBuf[0] != 0)
+            Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
     }
     // After the error byte: a device reporting an error may leave its values out.
-    if (count < minCount) Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+    if (count < minCount)
+        Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
     lastOutcome_ = ExchangeOutcome::Answer;
     return count;
 }
 
-int TWakePort::Exchange(wake::Command command, int alsoFrom) {
+int TWakePort::Exchange(wake::Command command, int alsoFrom)
+{
     const wake::CommandSpec& spec = wake::spec(command);
     if (!observer_) {
         SendRequest(static_cast<int>(command), spec.name, spec.requestLength);
@@ -158,12 +186,14 @@ int TWakePort::Exchange(wake::Command command, int alsoFrom) {
     }
 }
 
-void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const {
+void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const
+{
     record.duration = std::chrono::steady_clock::now() - record.start;
     record.outcome = outcome;
     if (outcome != ExchangeOutcome::NoAnswer && outcome != ExchangeOutcome::NoPort)
         record.answer.assign(RxBuf.begin(), RxBuf.begin() + lastCount_);
-    if (outcome == ExchangeOutcome::DeviceError) record.deviceError = RxBuf[0];
+    if (outcome == ExchangeOutcome::DeviceError)
+        record.deviceError = RxBuf[0];
     try {
         observer_(record);
     } catch (...) {
@@ -171,27 +201,37 @@ void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const {
     }
 }
 
-void TWakePort::SetObserver(ExchangeObserver observer) {
+void TWakePort::SetObserver(ExchangeObserver observer)
+{
     observer_ = std::move(observer);
 }
 
-void TWakePort::PutByte(int pos, int v) {
+void TWakePort::PutByte(int pos, int v)
+{
     TxBuf[pos] = static_cast<std::uint8_t>(v & 0xFF);
 }
 
-void TWakePort::PutWord(int pos, int v) {
+void TWakePort::PutWord(int pos, int v)
+{
     PutByte(pos, v);
     PutByte(pos + 1, v >> 8);
 }
 
-int TWakePort::Byte(int pos) const { return RxBuf[pos]; }
+int TWakePort::Byte(int pos) const
+{
+    return RxBuf[pos];
+}
 
-int TWakePort::Word(int pos) const { return RxBuf[pos] | (RxBuf[pos + 1] << 8); }
+int TWakePort::Word(int pos) const
+{
+    return RxBuf[pos] | (RxBuf[pos + 1] << 8);
+}
 
 // Each command holds Lock from filling TxBuf to the end of decoding; the
 // guard also releases it when the exchange raises, and then no output is set.
 
-std::string TWakePort::GetInfo() {
+std::string TWakePort::GetInfo()
+{
     std::lock_guard guard(Lock);
     const int count = Exchange(wake::Command::GetInfo);
     const auto* begin = reinterpret_cast<const char*>(RxBuf.data());
@@ -199,7 +239,8 @@ std::string TWakePort::GetInfo() {
     return cp1251::toUtf8(answer.substr(0, answer.find('\0')));
 }
 
-void TWakePort::SetAddr(int addr) {
+void TWakePort::SetAddr(int addr)
+{
     std::lock_guard guard(Lock);
     PutByte(0, wake::SetAddrPrefix[0]);
     PutByte(1, wake::SetAddrPrefix[1]);
@@ -208,35 +249,40 @@ void TWakePort::SetAddr(int addr) {
     Exchange(wake::Command::SetAddr, addr & 0x7F);
 }
 
-void TWakePort::SetM(int vmin, int extra) {
+void TWakePort::SetM(int vmin, int extra)
+{
     std::lock_guard guard(Lock);
     PutWord(0, vmin);
     PutByte(2, extra);
     Exchange(wake::Command::SetM);
 }
 
-void TWakePort::GetM(int& vmin, int& extra) {
+void TWakePort::GetM(int& vmin, int& extra)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetM);
     vmin = Word(1);
     extra = Byte(3);
 }
 
-void TWakePort::SetA(int a, int ia) {
+void TWakePort::SetA(int a, int ia)
+{
     std::lock_guard guard(Lock);
     PutWord(0, a);
     PutWord(2, ia);
     Exchange(wake::Command::SetA);
 }
 
-void TWakePort::GetA(int& a, int& ia) {
+void TWakePort::GetA(int& a, int& ia)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetA);
     a = Word(1);
     ia = Word(3);
 }
 
-void TWakePort::SetP(int vp, int ip, int np) {
+void TWakePort::SetP(int vp, int ip, int np)
+{
     std::lock_guard guard(Lock);
     PutWord(0, vp);
     PutWord(2, ip);
@@ -244,7 +290,8 @@ void TWakePort::SetP(int vp, int ip, int np) {
     Exchange(wake::Command::SetP);
 }
 
-void TWakePort::GetP(int& vp, int& ip, int& np) {
+void TWakePort::GetP(int& vp, int& ip, int& np)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetP);
     vp = Word(1);
@@ -252,7 +299,8 @@ void TWakePort::GetP(int& vp, int& ip, int& np) {
     np = Word(5);
 }
 
-void TWakePort::SetL(int vl, int il, int no, int nc) {
+void TWakePort::SetL(int vl, int il, int no, int nc)
+{
     std::lock_guard guard(Lock);
     PutWord(0, vl);
     PutWord(2, il);
@@ -261,7 +309,8 @@ void TWakePort::SetL(int vl, int il, int no, int nc) {
     Exchange(wake::Command::SetL);
 }
 
-void TWakePort::GetL(int& vl, int& il, int& no, int& nc) {
+void TWakePort::GetL(int& vl, int& il, int& no, int& nc)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetL);
     vl = Word(1);
@@ -270,84 +319,99 @@ void TWakePort::GetL(int& vl, int& il, int& no, int& nc) {
     nc = Word(7);
 }
 
-void TWakePort::SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int i4) {
+void TWakePort::SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int i4)
+{
     std::lock_guard guard(Lock);
     const int values[8] = {v1, i1, v2, i2, v3, i3, v4, i4};
-    for (int k = 0; k < 8; ++k) PutWord(2 * k, values[k]);
+    for (int k = 0; k < 8; ++k)
+        PutWord(2 * k, values[k]);
     Exchange(wake::Command::SetW);
 }
 
 void TWakePort::GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& v4, int& i4,
-                     int& workStatus) {
+                     int& workStatus)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetW);
     int* outputs[8] = {&v1, &i1, &v2, &i2, &v3, &i3, &v4, &i4};
-    for (int k = 0; k < 8; ++k) *outputs[k] = Word(1 + 2 * k);
+    for (int k = 0; k < 8; ++k)
+        *outputs[k] = Word(1 + 2 * k);
     workStatus = Byte(17);
 }
 
-void TWakePort::SetS(int motionCode) {
+void TWakePort::SetS(int motionCode)
+{
     std::lock_guard guard(Lock);
     PutByte(0, motionCode);
     Exchange(wake::Command::SetS);
 }
 
-void TWakePort::GetS(int& driveState, int& driveFlags) {
+void TWakePort::GetS(int& driveState, int& driveFlags)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetS);
     driveState = Byte(1);
     driveFlags = Byte(2);
 }
 
-void TWakePort::SetN(int n) {
+void TWakePort::SetN(int n)
+{
     std::lock_guard guard(Lock);
     PutWord(0, n);
     Exchange(wake::Command::SetN);
 }
 
-int TWakePort::GetN() {
+int TWakePort::GetN()
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetN);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(Word(1)));
 }
 
-void TWakePort::SetT(int nt) {
+void TWakePort::SetT(int nt)
+{
     std::lock_guard guard(Lock);
     PutWord(0, nt);
     Exchange(wake::Command::SetT);
 }
 
-void TWakePort::GetT(int& nt) {
+void TWakePort::GetT(int& nt)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetT);
     nt = Word(1);
 }
 
-void TWakePort::GetI(int& inputCurrent) {
+void TWakePort::GetI(int& inputCurrent)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetI);
     inputCurrent = Word(1);
 }
 
-void TWakePort::SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, int max2,
-                     int hyst2, int en3, int min3, int max3, int hyst3) {
+void TWakePort::SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, int max2, int hyst2,
+                     int en3, int min3, int max3, int hyst3)
+{
     std::lock_guard guard(Lock);
-    const int values[12] = {en1, min1, max1, hyst1, en2, min2, max2, hyst2,
-                            en3, min3, max3, hyst3};
-    for (int k = 0; k < 12; ++k) PutByte(k, values[k]);
+    const int values[12] = {en1, min1, max1, hyst1, en2, min2, max2, hyst2, en3, min3, max3, hyst3};
+    for (int k = 0; k < 12; ++k)
+        PutByte(k, values[k]);
     Exchange(wake::Command::SetR);
 }
 
-void TWakePort::GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2,
-                     int& max2, int& hyst2, int& en3, int& min3, int& max3, int& hyst3) {
+void TWakePort::GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2, int& max2,
+                     int& hyst2, int& en3, int& min3, int& max3, int& hyst3)
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetR);
-    int* outputs[12] = {&en1, &min1, &max1, &hyst1, &en2, &min2, &max2, &hyst2,
-                        &en3, &min3, &max3, &hyst3};
-    for (int k = 0; k < 12; ++k) *outputs[k] = Byte(1 + k);
+    int* outputs[12] = {&en1,  &min1,  &max1, &hyst1, &en2,  &min2,
+                        &max2, &hyst2, &en3,  &min3,  &max3, &hyst3};
+    for (int k = 0; k < 12; ++k)
+        *outputs[k] = Byte(1 + k);
 }
 
-int TWakePort::GetRS() {
+int TWakePort::GetRS()
+{
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetRS);
     return Byte(1);

@@ -30,7 +30,7 @@ public:
     static constexpr int DevicePathPort = -1;
     int AnswerTimeout = 100;  // ms to wait for each answer byte
     int Baud = 9600;
-    int DevAddr = 0;       // 0..127; 0 sends frames without an address byte
+    int DevAddr = 0;  // 0..127; 0 sends frames without an address byte
     int Cmd = 0;
     std::string CmdName;
     std::recursive_mutex Lock;
@@ -113,4 +113,3 @@ private:
     ExchangeOutcome lastOutcome_ = ExchangeOutcome::NoAnswer;
     int lastCount_ = 0;
 };
-

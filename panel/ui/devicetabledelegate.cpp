@@ -75,7 +75,8 @@ bool DeviceTableDelegate::eventFilter(QObject* object, QEvent* event)
             // the window's focused control: the edit goes on, with the
             // keyboard, when the window is active again.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && FocusLost)
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+                FocusLost)
                 FocusLost();
             return true;
         }

@@ -50,6 +50,6 @@ void TElidedLabel::paintEvent(QPaintEvent*)
     QPainter painter(this);
     drawFrame(&painter);
     const QRect room = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-    style()->drawItemText(&painter, room, Qt::AlignLeft | Qt::AlignVCenter, palette(),
-                          isEnabled(), DisplayedText(), foregroundRole());
+    style()->drawItemText(&painter, room, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(),
+                          DisplayedText(), foregroundRole());
 }

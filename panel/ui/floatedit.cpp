@@ -19,7 +19,8 @@ void TFloatEdit::SetFormat(TFloatFormat f)
 
 void TFloatEdit::SetFormatIndex(int f)
 {
-    if (f >= ffGeneral && f <= ffCurrency) SetFormat(static_cast<TFloatFormat>(f));
+    if (f >= ffGeneral && f <= ffCurrency)
+        SetFormat(static_cast<TFloatFormat>(f));
 }
 
 void TFloatEdit::SetDigits(int d)
@@ -50,7 +51,8 @@ void TFloatEdit::SetMaxValue(double v)
 
 void TFloatEdit::SetValue(double x)
 {
-    if (x == value_) return;
+    if (x == value_)
+        return;
     SetValueAnyway(x);
 }
 
@@ -64,7 +66,8 @@ void TFloatEdit::SetValueAnyway(double x)
 {
     value_ = x;
     CheckValue();
-    if (OnChanged) OnChanged(this);
+    if (OnChanged)
+        OnChanged(this);
     UpdateText();
     repaint();
     // The selection shows only while the field has the focus (a field that a
@@ -77,22 +80,27 @@ void TFloatEdit::SetValueAnyway(double x)
 
 void TFloatEdit::CheckValue()
 {
-    if (IsValidValue(value_)) return;
+    if (IsValidValue(value_))
+        return;
     if (OnOutOfBounds) {
         OnOutOfBounds(this);
         return;
     }
-    if (!minMaxCheck_) return;
+    if (!minMaxCheck_)
+        return;
     // NaN compares false with both limits and so lands on MinValue.
     value_ = value_ > maxValue_ ? maxValue_ : minValue_;
-    if (OnChanged) OnChanged(this);
+    if (OnChanged)
+        OnChanged(this);
 }
 
 bool TFloatEdit::IsValidValue(double x) const
 {
-    if (minMaxCheck_) return minValue_ <= x && x <= maxValue_;
+    if (minMaxCheck_)
+        return minValue_ <= x && x <= maxValue_;
     bool valid = true;
-    if (OnValidateValue) OnValidateValue(const_cast<TFloatEdit*>(this), x, valid);
+    if (OnValidateValue)
+        OnValidateValue(const_cast<TFloatEdit*>(this), x, valid);
     return valid;
 }
 
@@ -108,8 +116,10 @@ void TFloatEdit::SetValueStr(const QString& text)
         } else {
             bool handled = false;
             if (OnError)
-                OnError(this, QStringLiteral("'%1' is not a valid floating point value").arg(text), handled);
-            if (!handled) number = value_;
+                OnError(this, QStringLiteral("'%1' is not a valid floating point value").arg(text),
+                        handled);
+            if (!handled)
+                number = value_;
         }
     }
     SetValueAnyway(number);
@@ -132,7 +142,8 @@ void TFloatEdit::keyPressEvent(QKeyEvent* event)
 {
     RunGuarded(this, [this, event] {
         int key = event->key();
-        if (OnKeyDown) OnKeyDown(this, key, event->modifiers());
+        if (OnKeyDown)
+            OnKeyDown(this, key, event->modifiers());
         if (key == 0) {
             event->accept();
             return;
@@ -141,7 +152,8 @@ void TFloatEdit::keyPressEvent(QKeyEvent* event)
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             event->accept();
             SetValueStr(text());
-            if (OnEnterPress) OnEnterPress(this);
+            if (OnEnterPress)
+                OnEnterPress(this);
         }
     });
 }
@@ -153,7 +165,8 @@ namespace {
 // so neither way counts as leaving or entering the field.
 bool movesWithinWindow(const QFocusEvent* event)
 {
-    return event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
+    return event->reason() != Qt::PopupFocusReason &&
+           event->reason() != Qt::ActiveWindowFocusReason;
 }
 
 }  // namespace
@@ -161,24 +174,28 @@ bool movesWithinWindow(const QFocusEvent* event)
 void TFloatEdit::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);
-    if (movesWithinWindow(event)) RunGuarded(this, [this] { MyOnEnter(); });
+    if (movesWithinWindow(event))
+        RunGuarded(this, [this] { MyOnEnter(); });
 }
 
 void TFloatEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
-    if (movesWithinWindow(event)) RunGuarded(this, [this] { MyOnExit(); });
+    if (movesWithinWindow(event))
+        RunGuarded(this, [this] { MyOnExit(); });
 }
 
 void TFloatEdit::MyOnEnter()
 {
     selectAll();
-    if (OnEnter) OnEnter(this);
+    if (OnEnter)
+        OnEnter(this);
 }
 
 void TFloatEdit::MyOnExit()
 {
     SetValueStr(text());
     UpdateText();
-    if (OnExit) OnExit(this);
+    if (OnExit)
+        OnExit(this);
 }

@@ -31,7 +31,7 @@ public:
     int Digits() const { return digits_; }
     void SetDigits(int d);  // 0..255
     int Precision() const { return precision_; }
-    void SetPrec(int p);    // 0..255
+    void SetPrec(int p);  // 0..255
     bool MinMaxCheck() const { return minMaxCheck_; }
     void SetMinMaxCheck(bool on) { minMaxCheck_ = on; }
     double MinValue() const { return minValue_; }

@@ -87,7 +87,8 @@ void magnifier(QPainter& p, double glass)
     p.setBrush(QColor(200, 230, 255));
     p.drawEllipse(QRectF(pen / 2 + 0.5, pen / 2 + 0.5, glass, glass));
     p.setPen(QPen(QColor(0, 0, 128), pen * 1.5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(glass + 1, glass + 1), QPointF(glass + 1 + glass * 0.45, glass + 1 + glass * 0.45));
+    p.drawLine(QPointF(glass + 1, glass + 1),
+               QPointF(glass + 1 + glass * 0.45, glass + 1 + glass * 0.45));
 }
 
 }  // namespace
@@ -145,8 +146,8 @@ namespace {
 void tray(QPainter& p)
 {
     p.setPen(QPen(QColor(64, 64, 64), 1.5));
-    p.drawPolyline(QPolygonF({QPointF(1.5, 10), QPointF(1.5, 14.5), QPointF(14.5, 14.5),
-                              QPointF(14.5, 10)}));
+    p.drawPolyline(
+        QPolygonF({QPointF(1.5, 10), QPointF(1.5, 14.5), QPointF(14.5, 14.5), QPointF(14.5, 10)}));
 }
 
 void verticalArrow(QPainter& p, bool down, const QColor& colour)

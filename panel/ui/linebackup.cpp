@@ -41,8 +41,10 @@ void LineBackup::addMenuItems(QMenu* menu)
     backup->setObjectName(QStringLiteral("mnLineBackup"));
     QAction* restore = menu->addAction(QStringLiteral("Восстановить линию…"));
     restore->setObjectName(QStringLiteral("mnLineRestore"));
-    connect(backup, &QAction::triggered, this, [this] { RunGuarded(&form_, [this] { this->backup(); }); });
-    connect(restore, &QAction::triggered, this, [this] { RunGuarded(&form_, [this] { this->restore(); }); });
+    connect(backup, &QAction::triggered, this,
+            [this] { RunGuarded(&form_, [this] { this->backup(); }); });
+    connect(restore, &QAction::triggered, this,
+            [this] { RunGuarded(&form_, [this] { this->restore(); }); });
 }
 
 QString LineBackup::chooseFolder(const QString& caption)
@@ -149,8 +151,8 @@ bool LineBackup::askRestore(RestoreChoice& choice)
         &dialog);
     text->setWordWrap(true);
     auto* travel = new QCheckBox(QStringLiteral("Записывать ход между LIMO и LIMC"), &dialog);
-    auto* force = new QCheckBox(QStringLiteral("Записывать и туда, где отвечает привод другого типа"),
-                                &dialog);
+    auto* force = new QCheckBox(
+        QStringLiteral("Записывать и туда, где отвечает привод другого типа"), &dialog);
     auto* buttons = new QDialogButtonBox(&dialog);
     buttons->addButton(QStringLiteral("Восстановить"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
@@ -177,15 +179,17 @@ void LineBackup::restore()
     folder_ = folder;
     // For the progress only: the library picks the files by their names.
     RestoreChoice choice;
-    choice.files = static_cast<int>(
-        QDir(folder).entryList({QStringLiteral("A*.par")}, QDir::Files).size());
+    choice.files =
+        static_cast<int>(QDir(folder).entryList({QStringLiteral("A*.par")}, QDir::Files).size());
     if (!askRestore(choice))
         return;
     std::vector<service::RestoreItem> items;
     std::vector<service::journal::Row> rows;
     bool cancelled = false;
     // The journal's rows of the writes, as they are appended.
-    form_.Service->OnJournalRow = [&rows](const service::journal::Row& row) { rows.push_back(row); };
+    form_.Service->OnJournalRow = [&rows](const service::journal::Row& row) {
+        rows.push_back(row);
+    };
     struct Unwatch {
         ServiceTools* service;
         ~Unwatch() { service->OnJournalRow = nullptr; }

@@ -60,12 +60,9 @@ QString LineOperationSummary::resultText(const service::RestoreItem& item)
 {
     using R = service::RestoreItem;
     switch (item.result) {
-    case R::Restored:
-        return QStringLiteral("записано и проверено");
-    case R::Unchanged:
-        return QStringLiteral("без изменений");
-    case R::DryRun:
-        return QStringLiteral("только сравнение");
+    case R::Restored: return QStringLiteral("записано и проверено");
+    case R::Unchanged: return QStringLiteral("без изменений");
+    case R::DryRun: return QStringLiteral("только сравнение");
     case R::TypeMismatch:
         return QStringLiteral("пропущено: по адресу отвечает «") +
                QString::fromStdString(item.deviceType) + QStringLiteral("», в файле «") +
@@ -73,8 +70,7 @@ QString LineOperationSummary::resultText(const service::RestoreItem& item)
     case R::VerifyFailed:
         return QStringLiteral("ошибка проверки: после записи различаются ") +
                differencesText(joined(item.params.mismatches, item.relays.mismatches));
-    case R::Failed:
-        return QStringLiteral("ошибка: ") + QString::fromStdString(item.error);
+    case R::Failed: return QStringLiteral("ошибка: ") + QString::fromStdString(item.error);
     case R::BadFile:
         return QStringLiteral("файл не годится: ") + QString::fromStdString(item.error);
     }
@@ -87,8 +83,7 @@ LineOperationSummary::LineOperationSummary(const QString& folder,
     : QDialog(parent)
 {
     build(QStringLiteral("Резервная копия линии"),
-          {QStringLiteral("Адрес"), QStringLiteral("Тип"), QStringLiteral("Итог")},
-          QString());
+          {QStringLiteral("Адрес"), QStringLiteral("Тип"), QStringLiteral("Итог")}, QString());
     int saved = 0;
     for (const service::BackupItem& item : items) {
         saved += item.ok() ? 1 : 0;
@@ -144,9 +139,10 @@ LineOperationSummary::LineOperationSummary(const QString& folder,
     items_->resizeColumnsToContents();
 
     auto* heading = new QLabel(QStringLiteral("Записи журнала операций:"), this);
-    journal_ = newTable(this, QStringLiteral("JournalRows"),
-                        {QStringLiteral("Время"), QStringLiteral("Адрес"), QStringLiteral("Действие"),
-                         QStringLiteral("Значения"), QStringLiteral("Итог")});
+    journal_ =
+        newTable(this, QStringLiteral("JournalRows"),
+                 {QStringLiteral("Время"), QStringLiteral("Адрес"), QStringLiteral("Действие"),
+                  QStringLiteral("Значения"), QStringLiteral("Итог")});
     for (const service::journal::Row& row : journal)
         addRow(journal_,
                {QString::fromStdString(row.time), QString::number(row.address),

@@ -57,12 +57,8 @@ QString nameKey(int address)
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent),
-      ui(new Ui::TMainForm),
-      uiNet(new Ui::NetPage),
-      uiControl(new Ui::ControlPage),
-      uiRelays(new Ui::RelaysPage),
-      uiParams(new Ui::ParamsPage)
+    : QMainWindow(parent), ui(new Ui::TMainForm), uiNet(new Ui::NetPage),
+      uiControl(new Ui::ControlPage), uiRelays(new Ui::RelaysPage), uiParams(new Ui::ParamsPage)
 {
     ui->setupUi(this);
     uiNet->setupUi(ui->tsNet);
@@ -153,8 +149,7 @@ TMainForm::~TMainForm()
 QString TMainForm::SettingsPath()
 {
     const QFileInfo program(QCoreApplication::applicationFilePath());
-    return program.path() + QLatin1Char('/') + program.completeBaseName() +
-           QStringLiteral(".ini");
+    return program.path() + QLatin1Char('/') + program.completeBaseName() + QStringLiteral(".ini");
 }
 
 QString TMainForm::StatusText() const
@@ -346,9 +341,8 @@ void TMainForm::mnExitClick()
 void TMainForm::mnAboutClick()
 {
     QMessageBox::information(this, ApplicationTitle(),
-                             ApplicationTitle() + QLatin1Char('\n') +
-                                 QStringLiteral("e-mail: ") + kContactAddress +
-                                 QLatin1Char('\n') + ProgramVersionText(),
+                             ApplicationTitle() + QLatin1Char('\n') + QStringLiteral("e-mail: ") +
+                                 kContactAddress + QLatin1Char('\n') + ProgramVersionText(),
                              QMessageBox::Ok);
 }
 
@@ -420,9 +414,9 @@ void TMainForm::SelectPort(int n)
         if (!portWasOpen_)
             showPortProblem();
         else if (!configured)  // the device opened, but not at this rate
-            StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
-                                       QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate),
-                                       {});
+            StatusLine->SetPortProblem(
+                QString::fromStdString(WakePort->PortName),
+                QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate), {});
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
         ui->mnClosePort->setEnabled(true);

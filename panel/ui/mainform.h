@@ -210,25 +210,24 @@ private:
     template <typename... Args>
     auto Guarded(void (TMainForm::*handler)(Args...))
     {
-        return [this, handler](Args... args) {
-            RunGuarded(this, [&] { (this->*handler)(args...); });
-        };
+        return
+            [this, handler](Args... args) { RunGuarded(this, [&] { (this->*handler)(args...); }); };
     }
 
-    void setupNetPage();       // mainform_net.cpp
-    void setupControlPage();   // mainform_control.cpp
-    void setupParamsPage();    // mainform_params.cpp
-    void setupRelaysPage();    // mainform_relays.cpp
-    void setupPortSetup();     // mainform_portsetup.cpp
+    void setupNetPage();                        // mainform_net.cpp
+    void setupControlPage();                    // mainform_control.cpp
+    void setupParamsPage();                     // mainform_params.cpp
+    void setupRelaysPage();                     // mainform_relays.cpp
+    void setupPortSetup();                      // mainform_portsetup.cpp
     void reportMotion(const QString& caption);  // mainform_control.cpp
     // Where the parameter fields' values come from while they change.
     enum class ParamSource { Operator, Drive, File };
     ParamSource paramSource_ = ParamSource::Operator;
-    void setupParamEdits();      // mainform_paramedits.cpp
-    void settleParamFields();    // the fields now hold what the drive holds
-    void loadedParamFields();    // the fields now hold a file
+    void setupParamEdits();    // mainform_paramedits.cpp
+    void settleParamFields();  // the fields now hold what the drive holds
+    void loadedParamFields();  // the fields now hold a file
     void showParamEdits();
-    void setupParamFileDialogs();               // mainform_files.cpp
+    void setupParamFileDialogs();                             // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // Address 0 goes out without an address byte, and every actuator on the
     // line obeys it: the status bar says so while it is selected.
@@ -252,9 +251,9 @@ private:
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
-    bool ticking_ = false;                       // Timer1Timer is running
-    bool portWasOpen_ = false;                   // the port in use has been open
-    QLabel* addressZeroPanel_ = nullptr;         // the warning while address 0 is selected
+    bool ticking_ = false;                         // Timer1Timer is running
+    bool portWasOpen_ = false;                     // the port in use has been open
+    QLabel* addressZeroPanel_ = nullptr;           // the warning while address 0 is selected
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

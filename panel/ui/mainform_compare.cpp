@@ -48,11 +48,8 @@ bool TMainForm::ConfirmParamWrite()
     // A file's values, fields changed since the last read, or fields read
     // from another actuator. Before any read there is nothing to compare
     // with: the write goes as the page has always sent it.
-    // Without a port there is no drive to compare with: the write fails at
-    // its first command and says so, as it always has.
-    if (WakePort->Port == 0)
-        return true;
-    const bool pending = EditedParams.fromFile() ||
-                         (paramsReadFrom_ && (EditedParams.anyChanged() || *paramsReadFrom_ != Address));
+    const bool pending =
+        EditedParams.fromFile() ||
+        (paramsReadFrom_ && (EditedParams.anyChanged() || *paramsReadFrom_ != Address));
     return !pending || showParamComparison(true);
 }

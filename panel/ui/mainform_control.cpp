@@ -139,7 +139,8 @@ void TMainForm::ShowPoll(const PollSnapshot& s)
     if (s.relayStates) {
         TShape* lamps[wake::RelayCount] = {r.spRel1, r.spRel2, r.spRel3};
         for (int k = 0; k < wake::RelayCount; ++k)
-            lamps[k]->SetBrushColor(wake::relayOn(*s.relayStates, k) ? kRelayOn : QColor(Qt::white));
+            lamps[k]->SetBrushColor(wake::relayOn(*s.relayStates, k) ? kRelayOn
+                                                                     : QColor(Qt::white));
     }
 }
 

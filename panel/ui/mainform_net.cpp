@@ -97,11 +97,10 @@ void TMainForm::setupNetPage()
     };
     gridDelegate_->FocusLost = [this] { RunGuarded(this, [this] { TableStrGridExit(); }); };
 
-    connect(grid, &QTableWidget::currentCellChanged, this,
-            [this](int row, int col, int, int) {
-                if (row >= 0 && col >= 0)
-                    RunGuarded(this, [=, this] { TableStrGridSelectCell(col, row + 1); });
-            });
+    connect(grid, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
+        if (row >= 0 && col >= 0)
+            RunGuarded(this, [=, this] { TableStrGridSelectCell(col, row + 1); });
+    });
     connect(grid, &QTableWidget::cellDoubleClicked, this,
             [this](int, int) { RunGuarded(this, [this] { bbSelectClick(); }); });
 
@@ -158,8 +157,8 @@ void TMainForm::bbScanStartClick()
                 grid->setItem(last, kColType, fixedItem(info));
                 grid->setItem(last, kColName, nameItem(nameOf(Names, a), true));
                 FitNameColumn();
-                grid->setCurrentCell(last, grid->currentColumn() >= 0 ? grid->currentColumn()
-                                                                       : GridCol);
+                grid->setCurrentCell(last,
+                                     grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
                 grid->repaint();
             }
         }
@@ -275,8 +274,8 @@ void TMainForm::bbSelectClick()
     if (Scanning)
         return;
     // An empty address cell raises the conversion error for the error box.
-    const int a = numtext::strToInt(
-        cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
+    const int a =
+        numtext::strToInt(cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
     SelectAddress(a);
     try {
         const QString info = QString::fromStdString(WakePort->GetInfo());

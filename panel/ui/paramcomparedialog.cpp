@@ -53,16 +53,16 @@ QTableWidgetItem* cell(const QString& text, bool number)
 
 ParamCompareDialog::ParamCompareDialog(const QString& actuator, const QString& pageCaption,
                                        const service::ParamSet& drive,
-                                       const service::ParamSet& page,
-                                       bool travel, bool asking, QWidget* parent)
+                                       const service::ParamSet& page, bool travel, bool asking,
+                                       QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("ParamCompareDialog"));
     setWindowTitle(QStringLiteral("Сравнение параметров"));
     table_ = new QTableWidget(static_cast<int>(std::size(kRows)), ColCount, this);
     table_->setObjectName(QStringLiteral("CompareTable"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Ключ"),
-                                       actuator, pageCaption, QStringLiteral("Ед.")});
+    table_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Ключ"), actuator,
+                                       pageCaption, QStringLiteral("Ед.")});
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(20);
     table_->setSelectionMode(QAbstractItemView::NoSelection);

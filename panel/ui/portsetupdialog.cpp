@@ -46,7 +46,8 @@ TPortSetupDialog::TPortSetupDialog(const QString& portsFolder, const SerialDevic
 
     auto* grid = new QGridLayout;
     for (int n = 1; n <= kPorts; ++n) {
-        auto* label = new QLabel(QStringLiteral("COM") + QString::number(n) + QLatin1Char(':'), this);
+        auto* label =
+            new QLabel(QStringLiteral("COM") + QString::number(n) + QLatin1Char(':'), this);
         auto* combo = new QComboBox(this);
         combo->setObjectName(QStringLiteral("cbPort") + QString::number(n));
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);

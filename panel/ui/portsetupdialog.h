@@ -21,7 +21,7 @@ class TPortSetupDialog : public QDialog {
 public:
     static constexpr int kPorts = 8;
     static constexpr std::array<int, 8> kStandardBaudRates{1200,  2400,  4800,  9600,
-                                                            19200, 38400, 57600, 115200};
+                                                           19200, 38400, 57600, 115200};
 
     TPortSetupDialog(const QString& portsFolder, const SerialDeviceRoots& roots, int baudRate,
                      QWidget* parent = nullptr);

@@ -7,9 +7,7 @@
 #include "elidedlabel.h"
 
 TStatusLine::TStatusLine(QStatusBar* bar)
-    : QObject(bar),
-      textLabel_(new TElidedLabel(bar)),
-      problemLabel_(new TElidedLabel(bar)),
+    : QObject(bar), textLabel_(new TElidedLabel(bar)), problemLabel_(new TElidedLabel(bar)),
       reportTimer_(new QTimer(this))
 {
     textLabel_->setObjectName(QStringLiteral("StatusPanel"));

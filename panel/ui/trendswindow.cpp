@@ -68,8 +68,8 @@ void setTicks(QValueAxis* axis, double lo, double hi, double anchor, double step
     axis->setTickInterval(step);
 }
 
-QLineSeries* newSeries(QChart* chart, const QString& name, const QColor& color,
-                       QAbstractAxis* x, QAbstractAxis* y)
+QLineSeries* newSeries(QChart* chart, const QString& name, const QColor& color, QAbstractAxis* x,
+                       QAbstractAxis* y)
 {
     auto* s = new QLineSeries(chart);
     s->setName(name);
@@ -205,10 +205,11 @@ void TrendsWindow::buildCharts()
         {TrendQuantity::Relay3, RelayChart, "Реле 3", QColor(140, 0, 140), true, 0.4, 1.2},
     };
     for (const auto& spec : specs) {
-        Lines l{spec.quantity, spec.chart, QString::fromUtf8(spec.name), spec.color, spec.step,
-                spec.offset, spec.scale, {}};
-        QAbstractAxis* y = l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_)
-                                                 : valueAxes_[l.chart];
+        Lines l{spec.quantity, spec.chart, QString::fromUtf8(spec.name),
+                spec.color,    spec.step,  spec.offset,
+                spec.scale,    {}};
+        QAbstractAxis* y =
+            l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_) : valueAxes_[l.chart];
         l.series.push_back(newSeries(charts_[l.chart], l.name, l.color, timeAxes_[l.chart], y));
         lines_.push_back(std::move(l));
     }
@@ -268,8 +269,8 @@ void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo
 {
     const std::vector<TrendLine> lines = record_.lines(l.quantity, address_, from, to, l.step);
     QChart* chart = charts_[l.chart];
-    QAbstractAxis* y = l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_)
-                                             : valueAxes_[l.chart];
+    QAbstractAxis* y =
+        l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_) : valueAxes_[l.chart];
     while (l.series.size() < lines.size())
         l.series.push_back(newSeries(chart, l.name, l.color, timeAxes_[l.chart], y));
     for (std::size_t i = 0; i < l.series.size(); ++i) {
@@ -313,8 +314,8 @@ void TrendsWindow::refresh()
         return;
     const std::int64_t to = Now();
     const std::int64_t from = to - spanMs();
-    const QString format = spanMs() <= 5 * 60 * 1000 ? QStringLiteral("hh:mm:ss")
-                                                      : QStringLiteral("hh:mm");
+    const QString format =
+        spanMs() <= 5 * 60 * 1000 ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm");
     for (QDateTimeAxis* axis : timeAxes_) {
         axis->setFormat(format);
         axis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
@@ -417,8 +418,7 @@ QString TrendsWindow::latestText(Chart which) const
         return text;
     }
     case RelayChart:
-    case ChartCount:
-        break;
+    case ChartCount: break;
     }
     QString text = QStringLiteral("Реле");
     const TrendQuantity relays[] = {TrendQuantity::Relay1, TrendQuantity::Relay2,
@@ -426,8 +426,8 @@ QString TrendsWindow::latestText(Chart which) const
     QStringList states;
     for (int k = 0; k < wake::RelayCount; ++k)
         if (const auto on = value(relays[k]))
-            states << QString::number(k + 1) + (*on != 0 ? QStringLiteral(" вкл.")
-                                                         : QStringLiteral(" выкл."));
+            states << QString::number(k + 1) +
+                          (*on != 0 ? QStringLiteral(" вкл.") : QStringLiteral(" выкл."));
     if (!states.isEmpty())
         text += QStringLiteral(": ") + states.join(QStringLiteral(", "));
     return text;

@@ -14,7 +14,8 @@ QPoint PlaceOnScreens(QPoint saved, QSize size, const QList<QRect>& screens, con
     const QRect title(saved, QSize(size.width(), kTitleHeight));
     for (const QRect& screen : screens) {
         const QRect onScreen = title & screen;
-        if (onScreen.width() >= std::min(kGrip, size.width()) && onScreen.height() >= kTitleHeight / 2)
+        if (onScreen.width() >= std::min(kGrip, size.width()) &&
+            onScreen.height() >= kTitleHeight / 2)
             return saved;
     }
     const QPoint centred = primary.center() - QPoint(size.width() / 2, size.height() / 2);

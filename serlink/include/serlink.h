@@ -12,15 +12,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#  if defined(SERLINK_BUILDING)
-#    define SERLINK_API __declspec(dllexport)
-#  else
-#    define SERLINK_API __declspec(dllimport)
-#  endif
-#  define SERLINK_CALL __stdcall
+#if defined(SERLINK_BUILDING)
+#define SERLINK_API __declspec(dllexport)
 #else
-#  define SERLINK_API __attribute__((visibility("default")))
-#  define SERLINK_CALL
+#define SERLINK_API __declspec(dllimport)
+#endif
+#define SERLINK_CALL __stdcall
+#else
+#define SERLINK_API __attribute__((visibility("default")))
+#define SERLINK_CALL
 #endif
 
 #ifdef __cplusplus
@@ -28,8 +28,8 @@ extern "C" {
 #endif
 
 /* Port names: "COMn", or a device path (any name that contains '/'). */
-SERLINK_API int SERLINK_CALL AccessCOM(const char *name);
-SERLINK_API int SERLINK_CALL OpenCOM(const char *name, uint32_t baud);
+SERLINK_API int SERLINK_CALL AccessCOM(const char* name);
+SERLINK_API int SERLINK_CALL OpenCOM(const char* name, uint32_t baud);
 SERLINK_API int SERLINK_CALL CloseCOM(void);
 /* The platform handle of the port (a file descriptor on POSIX); keeps its
  * last value after CloseCOM. -1 after an OpenCOM that could not open the
@@ -44,22 +44,21 @@ SERLINK_API int SERLINK_CALL SetModeCOM(int rtsMode, int dtrMode);
  * CLRDTR 6, SETBREAK 8, CLRBREAK 9. */
 SERLINK_API int SERLINK_CALL SetModLns(uint32_t function);
 /* Modem-line status: CTS 0x10, DSR 0x20, RING 0x40, RLSD 0x80. */
-SERLINK_API int SERLINK_CALL GetModLns(uint32_t *status);
+SERLINK_API int SERLINK_CALL GetModLns(uint32_t* status);
 SERLINK_API int SERLINK_CALL PurgeCOM(void);
 SERLINK_API int SERLINK_CALL FlushCOM(void);
-SERLINK_API int SERLINK_CALL GetMaskCOM(uint32_t *mask);
+SERLINK_API int SERLINK_CALL GetMaskCOM(uint32_t* mask);
 SERLINK_API int SERLINK_CALL SetMaskCOM(uint32_t mask);
-SERLINK_API int SERLINK_CALL WaitEventCOM(uint32_t *event);
+SERLINK_API int SERLINK_CALL WaitEventCOM(uint32_t* event);
 
 /* Sends one WAKE frame. Address 0 leaves the address byte out; bit 7 of
  * address and command is ignored. */
-SERLINK_API int SERLINK_CALL TxFrame(uint8_t address, uint8_t command,
-                                     uint8_t count, const uint8_t *data);
+SERLINK_API int SERLINK_CALL TxFrame(uint8_t address, uint8_t command, uint8_t count,
+                                     const uint8_t* data);
 /* Receives one WAKE frame; timeout (ms) applies to each byte separately.
  * data must hold 255 bytes. */
-SERLINK_API int SERLINK_CALL RxFrame(uint32_t timeout, uint8_t *address,
-                                     uint8_t *command, uint8_t *count,
-                                     uint8_t *data);
+SERLINK_API int SERLINK_CALL RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command,
+                                     uint8_t* count, uint8_t* data);
 
 #ifdef __cplusplus
 }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 namespace serlink {
 
 namespace {
@@ -16,8 +15,8 @@ std::string systemText(DWORD error)
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&wide), 0, nullptr);
     std::string text;
     if (length > 0) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0,
-                                              nullptr, nullptr);
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr,
+                                              0, nullptr, nullptr);
         text.resize(static_cast<std::size_t>(bytes));
         WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), text.data(), bytes, nullptr,
                             nullptr);

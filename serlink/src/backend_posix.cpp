@@ -82,7 +82,8 @@ bool deviceGoneError(int error)
 
 void sleepUntil(Clock::time_point when)
 {
-    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch());
+    const auto since =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch());
     const timespec at{static_cast<time_t>(since.count() / 1000000000),
                       static_cast<long>(since.count() % 1000000000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
@@ -92,8 +93,9 @@ void sleepUntil(Clock::time_point when)
 std::chrono::nanoseconds remaining(Clock::time_point deadline)
 {
     const auto left = deadline - Clock::now();
-    return left > Clock::duration::zero() ? std::chrono::duration_cast<std::chrono::nanoseconds>(left)
-                                          : std::chrono::nanoseconds::zero();
+    return left > Clock::duration::zero()
+               ? std::chrono::duration_cast<std::chrono::nanoseconds>(left)
+               : std::chrono::nanoseconds::zero();
 }
 
 // Waits for `events` until the deadline: 1 ready, 0 timed out, -1 device gone.
@@ -163,7 +165,7 @@ struct Port::Impl {
     serial_rs485 foundRs485{};
     bool rs485Found = false;
     bool rs485Changed = false;
-    bool gone = false;  // the device went away and was given back
+    bool gone = false;            // the device went away and was given back
     std::uint32_t eventMask = 0;  // kept here: termios has no event mask
 
     // A device that has gone is given back at once, without restoring
@@ -418,8 +420,8 @@ bool Port::waitEvent(std::uint32_t& event)
 {
     Impl& port = *impl_;
     const std::uint32_t mask = port.eventMask;
-    constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010,
-                            rlsd = 0x020, err = 0x080, ring = 0x100;
+    constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010, rlsd = 0x020,
+                            err = 0x080, ring = 0x100;
     if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)
         return false;
     int linesBefore = 0;
@@ -444,10 +446,14 @@ bool Port::waitEvent(std::uint32_t& event)
         int lines = 0;
         if (haveLines && port.lineIoctl(TIOCMGET, &lines) == 0) {
             const int changed = lines ^ linesBefore;
-            if (changed & TIOCM_CTS) seen |= cts;
-            if (changed & TIOCM_DSR) seen |= dsr;
-            if (changed & TIOCM_CD) seen |= rlsd;
-            if (changed & TIOCM_RNG) seen |= ring;
+            if (changed & TIOCM_CTS)
+                seen |= cts;
+            if (changed & TIOCM_DSR)
+                seen |= dsr;
+            if (changed & TIOCM_CD)
+                seen |= rlsd;
+            if (changed & TIOCM_RNG)
+                seen |= ring;
         }
         seen &= mask;
         if (seen != 0) {
@@ -542,7 +548,8 @@ void Port::waitTransmitterEmpty(Clock::time_point writeStart, std::size_t frameB
     Impl& port = *impl_;
     if (port.fd < 0)
         return;
-    const Clock::time_point lineEnd = writeStart + port.characterTime() * static_cast<long long>(frameBytes);
+    const Clock::time_point lineEnd =
+        writeStart + port.characterTime() * static_cast<long long>(frameBytes);
     const auto deadline = lineEnd + port.characterTime() * 4 + std::chrono::milliseconds(100);
     sleepUntil(lineEnd);
     const auto tick = std::chrono::microseconds(200);

@@ -28,7 +28,8 @@ Clock::duration frameBudget(uint32_t byteTimeoutMs, uint32_t baud)
 {
     constexpr auto margin = std::chrono::milliseconds(10);
     const long long bytes = wake::HuntLimit + static_cast<long long>(wake::LongestFrame);
-    const auto lineTime = std::chrono::microseconds(bytes * 10'000'000LL / std::max<uint32_t>(baud, 1));
+    const auto lineTime =
+        std::chrono::microseconds(bytes * 10'000'000LL / std::max<uint32_t>(baud, 1));
     return std::chrono::milliseconds(byteTimeoutMs) + lineTime + margin;
 }
 
@@ -46,7 +47,10 @@ private:
     Clock::time_point deadline_;
 };
 
-int result(bool ok) { return ok ? 1 : 0; }
+int result(bool ok)
+{
+    return ok ? 1 : 0;
+}
 
 // A device that has gone was given back by the backend: the library holds no
 // port then, and the handle reads as after a failed open, which is how a

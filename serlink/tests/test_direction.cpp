@@ -35,11 +35,11 @@ constexpr tcflag_t kOtherRate = 0010000;                                // BOTHE
 
 // What sends the bytes behind the port.
 enum class Chip {
-    Pty,       // nothing: the pty takes bytes at once; TEMT after lsrBusyReads
-    Uart16550, // a 16-byte FIFO: the kernel queue holds what does not fit, TEMT
-               // once the last byte has gone at the line rate
-    UsbAdapter // the kernel queue is empty at once, the chip still sends, and
-               // there is no line-status register (drain only)
+    Pty,        // nothing: the pty takes bytes at once; TEMT after lsrBusyReads
+    Uart16550,  // a 16-byte FIFO: the kernel queue holds what does not fit, TEMT
+                // once the last byte has gone at the line rate
+    UsbAdapter  // the kernel queue is empty at once, the chip still sends, and
+                // there is no line-status register (drain only)
 };
 
 struct FakeUart {
@@ -49,8 +49,8 @@ struct FakeUart {
     serial_rs485 rs485{};
     std::vector<std::string> events;
     Chip chip = Chip::Pty;
-    int baud = 115200;            // the model's line rate
-    speed_t driverRate = 0;       // not 0: the driver puts this rate in place of any other
+    int baud = 115200;       // the model's line rate
+    speed_t driverRate = 0;  // not 0: the driver puts this rate in place of any other
     Clock::time_point rtsUp, rtsDown;
 };
 
@@ -100,12 +100,11 @@ int fakeIoctl(int fd, unsigned long request, void* arg)
     case TIOCOUTQ:
         if (uart->chip == Chip::Pty)
             return ::ioctl(fd, request, arg);
-        *static_cast<int*>(arg) =
-            uart->chip == Chip::Uart16550 ? std::max(0, pendingOnMaster() - sentSinceRtsUp() - 16) : 0;
+        *static_cast<int*>(arg) = uart->chip == Chip::Uart16550
+                                      ? std::max(0, pendingOnMaster() - sentSinceRtsUp() - 16)
+                                      : 0;
         return 0;
-    case TCSBRK:
-        uart->events.push_back("drain");
-        return ::ioctl(fd, request, arg);
+    case TCSBRK: uart->events.push_back("drain"); return ::ioctl(fd, request, arg);
     case kSetSettings: {
         auto* t = static_cast<KernelTermios*>(arg);
         if (uart->driverRate != 0 && (t->c_cflag & kOtherRate)) {
@@ -135,8 +134,7 @@ int fakeIoctl(int fd, unsigned long request, void* arg)
         if (uart->lsrBusyReads < -1)
             uart->lsrBusyReads = -1;
         return 0;
-    default:
-        return ::ioctl(fd, request, arg);
+    default: return ::ioctl(fd, request, arg);
     }
     errno = ENOTTY;
     return -1;

@@ -57,14 +57,19 @@ const WorkedFrame worked[] = {
     {"NoAddress", 0, 3, {}, {0xC0, 0x03, 0x00, 0xEB}},
     {"OneDataByte", 2, 16, {0x05}, {0xC0, 0x82, 0x10, 0x01, 0x05, 0x68}},
     {"AddressNeedsEscape", 64, 17, {}, {0xC0, 0xDB, 0xDC, 0x11, 0x00, 0x34}},
-    {"DataNeedEscapes", 1, 18, {0xC0, 0xDB}, {0xC0, 0x81, 0x12, 0x02, 0xDB, 0xDC, 0xDB, 0xDD, 0x36}},
+    {"DataNeedEscapes",
+     1,
+     18,
+     {0xC0, 0xDB},
+     {0xC0, 0x81, 0x12, 0x02, 0xDB, 0xDC, 0xDB, 0xDD, 0x36}},
 };
 
 TEST_F(FrameTest, WorkedFramesGoOutAndComeInByteForByte)
 {
     for (const auto& f : worked) {
         SCOPED_TRACE(f.name);
-        ASSERT_EQ(TxFrame(f.address, f.command, static_cast<uint8_t>(f.data.size()), f.data.data()), 1);
+        ASSERT_EQ(TxFrame(f.address, f.command, static_cast<uint8_t>(f.data.size()), f.data.data()),
+                  1);
         EXPECT_EQ(pty.receive(f.wire.size() + 1, std::chrono::milliseconds(300)), f.wire);
         pty.send(f.wire);
         const auto r = rx(1000);
@@ -150,7 +155,9 @@ TEST_F(FrameTest, ResidueThroughTheWire)
         for (auto& b : data)
             b = static_cast<uint8_t>(byte(rng) < 64 ? (byte(rng) & 1 ? 0xC0 : 0xDB) : byte(rng));
         const auto command = static_cast<uint8_t>(byte(rng) & 0x7F);
-        ASSERT_EQ(TxFrame(static_cast<uint8_t>(address), command, static_cast<uint8_t>(n), data.data()), 1);
+        ASSERT_EQ(
+            TxFrame(static_cast<uint8_t>(address), command, static_cast<uint8_t>(n), data.data()),
+            1);
         // Read what went out until a pause: the frame's length is the codec's business.
         Bytes wire = pty.receive(1, std::chrono::seconds(2));
         for (Bytes more; !(more = pty.receive(517, std::chrono::milliseconds(20))).empty();)

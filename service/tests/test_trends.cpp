@@ -52,7 +52,7 @@ std::vector<std::vector<std::pair<std::int64_t, double>>> flat(const std::vector
 TEST(TrendRecord, SamplesCarryPercentAndMillimetresOnceTheTravelIsKnown)
 {
     TrendRecord r;
-    const PositionScale scale;  // 0.00083 mm x 200 / 8: 0.02075 mm per optical step
+    const PositionScale scale;          // 0.00083 mm x 200 / 8: 0.02075 mm per optical step
     r.addPoll(snap(500), 0, 1, scale);  // travel not read yet
     r.addPoll(snap(1000, 2000), 300, 1, scale);
     r.addPoll(snap(1500), 600, 1, scale);  // the travel read before
@@ -91,10 +91,10 @@ TEST(TrendRecord, LinesBreakAtPausesMissingReadingsAndOtherActuators)
     r.add(sample(0, 1));
     r.add(sample(300, 1));
     r.add(sample(600, 2));
-    r.add(sample(2000, 2));        // after a pause
+    r.add(sample(2000, 2));             // after a pause
     r.add(sample(2300, std::nullopt));  // a tick that did not read the state
     r.add(sample(2600, 0));
-    r.add(sample(2900, 5, 7));     // another actuator
+    r.add(sample(2900, 5, 7));  // another actuator
     r.add(sample(3200, 0));
 
     using L = std::vector<std::vector<std::pair<std::int64_t, double>>>;
@@ -166,11 +166,10 @@ TEST(TrendRecord, CsvHasOneRowPerReadingAndPerCommandInTimeOrder)
     r.addPoll(b, 1300, 17, PositionScale{});
     std::ostringstream out;
     writeTrendCsv(out, r, [](std::int64_t ms) { return "t" + std::to_string(ms); });
-    EXPECT_EQ(out.str(),
-              std::string(TrendCsvHeader) + "\n" +
-                  "t1000;17;;;;;;;;;Открыть\n"
-                  "t1000;17;1000;50.0;20.75;1;Выполняется открытие;откр PC;;;\n"
-                  "t1300;17;1010;50.5;20.96;;;;12.345;010;\n");
+    EXPECT_EQ(out.str(), std::string(TrendCsvHeader) + "\n" +
+                             "t1000;17;;;;;;;;;Открыть\n"
+                             "t1000;17;1000;50.0;20.75;1;Выполняется открытие;откр PC;;;\n"
+                             "t1300;17;1010;50.5;20.96;;;;12.345;010;\n");
 }
 
 using TrendExtras = SimPortTest;

@@ -9,28 +9,38 @@ namespace sim {
 
 namespace {
 
-int word(const std::vector<std::uint8_t>& d, std::size_t at) { return d[at] | (d[at + 1] << 8); }
+int word(const std::vector<std::uint8_t>& d, std::size_t at)
+{
+    return d[at] | (d[at + 1] << 8);
+}
 
-void putWord(std::vector<std::uint8_t>& out, int v) {
+void putWord(std::vector<std::uint8_t>& out, int v)
+{
     out.push_back(std::uint8_t(v & 0xFF));
     out.push_back(std::uint8_t((v >> 8) & 0xFF));
 }
 
-std::vector<std::uint8_t> error(std::uint8_t code) { return {code}; }
+std::vector<std::uint8_t> error(std::uint8_t code)
+{
+    return {code};
+}
 
 }  // namespace
 
-Actuator::Actuator(int address, const std::string& info) {
+Actuator::Actuator(int address, const std::string& info)
+{
     state.address = address;
     state.info = info;
     refresh();
 }
 
-double Actuator::motorPosition() const {
+double Actuator::motorPosition() const
+{
     return double(state.N) * MotorStepsPerOptical + motorFrac_;
 }
 
-void Actuator::setMotorPosition(double steps) {
+void Actuator::setMotorPosition(double steps)
+{
     double n = std::floor(steps / MotorStepsPerOptical);
     n = std::clamp(n, -32768.0, 32767.0);
     state.N = int(n);
@@ -38,17 +48,22 @@ void Actuator::setMotorPosition(double steps) {
     knownN_ = state.N;
 }
 
-int Actuator::workingSpeed() const {
+int Actuator::workingSpeed() const
+{
     const int speeds[4] = {state.V1, state.V2, state.V3, state.V4};
     return speeds[state.workStatus & wake::workstatus::SpeedMask];
 }
 
-bool Actuator::zoneActive(bool upper) const {
-    const int marks = (state.workStatus >> wake::workstatus::ZoneShift) & wake::workstatus::ZoneMask;
-    return marks != (upper ? wake::workstatus::UpperZoneInactive : wake::workstatus::LowerZoneInactive);
+bool Actuator::zoneActive(bool upper) const
+{
+    const int marks =
+        (state.workStatus >> wake::workstatus::ZoneShift) & wake::workstatus::ZoneMask;
+    return marks !=
+           (upper ? wake::workstatus::UpperZoneInactive : wake::workstatus::LowerZoneInactive);
 }
 
-void Actuator::startMotion(int direction) {
+void Actuator::startMotion(int direction)
+{
     powered_ = true;
     direction_ = direction;
     state.driveFlags &= ~(flag::OpenCmd | flag::CloseCmd);
@@ -63,7 +78,8 @@ void Actuator::startMotion(int direction) {
         enterPhase(atOtherEnd ? Phase::Unlock : Phase::Backlash);
 }
 
-void Actuator::stopMotion(bool switchOff) {
+void Actuator::stopMotion(bool switchOff)
+{
     phase_ = Phase::Idle;
     direction_ = 0;
     state.driveState = drive::Stopped;
@@ -73,7 +89,8 @@ void Actuator::stopMotion(bool switchOff) {
         powered_ = false;
 }
 
-void Actuator::finishAtEnd() {
+void Actuator::finishAtEnd()
+{
     phase_ = Phase::Idle;
     setMotorPosition(direction_ > 0 ? endMotor() : 0.0);
     state.driveState = direction_ > 0 ? drive::OpenFinished : drive::CloseFinished;
@@ -81,11 +98,14 @@ void Actuator::finishAtEnd() {
     direction_ = 0;
 }
 
-void Actuator::enterPhase(Phase phase) {
+void Actuator::enterPhase(Phase phase)
+{
     const bool open = direction_ > 0;
     const double p = motorPosition();
     const double end = endMotor();
-    auto towards = [&](double distance) { return open ? std::min(p + distance, end) : std::max(p - distance, 0.0); };
+    auto towards = [&](double distance) {
+        return open ? std::min(p + distance, end) : std::max(p - distance, 0.0);
+    };
     phase_ = phase;
     switch (phase) {
     case Phase::Unlock:  // leaving the locked end through its zone, slowly
@@ -111,19 +131,20 @@ void Actuator::enterPhase(Phase phase) {
         speed_ = state.Vl;
         state.driveState = open ? drive::LockingOpen : drive::LockingClose;
         break;
-    case Phase::Idle:
-        break;
+    case Phase::Idle: break;
     }
 }
 
-void Actuator::syncCounter() {
+void Actuator::syncCounter()
+{
     if (state.N != knownN_) {  // a test moved the counter
         knownN_ = state.N;
         motorFrac_ = 0;
     }
 }
 
-void Actuator::advance(double seconds) {
+void Actuator::advance(double seconds)
+{
     syncCounter();
     if (state.frozen)
         return;
@@ -154,7 +175,8 @@ void Actuator::advance(double seconds) {
     refresh();
 }
 
-void Actuator::refresh() {
+void Actuator::refresh()
+{
     if (state.frozen)
         return;
     state.driveFlags &= ~(flag::Limo | flag::Limc);
@@ -165,7 +187,8 @@ void Actuator::refresh() {
     updateRelays();
 }
 
-void Actuator::updateRelays() {
+void Actuator::updateRelays()
+{
     for (int i = 0; i < 3; ++i) {
         const RelayConfig& r = state.relays[i];
         const int bit = 1 << i;
@@ -185,7 +208,8 @@ void Actuator::updateRelays() {
     }
 }
 
-std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::uint8_t>& d) {
+std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::uint8_t>& d)
+{
     const wake::CommandSpec* spec = wake::findSpec(command);
     if (spec == nullptr)
         return error(ErrBadPacket);
@@ -206,23 +230,58 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
     ActuatorState& s = state;
     switch (spec->command) {
     case cmd::SetAddr:
-        if (d[0] != wake::SetAddrPrefix[0] || d[1] != wake::SetAddrPrefix[1] || d[2] < 1 || d[2] > 127)
+        if (d[0] != wake::SetAddrPrefix[0] || d[1] != wake::SetAddrPrefix[1] || d[2] < 1 ||
+            d[2] > 127)
             return error(ErrBadParams);
         s.address = d[2];
         break;
-    case cmd::SetM: s.Vmin = word(d, 0); s.extraM = d[2]; break;
-    case cmd::GetM: putWord(out, s.Vmin); out.push_back(std::uint8_t(s.extraM)); break;
-    case cmd::SetA: s.A = word(d, 0); s.Ia = word(d, 2); break;
-    case cmd::GetA: putWord(out, s.A); putWord(out, s.Ia); break;
-    case cmd::SetP: s.Vp = word(d, 0); s.Ip = word(d, 2); s.Np = word(d, 4); break;
-    case cmd::GetP: putWord(out, s.Vp); putWord(out, s.Ip); putWord(out, s.Np); break;
-    case cmd::SetL: s.Vl = word(d, 0); s.Il = word(d, 2); s.No = word(d, 4); s.Nc = word(d, 6); break;
+    case cmd::SetM:
+        s.Vmin = word(d, 0);
+        s.extraM = d[2];
+        break;
+    case cmd::GetM:
+        putWord(out, s.Vmin);
+        out.push_back(std::uint8_t(s.extraM));
+        break;
+    case cmd::SetA:
+        s.A = word(d, 0);
+        s.Ia = word(d, 2);
+        break;
+    case cmd::GetA:
+        putWord(out, s.A);
+        putWord(out, s.Ia);
+        break;
+    case cmd::SetP:
+        s.Vp = word(d, 0);
+        s.Ip = word(d, 2);
+        s.Np = word(d, 4);
+        break;
+    case cmd::GetP:
+        putWord(out, s.Vp);
+        putWord(out, s.Ip);
+        putWord(out, s.Np);
+        break;
+    case cmd::SetL:
+        s.Vl = word(d, 0);
+        s.Il = word(d, 2);
+        s.No = word(d, 4);
+        s.Nc = word(d, 6);
+        break;
     case cmd::GetL:
-        putWord(out, s.Vl); putWord(out, s.Il); putWord(out, s.No); putWord(out, s.Nc);
+        putWord(out, s.Vl);
+        putWord(out, s.Il);
+        putWord(out, s.No);
+        putWord(out, s.Nc);
         break;
     case cmd::SetW:
-        s.V1 = word(d, 0); s.I1 = word(d, 2); s.V2 = word(d, 4); s.I2 = word(d, 6);
-        s.V3 = word(d, 8); s.I3 = word(d, 10); s.V4 = word(d, 12); s.I4 = word(d, 14);
+        s.V1 = word(d, 0);
+        s.I1 = word(d, 2);
+        s.V2 = word(d, 4);
+        s.I2 = word(d, 6);
+        s.V3 = word(d, 8);
+        s.I3 = word(d, 10);
+        s.V4 = word(d, 12);
+        s.I4 = word(d, 14);
         break;
     case cmd::GetW:
         for (int v : {s.V1, s.I1, s.V2, s.I2, s.V3, s.I3, s.V4, s.I4})
@@ -238,7 +297,10 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
         default: return error(ErrBadParams);
         }
         break;
-    case cmd::GetS: out.push_back(std::uint8_t(s.driveState)); out.push_back(std::uint8_t(s.driveFlags)); break;
+    case cmd::GetS:
+        out.push_back(std::uint8_t(s.driveState));
+        out.push_back(std::uint8_t(s.driveFlags));
+        break;
     case cmd::SetN:
         s.N = std::int16_t(std::uint16_t(word(d, 0)));
         knownN_ = s.N;

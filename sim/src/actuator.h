@@ -61,11 +61,11 @@ private:
     void updateRelays();
 
     Phase phase_ = Phase::Idle;
-    int direction_ = 0;      // +1 opening, -1 closing
-    double target_ = 0;      // motor steps, end of the current phase
-    int speed_ = 0;          // motor steps per second in the current phase
-    double motorFrac_ = 0;   // motor steps beyond N * MotorStepsPerOptical
-    int knownN_ = 0;         // N as the model last wrote it
+    int direction_ = 0;     // +1 opening, -1 closing
+    double target_ = 0;     // motor steps, end of the current phase
+    int speed_ = 0;         // motor steps per second in the current phase
+    double motorFrac_ = 0;  // motor steps beyond N * MotorStepsPerOptical
+    int knownN_ = 0;        // N as the model last wrote it
     bool powered_ = true;
 };
 

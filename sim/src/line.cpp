@@ -12,13 +12,15 @@ namespace sim {
 
 namespace {
 
-void appendStuffed(std::vector<std::uint8_t>& out, std::uint8_t b) {
+void appendStuffed(std::vector<std::uint8_t>& out, std::uint8_t b)
+{
     std::uint8_t stuffed[2];
     out.insert(out.end(), stuffed, stuffed + wake::stuffByte(b, stuffed));
 }
 
 std::vector<std::uint8_t> answerFrame(int address, int command, std::vector<std::uint8_t> data,
-                                      bool damageCheckByte) {
+                                      bool damageCheckByte)
+{
     if (data.size() > wake::MaxData)
         data.resize(wake::MaxData);
     wake::TxBuffer buf;
@@ -40,7 +42,8 @@ std::vector<std::uint8_t> answerFrame(int address, int command, std::vector<std:
 }
 
 // Noise that the receiver's hunt skips: never a frame start.
-std::vector<std::uint8_t> strayBytes(int count) {
+std::vector<std::uint8_t> strayBytes(int count)
+{
     static constexpr std::uint8_t pattern[] = {0x55, 0xAA, 0x00, 0xFF, 0x81, 0x13};
     std::vector<std::uint8_t> out;
     for (int i = 0; i < count; ++i)
@@ -57,14 +60,16 @@ struct Line::Impl {
     std::chrono::steady_clock::time_point lastAdvance = std::chrono::steady_clock::now();
     std::mt19937 random{20240607};  // fixed seed: a failing run repeats
 
-    Actuator* find(int address) {
+    Actuator* find(int address)
+    {
         for (Actuator& a : actuators)
             if (a.state.address == address)
                 return &a;
         return nullptr;
     }
 
-    void advanceLocked() {
+    void advanceLocked()
+    {
         const auto now = std::chrono::steady_clock::now();
         const double seconds = std::chrono::duration<double>(now - lastAdvance).count() * timeScale;
         lastAdvance = now;
@@ -76,17 +81,20 @@ struct Line::Impl {
 Line::Line() : impl_(std::make_unique<Impl>()) {}
 Line::~Line() = default;
 
-void Line::addActuator(int address, const std::string& info) {
+void Line::addActuator(int address, const std::string& info)
+{
     std::lock_guard lock(impl_->mutex);
     impl_->actuators.emplace_back(address, info);
 }
 
-void Line::removeActuator(int address) {
+void Line::removeActuator(int address)
+{
     std::lock_guard lock(impl_->mutex);
     std::erase_if(impl_->actuators, [&](const Actuator& a) { return a.state.address == address; });
 }
 
-std::vector<int> Line::addresses() const {
+std::vector<int> Line::addresses() const
+{
     std::lock_guard lock(impl_->mutex);
     std::vector<int> out;
     for (const Actuator& a : impl_->actuators)
@@ -94,7 +102,8 @@ std::vector<int> Line::addresses() const {
     return out;
 }
 
-bool Line::with(int address, const std::function<void(ActuatorState&)>& f) {
+bool Line::with(int address, const std::function<void(ActuatorState&)>& f)
+{
     std::lock_guard lock(impl_->mutex);
     Actuator* a = impl_->find(address);
     if (!a)
@@ -104,7 +113,8 @@ bool Line::with(int address, const std::function<void(ActuatorState&)>& f) {
     return true;
 }
 
-ActuatorState Line::state(int address) const {
+ActuatorState Line::state(int address) const
+{
     std::lock_guard lock(impl_->mutex);
     for (const Actuator& a : impl_->actuators)
         if (a.state.address == address)
@@ -114,31 +124,36 @@ ActuatorState Line::state(int address) const {
     return none;
 }
 
-void Line::setFaults(int address, const Faults& faults) {
+void Line::setFaults(int address, const Faults& faults)
+{
     std::lock_guard lock(impl_->mutex);
     for (Actuator& a : impl_->actuators)
         if (address == 0 || a.state.address == address)
             a.faults = faults;
 }
 
-void Line::clearFaults() {
+void Line::clearFaults()
+{
     std::lock_guard lock(impl_->mutex);
     for (Actuator& a : impl_->actuators)
         a.faults = Faults{};
 }
 
-void Line::setTimeScale(double factor) {
+void Line::setTimeScale(double factor)
+{
     std::lock_guard lock(impl_->mutex);
     impl_->advanceLocked();  // time so far runs at the old rate
     impl_->timeScale = std::max(factor, 0.0);
 }
 
-void Line::advance() {
+void Line::advance()
+{
     std::lock_guard lock(impl_->mutex);
     impl_->advanceLocked();
 }
 
-void Line::advanceBy(std::chrono::microseconds simulated) {
+void Line::advanceBy(std::chrono::microseconds simulated)
+{
     std::lock_guard lock(impl_->mutex);
     const double seconds = std::chrono::duration<double>(simulated).count();
     for (Actuator& a : impl_->actuators)
@@ -146,7 +161,8 @@ void Line::advanceBy(std::chrono::microseconds simulated) {
 }
 
 std::vector<Line::Answer> Line::handleRequest(bool hasAddress, int address, int command,
-                                              const std::vector<std::uint8_t>& data) {
+                                              const std::vector<std::uint8_t>& data)
+{
     std::lock_guard lock(impl_->mutex);
     std::vector<Answer> answers;
     // A frame without address byte reaches every actuator, as on a shared bus.
@@ -175,7 +191,8 @@ std::vector<Line::Answer> Line::handleRequest(bool hasAddress, int address, int 
             (kind == 1 ? damage : wrongCommand) = true;
         }
         const int answerCommand = wrongCommand ? (command + 1) & 0x7F : command;
-        std::vector<std::uint8_t> frame = answerFrame(a.state.address, answerCommand, answerData, damage);
+        std::vector<std::uint8_t> frame =
+            answerFrame(a.state.address, answerCommand, answerData, damage);
         if (f.cutAfter >= 0 && std::size_t(f.cutAfter) < frame.size())
             frame.resize(std::size_t(f.cutAfter));
         Answer answer{strayBytes(f.strayBytes), f.byteGap, f.delay};

@@ -34,7 +34,8 @@ class MasterReader final : public wake::ByteReader {
 public:
     MasterReader(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
 
-    bool readByte(std::uint8_t& byte) override {
+    bool readByte(std::uint8_t& byte) override
+    {
         if (pendingFend_) {
             pendingFend_ = false;
             startFrame();
@@ -93,7 +94,8 @@ public:
     bool finished() const { return gone_ || stopped_; }
 
 private:
-    void startFrame() {
+    void startFrame()
+    {
         inFrame_ = true;
         position_ = 0;
         firstAfterFend_ = 0;
@@ -135,12 +137,14 @@ struct PtyLine::Impl {
                     std::chrono::microseconds delay = {});
 };
 
-bool PtyLine::Impl::open() {
+bool PtyLine::Impl::open()
+{
     master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0)
         return false;
     char name[128];
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
         closeAll();
         return false;
     }
@@ -161,7 +165,8 @@ bool PtyLine::Impl::open() {
     return true;
 }
 
-void PtyLine::Impl::closeAll() {
+void PtyLine::Impl::closeAll()
+{
     for (int* fd : {&master, &slaveKeeper, &wakePipe[0], &wakePipe[1]}) {
         if (*fd >= 0)
             ::close(*fd);
@@ -169,11 +174,13 @@ void PtyLine::Impl::closeAll() {
     }
 }
 
-void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chrono::microseconds gap,
-                               std::chrono::microseconds delay) {
+void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes,
+                               std::chrono::microseconds gap, std::chrono::microseconds delay)
+{
     std::lock_guard lock(writeMutex);
     const int baud = paceBaud.load();
-    const auto byteTime = baud > 0 ? std::chrono::microseconds(10'000'000LL / baud) : std::chrono::microseconds(0);
+    const auto byteTime =
+        baud > 0 ? std::chrono::microseconds(10'000'000LL / baud) : std::chrono::microseconds(0);
     const auto pause = gap + byteTime;
     const std::size_t chunk = pause.count() > 0 ? 1 : bytes.size();
     // Absolute deadlines, so that the oversleep of one pause does not add up
@@ -206,7 +213,8 @@ void PtyLine::Impl::writeBytes(const std::vector<std::uint8_t>& bytes, std::chro
     }
 }
 
-void PtyLine::Impl::serve() {
+void PtyLine::Impl::serve()
+{
     // Paced bytes want sleeps close to their line time, not the default 50 us slack.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     MasterReader reader(master, wakePipe[0]);
@@ -239,9 +247,13 @@ void PtyLine::Impl::serve() {
 
 PtyLine::PtyLine(Line& line) : impl_(std::make_unique<Impl>(line)) {}
 
-PtyLine::~PtyLine() { stop(); }
+PtyLine::~PtyLine()
+{
+    stop();
+}
 
-bool PtyLine::start() {
+bool PtyLine::start()
+{
     if (impl_->thread.joinable())
         return true;
     if (!impl_->open())
@@ -250,7 +262,8 @@ bool PtyLine::start() {
     return true;
 }
 
-void PtyLine::stop() {
+void PtyLine::stop()
+{
     if (impl_->thread.joinable()) {
         const char wake = 1;
         [[maybe_unused]] ssize_t n = ::write(impl_->wakePipe[1], &wake, 1);
@@ -259,35 +272,49 @@ void PtyLine::stop() {
     impl_->closeAll();
 }
 
-const std::string& PtyLine::slavePath() const { return impl_->slavePath; }
+const std::string& PtyLine::slavePath() const
+{
+    return impl_->slavePath;
+}
 
-void PtyLine::setPace(int baud) { impl_->paceBaud = std::max(baud, 0); }
+void PtyLine::setPace(int baud)
+{
+    impl_->paceBaud = std::max(baud, 0);
+}
 
-std::vector<LoggedRequest> PtyLine::requests() const {
+std::vector<LoggedRequest> PtyLine::requests() const
+{
     std::lock_guard lock(impl_->logMutex);
     return impl_->log;
 }
 
-void PtyLine::clearRequests() {
+void PtyLine::clearRequests()
+{
     std::lock_guard lock(impl_->logMutex);
     impl_->log.clear();
 }
 
 bool PtyLine::waitForRequests(const std::function<bool(const std::vector<LoggedRequest>&)>& pred,
-                              std::chrono::milliseconds timeout) const {
+                              std::chrono::milliseconds timeout) const
+{
     std::unique_lock lock(impl_->logMutex);
     return impl_->logChanged.wait_for(lock, timeout, [&] { return pred(impl_->log); });
 }
 
-void PtyLine::setRequestObserver(std::function<void(const LoggedRequest&)> observer) {
+void PtyLine::setRequestObserver(std::function<void(const LoggedRequest&)> observer)
+{
     impl_->observer = std::move(observer);
 }
 
-void PtyLine::injectBytes(const std::vector<std::uint8_t>& bytes) {
+void PtyLine::injectBytes(const std::vector<std::uint8_t>& bytes)
+{
     if (impl_->master >= 0)
         impl_->writeBytes(bytes, std::chrono::microseconds(0));
 }
 
-void PtyLine::unplug() { stop(); }
+void PtyLine::unplug()
+{
+    stop();
+}
 
 }  // namespace sim

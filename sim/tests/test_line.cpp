@@ -26,32 +26,39 @@ struct Answer {
 
 class OnPty : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         line.addActuator(1, "ТИРС-70 №0001");
         ASSERT_TRUE(host.start());
         ASSERT_EQ(OpenCOM(host.slavePath().c_str(), 9600), 1);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         CloseCOM();
         host.stop();
     }
 
-    static bool send(int address, int command, const Bytes& data = {}) {
-        return TxFrame(std::uint8_t(address), std::uint8_t(command), std::uint8_t(data.size()), data.data()) == 1;
+    static bool send(int address, int command, const Bytes& data = {})
+    {
+        return TxFrame(std::uint8_t(address), std::uint8_t(command), std::uint8_t(data.size()),
+                       data.data()) == 1;
     }
-    static std::optional<Answer> receive(std::uint32_t timeoutMs = 300) {
+    static std::optional<Answer> receive(std::uint32_t timeoutMs = 300)
+    {
         std::uint8_t address = 0, command = 0, count = 0, data[255];
         if (RxFrame(timeoutMs, &address, &command, &count, data) != 1)
             return std::nullopt;
         return Answer{address, command, Bytes(data, data + count)};
     }
-    static std::optional<Answer> exchange(int address, int command, const Bytes& data = {}) {
+    static std::optional<Answer> exchange(int address, int command, const Bytes& data = {})
+    {
         if (!send(address, command, data))
             return std::nullopt;
         return receive();
     }
     // The answer's data after checking address and command.
-    static Bytes ask(int address, int command, const Bytes& data = {}) {
+    static Bytes ask(int address, int command, const Bytes& data = {})
+    {
         auto a = exchange(address, command, data);
         EXPECT_TRUE(a.has_value()) << "command " << command;
         if (!a)
@@ -62,11 +69,13 @@ protected:
     }
 
     static int fd() { return int(GetHandleCOM()); }
-    static void writeRaw(const Bytes& bytes) {
+    static void writeRaw(const Bytes& bytes)
+    {
         ASSERT_EQ(::write(fd(), bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
     // Whatever arrives until the line stays quiet for quietMs.
-    static Bytes readRaw(int quietMs = 300) {
+    static Bytes readRaw(int quietMs = 300)
+    {
         Bytes out;
         for (;;) {
             pollfd p{fd(), POLLIN, 0};
@@ -84,7 +93,8 @@ protected:
     sim::PtyLine host{line};
 };
 
-TEST_F(OnPty, RawRequestGetsTheExactAnswerBytes) {
+TEST_F(OnPty, RawRequestGetsTheExactAnswerBytes)
+{
     writeRaw({0xC0, 0x81, 0x03, 0x00, 0xD3});  // GetInfo, address 1
     const Bytes text{0xD2, 0xC8, 0xD0, 0xD1, '-', '7', '0', ' ', 0xB9, '0', '0', '0', '1', 0x00};
     EXPECT_EQ(readRaw(), wire::frame(1, 3, text));
@@ -100,8 +110,13 @@ TEST_F(OnPty, RawRequestGetsTheExactAnswerBytes) {
               (Bytes{0xC0, 0x81, 0x13, 0x03, 0x00, 0xDB, 0xDC, 0xDB, 0xDD}));
 }
 
-TEST_F(OnPty, EveryCommandsLayoutThroughTheLibrary) {
-    struct Row { int command; Bytes request; Bytes answer; };
+TEST_F(OnPty, EveryCommandsLayoutThroughTheLibrary)
+{
+    struct Row {
+        int command;
+        Bytes request;
+        Bytes answer;
+    };
     const Row rows[] = {
         {8, {0xC8, 0x00, 0xDC, 0x05}, {0}},  // SetA 200, 1500
         {9, {}, {0, 0xC8, 0x00, 0xDC, 0x05}},
@@ -148,11 +163,14 @@ TEST_F(OnPty, EveryCommandsLayoutThroughTheLibrary) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->command, 3);
     EXPECT_EQ(info->data.back(), 0);
-    EXPECT_EQ(std::string(info->data.begin(), info->data.end() - 1), "\xD2\xC8\xD0\xD1-70 \xB9" "0001");
+    EXPECT_EQ(std::string(info->data.begin(), info->data.end() - 1), "\xD2\xC8\xD0\xD1-70 \xB9"
+                                                                     "0001");
 }
 
-TEST_F(OnPty, OpeningFromClosedReachesLimo) {
-    ask(1, 10, {0x2C, 0x01, 0x20, 0x03, 0xD0, 0x07});  // Np 2000: a backlash phase long enough to see
+TEST_F(OnPty, OpeningFromClosedReachesLimo)
+{
+    ask(1, 10,
+        {0x2C, 0x01, 0x20, 0x03, 0xD0, 0x07});  // Np 2000: a backlash phase long enough to see
     ask(1, 14, {0x88, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // V1 5000
     line.with(1, [](sim::ActuatorState& s) { s.driveState = sim::drive::CloseFinished; });
     line.setTimeScale(20);  // about two seconds for the whole travel
@@ -172,17 +190,23 @@ TEST_F(OnPty, OpeningFromClosedReachesLimo) {
     EXPECT_EQ(ask(1, 19), (Bytes{0, 0xD0, 0x07}));  // N = Nt = 2000
 }
 
-TEST_F(OnPty, RelaysFollowTheInput) {
+TEST_F(OnPty, RelaysFollowTheInput)
+{
     ask(1, 23, {1, 20, 80, 5, 1, 50, 100, 0, 0, 0, 0, 0});
-    struct Row { int microamps; std::uint8_t states; };
-    for (const Row& r : {Row{4000, 0}, Row{8000, 1}, Row{12000, 3}, Row{17000, 3}, Row{18000, 2}, Row{6000, 0}}) {
+    struct Row {
+        int microamps;
+        std::uint8_t states;
+    };
+    for (const Row& r :
+         {Row{4000, 0}, Row{8000, 1}, Row{12000, 3}, Row{17000, 3}, Row{18000, 2}, Row{6000, 0}}) {
         SCOPED_TRACE(r.microamps);
         line.with(1, [&](sim::ActuatorState& s) { s.inputCurrent = r.microamps; });
         EXPECT_EQ(ask(1, 25), (Bytes{0, r.states}));
     }
 }
 
-TEST_F(OnPty, SetAddrWithoutAddressByteReachesEveryActuator) {
+TEST_F(OnPty, SetAddrWithoutAddressByteReachesEveryActuator)
+{
     line.addActuator(2, "ТИРС-70 №0002");
     ASSERT_TRUE(send(0, 4, {0x5C, 0xA3, 7}));
     for (int i = 0; i < 2; ++i) {  // both answer, as on a shared bus
@@ -203,7 +227,8 @@ TEST_F(OnPty, SetAddrWithoutAddressByteReachesEveryActuator) {
     EXPECT_FALSE(exchange(5, 3));                     // nobody there
 }
 
-TEST_F(OnPty, FaultModesOnTheWire) {
+TEST_F(OnPty, FaultModesOnTheWire)
+{
     sim::Faults f;
     f.silent = true;
     line.setFaults(1, f);
@@ -248,7 +273,8 @@ TEST_F(OnPty, FaultModesOnTheWire) {
     f.byteGap = 20ms;
     line.setFaults(1, f);
     const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(ask(1, 9), (Bytes{0, 200, 0, 0xDC, 0x05}));  // 20 ms gaps under a 300 ms byte time-out
+    EXPECT_EQ(ask(1, 9),
+              (Bytes{0, 200, 0, 0xDC, 0x05}));  // 20 ms gaps under a 300 ms byte time-out
     EXPECT_GE(std::chrono::steady_clock::now() - t0, 9 * 20ms);
     f.byteGap = 400ms;
     f.cutAfter = 2;  // enough to see; the rest would only take time
@@ -259,15 +285,16 @@ TEST_F(OnPty, FaultModesOnTheWire) {
     EXPECT_EQ(ask(1, 9), (Bytes{0, 200, 0, 0xDC, 0x05}));
 }
 
-TEST_F(OnPty, BadInputNeverStopsTheNextGoodFrame) {
+TEST_F(OnPty, BadInputNeverStopsTheNextGoodFrame)
+{
     const Bytes bad[] = {
-        {0xC0, 0x81, 0x08, 0x04, 0xC8},                    // cut short, the next FEND follows
-        {0xC0, 0x81, 0x08, 0xFF, 0x01, 0x02},              // length far beyond the bytes
-        {0xC0, 0x81, 0xDB, 0x00, 0x03},                    // bad escape
-        {0xC0, 0x81, 0x03, 0x00, 0xD4},                    // wrong check byte
-        {0xC0, 0x81, 0x85, 0x00, 0x00},                    // two address bytes
-        Bytes(700, 0xC0),                                  // a flood of frame starts
-        Bytes(3000, 0x55),                                 // garbage past the hunt limit
+        {0xC0, 0x81, 0x08, 0x04, 0xC8},        // cut short, the next FEND follows
+        {0xC0, 0x81, 0x08, 0xFF, 0x01, 0x02},  // length far beyond the bytes
+        {0xC0, 0x81, 0xDB, 0x00, 0x03},        // bad escape
+        {0xC0, 0x81, 0x03, 0x00, 0xD4},        // wrong check byte
+        {0xC0, 0x81, 0x85, 0x00, 0x00},        // two address bytes
+        Bytes(700, 0xC0),                      // a flood of frame starts
+        Bytes(3000, 0x55),                     // garbage past the hunt limit
     };
     for (const Bytes& b : bad) {
         SCOPED_TRACE(b.size());
@@ -288,25 +315,30 @@ TEST_F(OnPty, BadInputNeverStopsTheNextGoodFrame) {
     EXPECT_EQ(ask(1, 21).size(), 3u);
 }
 
-TEST_F(OnPty, NoiseFromTheLineBeforeAnAnswerIsSkipped) {
+TEST_F(OnPty, NoiseFromTheLineBeforeAnAnswerIsSkipped)
+{
     host.injectBytes({0x11, 0x22, 0x33});
     EXPECT_EQ(ask(1, 21), (Bytes{0, 0xD0, 0x07}));
 }
 
-TEST_F(OnPty, PacedBytesTakeTheirLineTime) {
+TEST_F(OnPty, PacedBytesTakeTheirLineTime)
+{
     host.setPace(1200);  // 8.3 ms a byte
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(ask(1, 21), (Bytes{0, 0xD0, 0x07}));
     EXPECT_GE(std::chrono::steady_clock::now() - t0, 7 * 8ms);
 }
 
-TEST_F(OnPty, WaitForRequestsSeesTheLog) {
+TEST_F(OnPty, WaitForRequestsSeesTheLog)
+{
     ASSERT_TRUE(send(1, 19));
-    EXPECT_TRUE(host.waitForRequests([](const auto& log) { return !log.empty() && log.back().command == 19; }, 5s));
+    EXPECT_TRUE(host.waitForRequests(
+        [](const auto& log) { return !log.empty() && log.back().command == 19; }, 5s));
     EXPECT_FALSE(host.waitForRequests([](const auto& log) { return log.size() > 5; }, 50ms));
 }
 
-TEST_F(OnPty, UnplugHangsUpAndStartMakesANewLine) {
+TEST_F(OnPty, UnplugHangsUpAndStartMakesANewLine)
+{
     host.unplug();
     EXPECT_FALSE(exchange(1, 21));
     CloseCOM();

@@ -13,13 +13,15 @@ namespace {
 
 class Model : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         line.setTimeScale(0);
         line.addActuator(1, "ТИРС-70 №0001");
     }
 
     // The one answer to a request, decoded by the reference decoder.
-    wire::Frame ask(int address, int command, const Bytes& data = {}) {
+    wire::Frame ask(int address, int command, const Bytes& data = {})
+    {
         auto answers = line.handleRequest(address != 0, address, command, data);
         EXPECT_EQ(answers.size(), 1u);
         if (answers.size() != 1)
@@ -29,7 +31,8 @@ protected:
         return f.value_or(wire::Frame{});
     }
 
-    Bytes askData(int address, int command, const Bytes& data = {}) {
+    Bytes askData(int address, int command, const Bytes& data = {})
+    {
         wire::Frame f = ask(address, command, data);
         EXPECT_EQ(f.command, command);
         EXPECT_EQ(f.address, address);
@@ -37,7 +40,8 @@ protected:
     }
 
     // Steps simulated time and records every DriveState seen, once each time it changes.
-    std::vector<int> runUntilIdle(int address, std::chrono::milliseconds step, int maxSteps) {
+    std::vector<int> runUntilIdle(int address, std::chrono::milliseconds step, int maxSteps)
+    {
         std::vector<int> states{line.state(address).driveState};
         for (int i = 0; i < maxSteps; ++i) {
             line.advanceBy(step);
@@ -54,7 +58,8 @@ protected:
     sim::Line line;
 };
 
-TEST(ReferenceFraming, MatchesTheWorkedFrames) {
+TEST(ReferenceFraming, MatchesTheWorkedFrames)
+{
     EXPECT_EQ(wire::frame(1, 3, {}), (Bytes{0xC0, 0x81, 0x03, 0x00, 0xD3}));
     EXPECT_EQ(wire::frame(0, 3, {}), (Bytes{0xC0, 0x03, 0x00, 0xEB}));
     EXPECT_EQ(wire::frame(2, 16, {0x05}), (Bytes{0xC0, 0x82, 0x10, 0x01, 0x05, 0x68}));
@@ -72,21 +77,26 @@ TEST(ReferenceFraming, MatchesTheWorkedFrames) {
     EXPECT_FALSE(wire::unframe({0xC0, 0x81, 0x12, 0x02, 0xDB, 0xDC, 0xDB, 0xDD, 0x37}));
 }
 
-TEST_F(Model, GetInfoAnswersTheTextInWindows1251WithAZeroByte) {
+TEST_F(Model, GetInfoAnswersTheTextInWindows1251WithAZeroByte)
+{
     auto answers = line.handleRequest(true, 1, 3, {});
     ASSERT_EQ(answers.size(), 1u);
     const Bytes text{0xD2, 0xC8, 0xD0, 0xD1, '-', '7', '0', ' ', 0xB9, '0', '0', '0', '1', 0x00};
     EXPECT_EQ(answers[0].bytes, wire::frame(1, 3, text));
 }
 
-TEST_F(Model, FactoryValuesAndParameterLayouts) {
-    EXPECT_EQ(askData(1, 7), (Bytes{0, 80, 0, 0}));                  // GetM
+TEST_F(Model, FactoryValuesAndParameterLayouts)
+{
+    EXPECT_EQ(askData(1, 7), (Bytes{0, 80, 0, 0}));                   // GetM
     EXPECT_EQ(askData(1, 9), (Bytes{0, 200, 0, 0xDC, 0x05}));         // GetA
     EXPECT_EQ(askData(1, 11), (Bytes{0, 0x2C, 1, 0x20, 3, 200, 0}));  // GetP 300 800 200
     EXPECT_EQ(askData(1, 21), (Bytes{0, 0xD0, 0x07}));                // GetT 2000
     EXPECT_EQ(askData(1, 22), (Bytes{0, 0xE0, 0x2E}));                // GetI 12000
 
-    struct Row { int set, get; Bytes values; };
+    struct Row {
+        int set, get;
+        Bytes values;
+    };
     const Row rows[] = {
         {6, 7, {0x34, 0x12, 0x56}},
         {8, 9, {0xC8, 0x00, 0xDC, 0x05}},
@@ -120,7 +130,8 @@ TEST_F(Model, FactoryValuesAndParameterLayouts) {
     EXPECT_EQ(askData(1, 15), expected);  // WorkStatus at position 17
 }
 
-TEST_F(Model, PositionCounterIsASignedWord) {
+TEST_F(Model, PositionCounterIsASignedWord)
+{
     EXPECT_EQ(askData(1, 18, {0xFF, 0xFF}), Bytes{0});
     EXPECT_EQ(line.state(1).N, -1);
     EXPECT_EQ(askData(1, 19), (Bytes{0, 0xFF, 0xFF}));
@@ -128,13 +139,18 @@ TEST_F(Model, PositionCounterIsASignedWord) {
     EXPECT_EQ(askData(1, 19), (Bytes{0, 0x00, 0x80}));
 }
 
-TEST_F(Model, BadRequestsGetErrorCodes) {
-    struct Row { int command; Bytes data; std::uint8_t error; };
+TEST_F(Model, BadRequestsGetErrorCodes)
+{
+    struct Row {
+        int command;
+        Bytes data;
+        std::uint8_t error;
+    };
     const Row rows[] = {
-        {8, {1, 2, 3}, 1},        // SetA one byte short
-        {9, {1}, 1},              // GetA with data
-        {23, Bytes(11, 0), 1},    // SetR short
-        {5, {}, 1},               // no such command
+        {8, {1, 2, 3}, 1},      // SetA one byte short
+        {9, {1}, 1},            // GetA with data
+        {23, Bytes(11, 0), 1},  // SetR short
+        {5, {}, 1},             // no such command
         {0, {}, 1},
         {60, {}, 1},
         {16, {7}, 4},             // no such motion code
@@ -150,13 +166,15 @@ TEST_F(Model, BadRequestsGetErrorCodes) {
     EXPECT_EQ(line.state(1).A, 200);
 }
 
-TEST_F(Model, FramesForOtherAddressesAreIgnored) {
+TEST_F(Model, FramesForOtherAddressesAreIgnored)
+{
     EXPECT_TRUE(line.handleRequest(true, 2, 3, {}).empty());
     EXPECT_TRUE(line.handleRequest(true, 2, 8, {1, 0, 2, 0}).empty());
     EXPECT_EQ(line.state(1).A, 200);
 }
 
-TEST_F(Model, SetAddrWithoutAddressByteReachesEveryActuator) {
+TEST_F(Model, SetAddrWithoutAddressByteReachesEveryActuator)
+{
     line.addActuator(2, "ТИРС-70 №0002");
     auto answers = line.handleRequest(false, 0, 4, {0x5C, 0xA3, 7});
     ASSERT_EQ(answers.size(), 2u);
@@ -174,7 +192,8 @@ TEST_F(Model, SetAddrWithoutAddressByteReachesEveryActuator) {
     EXPECT_EQ(line.addresses(), (std::vector<int>{1, 9}));
 }
 
-TEST_F(Model, OpeningFromTheClosedEndRunsTheWholeSequence) {
+TEST_F(Model, OpeningFromTheClosedEndRunsTheWholeSequence)
+{
     line.with(1, [](ActuatorState& s) { s.driveState = sim::drive::CloseFinished; });
     EXPECT_EQ(askData(1, 16, {5}), Bytes{0});
     ActuatorState s = line.state(1);
@@ -198,7 +217,8 @@ TEST_F(Model, OpeningFromTheClosedEndRunsTheWholeSequence) {
     EXPECT_EQ(s.driveFlags & 0x1F, sim::flag::Limo | sim::flag::Pc);
 }
 
-TEST_F(Model, MotionTakesTheTimeOfItsSpeeds) {
+TEST_F(Model, MotionTakesTheTimeOfItsSpeeds)
+{
     // Closed end to open end: unlock Nc at Vl, backlash Np at Vp, then the
     // working speed V1 up to the open zone, then No at Vl.
     const ActuatorState f = line.state(1);
@@ -212,7 +232,10 @@ TEST_F(Model, MotionTakesTheTimeOfItsSpeeds) {
     EXPECT_EQ(line.state(1).driveState, sim::drive::OpenFinished);
 
     // Halfway through the working movement: N in optical steps, 25 motor steps each.
-    line.with(1, [](ActuatorState& s) { s.N = 400; s.driveState = 0; });
+    line.with(1, [](ActuatorState& s) {
+        s.N = 400;
+        s.driveState = 0;
+    });
     askData(1, 16, {5});  // mid-travel: backlash first, no unlocking
     EXPECT_EQ(line.state(1).driveState, sim::drive::BacklashOpen);
     line.advanceBy(std::chrono::microseconds(long(1e6 * f.Np / f.Vp)) + 1ms);
@@ -222,7 +245,8 @@ TEST_F(Model, MotionTakesTheTimeOfItsSpeeds) {
     EXPECT_EQ(line.state(1).driveState, sim::drive::Opening);
 }
 
-TEST_F(Model, ClosingFromTheOpenEndAndTheWorkingSpeedInEffect) {
+TEST_F(Model, ClosingFromTheOpenEndAndTheWorkingSpeedInEffect)
+{
     line.with(1, [](ActuatorState& s) {
         s.N = s.Nt;
         s.driveState = sim::drive::OpenFinished;
@@ -236,7 +260,10 @@ TEST_F(Model, ClosingFromTheOpenEndAndTheWorkingSpeedInEffect) {
     EXPECT_EQ(s.driveFlags & 0x1F, sim::flag::Limc | sim::flag::Pc);
 
     // At speed 3 the working movement is five times as fast as at speed 1.
-    line.with(1, [](ActuatorState& st) { st.N = 1000; st.driveState = 0; });
+    line.with(1, [](ActuatorState& st) {
+        st.N = 1000;
+        st.driveState = 0;
+    });
     askData(1, 16, {6});
     line.advanceBy(std::chrono::microseconds(long(1e6 * s.Np / s.Vp)) + 1ms);
     const int before = line.state(1).N;
@@ -244,13 +271,18 @@ TEST_F(Model, ClosingFromTheOpenEndAndTheWorkingSpeedInEffect) {
     EXPECT_EQ(before - line.state(1).N, 1000 / 25);
 }
 
-TEST_F(Model, LockingZoneMarkedInactiveIsRunAtTheWorkingSpeed) {
-    line.with(1, [](ActuatorState& s) { s.N = 1000; s.workStatus = 0x10; });
+TEST_F(Model, LockingZoneMarkedInactiveIsRunAtTheWorkingSpeed)
+{
+    line.with(1, [](ActuatorState& s) {
+        s.N = 1000;
+        s.workStatus = 0x10;
+    });
     askData(1, 16, {5});
     EXPECT_EQ(runUntilIdle(1, 50ms, 100000), (std::vector<int>{3, 1, 7}));
 }
 
-TEST_F(Model, StopAndStopOff) {
+TEST_F(Model, StopAndStopOff)
+{
     line.with(1, [](ActuatorState& s) { s.N = 1000; });
     for (std::uint8_t code : {4, 0}) {
         SCOPED_TRACE(int(code));
@@ -268,7 +300,8 @@ TEST_F(Model, StopAndStopOff) {
     }
 }
 
-TEST_F(Model, FrozenStateStaysAsTheTestSetIt) {
+TEST_F(Model, FrozenStateStaysAsTheTestSetIt)
+{
     line.with(1, [](ActuatorState& s) {
         s.frozen = true;
         s.N = 5;
@@ -280,31 +313,43 @@ TEST_F(Model, FrozenStateStaysAsTheTestSetIt) {
     EXPECT_EQ(askData(1, 19), (Bytes{0, 5, 0}));
 }
 
-TEST_F(Model, RelaysFollowTheInputAndTheOutput) {
+TEST_F(Model, RelaysFollowTheInputAndTheOutput)
+{
     // relay 1 on the input 20..80 % with 5 % hysteresis, relay 3 on the output 50..100 %.
     askData(1, 23, {1, 20, 80, 5, 0, 0, 0, 0, 2, 50, 100, 0});
-    struct Row { int microamps; int n; int states; };
+    struct Row {
+        int microamps;
+        int n;
+        int states;
+    };
     const Row rows[] = {
-        {4000, 0, 0},       //   0 %
-        {7200, 0, 1},       //  20 %: on
-        {6560, 0, 1},       //  16 %: still on inside the hysteresis
-        {6300, 0, 0},       // 14.4 %: off
-        {6560, 0, 0},       //  16 %: stays off below the range
-        {16800, 999, 1},    //  80 %, output 49.95 %
-        {17500, 1000, 5},   // 84.4 % (hysteresis), output 50 %
-        {17700, 2000, 4},   // 85.6 %: input relay off; output 100 %
+        {4000, 0, 0},      //   0 %
+        {7200, 0, 1},      //  20 %: on
+        {6560, 0, 1},      //  16 %: still on inside the hysteresis
+        {6300, 0, 0},      // 14.4 %: off
+        {6560, 0, 0},      //  16 %: stays off below the range
+        {16800, 999, 1},   //  80 %, output 49.95 %
+        {17500, 1000, 5},  // 84.4 % (hysteresis), output 50 %
+        {17700, 2000, 4},  // 85.6 %: input relay off; output 100 %
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.microamps);
-        line.with(1, [&](ActuatorState& s) { s.inputCurrent = r.microamps; s.N = r.n; });
+        line.with(1, [&](ActuatorState& s) {
+            s.inputCurrent = r.microamps;
+            s.N = r.n;
+        });
         EXPECT_EQ(askData(1, 25), (Bytes{0, std::uint8_t(r.states)}));
-        EXPECT_EQ(askData(1, 22), (Bytes{0, std::uint8_t(r.microamps & 0xFF), std::uint8_t(r.microamps >> 8)}));
+        EXPECT_EQ(askData(1, 22),
+                  (Bytes{0, std::uint8_t(r.microamps & 0xFF), std::uint8_t(r.microamps >> 8)}));
     }
 }
 
-TEST_F(Model, FaultModes) {
+TEST_F(Model, FaultModes)
+{
     const Bytes getA = wire::frame(1, 9, {0, 200, 0, 0xDC, 0x05});
-    auto answersTo = [&](int command, const Bytes& data = {}) { return line.handleRequest(true, 1, command, data); };
+    auto answersTo = [&](int command, const Bytes& data = {}) {
+        return line.handleRequest(true, 1, command, data);
+    };
 
     sim::Faults f;
     f.silent = true;
@@ -374,7 +419,8 @@ TEST_F(Model, FaultModes) {
     EXPECT_EQ(answersTo(9)[0].bytes, getA);
 }
 
-TEST_F(Model, FaultsOfOneAddressLeaveTheOthersAlone) {
+TEST_F(Model, FaultsOfOneAddressLeaveTheOthersAlone)
+{
     line.addActuator(2, "b");
     sim::Faults f;
     f.silent = true;
@@ -385,11 +431,13 @@ TEST_F(Model, FaultsOfOneAddressLeaveTheOthersAlone) {
     EXPECT_TRUE(line.handleRequest(true, 1, 9, {}).empty());
 }
 
-TEST_F(Model, WallClockTimesTheScaleMovesTheDrive) {
+TEST_F(Model, WallClockTimesTheScaleMovesTheDrive)
+{
     line.setTimeScale(1e5);
     askData(1, 16, {5});
     const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (line.state(1).driveState != sim::drive::OpenFinished && std::chrono::steady_clock::now() < deadline)
+    while (line.state(1).driveState != sim::drive::OpenFinished &&
+           std::chrono::steady_clock::now() < deadline)
         line.advance();
     EXPECT_EQ(line.state(1).N, 2000);
 }

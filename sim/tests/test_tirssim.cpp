@@ -28,11 +28,13 @@ namespace {
 
 class TempDir {
 public:
-    TempDir() {
+    TempDir()
+    {
         char name[] = "/tmp/sim_tirssim.XXXXXX";
         path_ = ::mkdtemp(name) ? name : "";
     }
-    ~TempDir() {
+    ~TempDir()
+    {
         std::error_code ec;
         fs::remove_all(path_, ec);
     }
@@ -43,15 +45,18 @@ private:
 };
 
 // Runs the program with its output into a file; returns the process id.
-pid_t spawn(const fs::path& program, const std::vector<std::string>& args, const fs::path& output) {
+pid_t spawn(const fs::path& program, const std::vector<std::string>& args, const fs::path& output)
+{
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, output.c_str(), O_WRONLY | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, output.c_str(), O_WRONLY | O_APPEND,
+                                     0644);
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
         pid = -1;
@@ -59,7 +64,8 @@ pid_t spawn(const fs::path& program, const std::vector<std::string>& args, const
     return pid;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -70,7 +76,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 }
 
 // The exit status, or -1 when the process did not end in time.
-int waitExit(pid_t pid, std::chrono::milliseconds timeout) {
+int waitExit(pid_t pid, std::chrono::milliseconds timeout)
+{
     int status = 0;
     if (!waitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout)) {
         ::kill(pid, SIGKILL);
@@ -81,7 +88,8 @@ int waitExit(pid_t pid, std::chrono::milliseconds timeout) {
 }
 
 // The identification text of the actuator at that address, or nothing.
-std::optional<std::string> getInfo(int address) {
+std::optional<std::string> getInfo(int address)
+{
     if (TxFrame(std::uint8_t(address), 3, 0, nullptr) != 1)
         return std::nullopt;
     std::uint8_t a = 0, c = 0, n = 0, data[255];
@@ -90,19 +98,22 @@ std::optional<std::string> getInfo(int address) {
     return cp1251::toUtf8(std::string(reinterpret_cast<char*>(data), n - 1));
 }
 
-std::string readFile(const fs::path& p) {
+std::string readFile(const fs::path& p)
+{
     std::ifstream in(p);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-TEST(Tirssim, ServesItsLinkUntilTerminated) {
+TEST(Tirssim, ServesItsLinkUntilTerminated)
+{
     TempDir dir;
     ASSERT_FALSE(dir.path().empty());
     const fs::path link = dir.path() / "links" / "COM7";
     const fs::path out = dir.path() / "out.txt";
-    const pid_t pid = spawn(TIRSSIM_PATH, {"--link", link.string(), "--device", "3", "--device", "9:Привод 9"}, out);
+    const pid_t pid = spawn(
+        TIRSSIM_PATH, {"--link", link.string(), "--device", "3", "--device", "9:Привод 9"}, out);
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(out);
 
@@ -119,7 +130,8 @@ TEST(Tirssim, ServesItsLinkUntilTerminated) {
     EXPECT_NE(readFile(out).find(slave), std::string::npos);
 }
 
-TEST(Tirssim, DefaultLineIsTwoActuatorsOnCom2BesideTheProgram) {
+TEST(Tirssim, DefaultLineIsTwoActuatorsOnCom2BesideTheProgram)
+{
     TempDir dir;
     ASSERT_FALSE(dir.path().empty());
     const fs::path program = dir.path() / "tirssim";
@@ -129,10 +141,12 @@ TEST(Tirssim, DefaultLineIsTwoActuatorsOnCom2BesideTheProgram) {
     const fs::path link = dir.path() / "ports" / "COM2";
     const pid_t pid = spawn(program, {}, dir.path() / "out.txt");
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(waitFor([&] {
-        std::error_code ec;
-        return fs::read_symlink(link, ec).string().rfind("/dev/", 0) == 0 && !ec;
-    }, 20s));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            std::error_code ec;
+            return fs::read_symlink(link, ec).string().rfind("/dev/", 0) == 0 && !ec;
+        },
+        20s));
 
     ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
     EXPECT_EQ(getInfo(1), "ТИРС-70 №0001");
@@ -144,7 +158,8 @@ TEST(Tirssim, DefaultLineIsTwoActuatorsOnCom2BesideTheProgram) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
-std::vector<std::string> lines(const std::string& text) {
+std::vector<std::string> lines(const std::string& text)
+{
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);)
@@ -153,7 +168,8 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 // The request lines without their time stamps.
-std::vector<std::string> requestsLogged(const fs::path& log) {
+std::vector<std::string> requestsLogged(const fs::path& log)
+{
     std::vector<std::string> out;
     for (const std::string& l : lines(readFile(log))) {
         const auto space = l.find(' ');
@@ -162,11 +178,13 @@ std::vector<std::string> requestsLogged(const fs::path& log) {
     return out;
 }
 
-bool hasLine(const std::vector<std::string>& all, const std::string& line) {
+bool hasLine(const std::vector<std::string>& all, const std::string& line)
+{
     return std::find(all.begin(), all.end(), line) != all.end();
 }
 
-TEST(Tirssim, LogsRequestsAndWritesTheStateFile) {
+TEST(Tirssim, LogsRequestsAndWritesTheStateFile)
+{
     TempDir dir;
     ASSERT_FALSE(dir.path().empty());
     const fs::path link = dir.path() / "COM4";
@@ -176,13 +194,15 @@ TEST(Tirssim, LogsRequestsAndWritesTheStateFile) {
         std::ofstream(log) << "earlier line\n";  // appended to, not replaced
     }
     const pid_t pid = spawn(TIRSSIM_PATH,
-                            {"--link", link.string(), "--device", "5", "--device", "17", "--log", log.string(),
-                             "--state-file", state.string(), "--time-scale", "50"},
+                            {"--link", link.string(), "--device", "5", "--device", "17", "--log",
+                             log.string(), "--state-file", state.string(), "--time-scale", "50"},
                             dir.path() / "out.txt");
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(dir.path() / "out.txt");
+    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s))
+        << readFile(dir.path() / "out.txt");
     // At rest on the closed end (LIMC) with factory travel.
-    EXPECT_EQ(lines(readFile(state)), (std::vector<std::string>{"5 0 0x08 0 2000", "17 0 0x08 0 2000"}));
+    EXPECT_EQ(lines(readFile(state)),
+              (std::vector<std::string>{"5 0 0x08 0 2000", "17 0 0x08 0 2000"}));
 
     ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
     EXPECT_EQ(getInfo(17), "ТИРС-70 №0017");
@@ -196,16 +216,19 @@ TEST(Tirssim, LogsRequestsAndWritesTheStateFile) {
     RxFrame(500, &a, &c, &n, data);
 
     // The drive runs to the open end in simulated time; the snapshot follows.
-    EXPECT_TRUE(waitFor([&] {
-        for (const std::string& l : lines(readFile(state))) {
-            std::istringstream in(l);
-            int address = 0, code = 0, N = 0, Nt = 0;
-            std::string flags;
-            if (in >> address >> code >> flags >> N >> Nt && address == 5)
-                return (std::stoi(flags, nullptr, 16) & 0x04) != 0;
-        }
-        return false;
-    }, 60s)) << readFile(state);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (const std::string& l : lines(readFile(state))) {
+                std::istringstream in(l);
+                int address = 0, code = 0, N = 0, Nt = 0;
+                std::string flags;
+                if (in >> address >> code >> flags >> N >> Nt && address == 5)
+                    return (std::stoi(flags, nullptr, 16) & 0x04) != 0;
+            }
+            return false;
+        },
+        60s))
+        << readFile(state);
     CloseCOM();
 
     const std::vector<std::string> logged = requestsLogged(log);
@@ -230,22 +253,25 @@ TEST(Tirssim, LogsRequestsAndWritesTheStateFile) {
     EXPECT_FALSE(fs::exists(dir.path() / "state.txt.tmp"));
 }
 
-TEST(Tirssim, RelaysAndInputCurrentFromTheCommandLine) {
+TEST(Tirssim, RelaysAndInputCurrentFromTheCommandLine)
+{
     TempDir dir;
     ASSERT_FALSE(dir.path().empty());
     const fs::path link = dir.path() / "COM5";
     const pid_t pid = spawn(TIRSSIM_PATH,
-                            {"--link", link.string(), "--device", "8", "--relay", "8:1:1:40:60:5", "--relay",
-                             "8:3:2:50:100:0", "--input", "8:12080"},
+                            {"--link", link.string(), "--device", "8", "--relay", "8:1:1:40:60:5",
+                             "--relay", "8:3:2:50:100:0", "--input", "8:12080"},
                             dir.path() / "out.txt");
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(dir.path() / "out.txt");
+    ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s))
+        << readFile(dir.path() / "out.txt");
     ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
     std::uint8_t a = 0, c = 0, n = 0, data[255];
     ASSERT_EQ(TxFrame(8, 24, 0, nullptr), 1);  // GetR
     ASSERT_EQ(RxFrame(500, &a, &c, &n, data), 1);
     ASSERT_EQ(n, 13);
-    EXPECT_EQ(std::vector<int>(data, data + 13), (std::vector<int>{0, 1, 40, 60, 5, 0, 0, 0, 0, 2, 50, 100, 0}));
+    EXPECT_EQ(std::vector<int>(data, data + 13),
+              (std::vector<int>{0, 1, 40, 60, 5, 0, 0, 0, 0, 2, 50, 100, 0}));
     ASSERT_EQ(TxFrame(8, 22, 0, nullptr), 1);  // GetI
     ASSERT_EQ(RxFrame(500, &a, &c, &n, data), 1);
     ASSERT_EQ(n, 3);
@@ -265,10 +291,14 @@ TEST(Tirssim, RelaysAndInputCurrentFromTheCommandLine) {
 // request of an actuator goes unanswered; a fault rate of 1 spoils every answer
 // (left out, damaged or with another command code), and the requests are
 // still logged.
-TEST(Tirssim, FaultsFromTheCommandLine) {
+TEST(Tirssim, FaultsFromTheCommandLine)
+{
     TempDir dir;
     ASSERT_FALSE(dir.path().empty());
-    struct Row { std::vector<std::string> faultArgs; std::vector<bool> answered; };
+    struct Row {
+        std::vector<std::string> faultArgs;
+        std::vector<bool> answered;
+    };
     const Row rows[] = {
         {{"--silent-every", "3"}, {true, true, false, true, true, false, true}},
         {{"--fault-rate", "1"}, {false, false, false, false, false, false}},
@@ -279,11 +309,13 @@ TEST(Tirssim, FaultsFromTheCommandLine) {
         const fs::path link = dir.path() / "COM6";
         const fs::path log = dir.path() / "requests.log";
         fs::remove(log);
-        std::vector<std::string> args{"--link", link.string(), "--device", "4", "--log", log.string()};
+        std::vector<std::string> args{"--link", link.string(), "--device",
+                                      "4",      "--log",       log.string()};
         args.insert(args.end(), r.faultArgs.begin(), r.faultArgs.end());
         const pid_t pid = spawn(TIRSSIM_PATH, args, dir.path() / "out.txt");
         ASSERT_GT(pid, 0);
-        ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s)) << readFile(dir.path() / "out.txt");
+        ASSERT_TRUE(waitFor([&] { return fs::is_symlink(link); }, 20s))
+            << readFile(dir.path() / "out.txt");
         ASSERT_EQ(OpenCOM(link.c_str(), 9600), 1);
         std::vector<bool> answered;
         for (std::size_t i = 0; i < r.answered.size(); ++i)
@@ -296,10 +328,12 @@ TEST(Tirssim, FaultsFromTheCommandLine) {
     }
 }
 
-TEST(Tirssim, FailsWhenTheLogCannotBeOpened) {
+TEST(Tirssim, FailsWhenTheLogCannotBeOpened)
+{
     TempDir dir;
-    const pid_t pid = spawn(TIRSSIM_PATH, {"--link", (dir.path() / "COM3").string(), "--log",
-                                           (dir.path() / "missing" / "log.txt").string()},
+    const pid_t pid = spawn(TIRSSIM_PATH,
+                            {"--link", (dir.path() / "COM3").string(), "--log",
+                             (dir.path() / "missing" / "log.txt").string()},
                             dir.path() / "out.txt");
     ASSERT_GT(pid, 0);
     EXPECT_EQ(waitExit(pid, 20s), 1);
@@ -307,10 +341,14 @@ TEST(Tirssim, FailsWhenTheLogCannotBeOpened) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "COM3")));
 }
 
-TEST(Tirssim, UsageOnHelpAndBadOptions) {
+TEST(Tirssim, UsageOnHelpAndBadOptions)
+{
     TempDir dir;
     const fs::path out = dir.path() / "out.txt";
-    struct Row { std::vector<std::string> args; int status; };
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+    };
     const Row rows[] = {
         {{"--help"}, 0},
         {{"--bogus"}, 2},

@@ -13,7 +13,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The check byte's register, folded bit by bit in the form of the rules:
 // ((c XOR 0x18) >> 1) | 0x80 when bit 0 of (b XOR c) is set.
-inline std::uint8_t fold(std::uint8_t c, std::uint8_t b) {
+inline std::uint8_t fold(std::uint8_t c, std::uint8_t b)
+{
     for (int i = 0; i < 8; ++i) {
         if ((b ^ c) & 1)
             c = std::uint8_t(((c ^ 0x18) >> 1) | 0x80);
@@ -24,7 +25,8 @@ inline std::uint8_t fold(std::uint8_t c, std::uint8_t b) {
     return c;
 }
 
-inline void stuff(Bytes& out, std::uint8_t b) {
+inline void stuff(Bytes& out, std::uint8_t b)
+{
     if (b == 0xC0) {
         out.push_back(0xDB);
         out.push_back(0xDC);
@@ -37,7 +39,8 @@ inline void stuff(Bytes& out, std::uint8_t b) {
 }
 
 // Address 0: no address byte.
-inline Bytes frame(int address, int command, const Bytes& data) {
+inline Bytes frame(int address, int command, const Bytes& data)
+{
     Bytes out{0xC0};
     std::uint8_t c = fold(0xDE, 0xC0);
     if (address != 0) {
@@ -64,7 +67,8 @@ struct Frame {
 
 // Decodes exactly one whole frame (nothing before or after it); nothing when
 // the bytes are not a valid frame.
-inline std::optional<Frame> unframe(const Bytes& wire) {
+inline std::optional<Frame> unframe(const Bytes& wire)
+{
     if (wire.empty() || wire[0] != 0xC0)
         return std::nullopt;
     Bytes plain;

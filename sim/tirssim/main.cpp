@@ -29,45 +29,51 @@ struct Options {
     double timeScale = 1.0;
     std::string logFile;    // append one line per request received
     std::string stateFile;  // snapshot of the actuators, rewritten every slice
-    struct Relay { int address, relay; sim::RelayConfig config; };
+    struct Relay {
+        int address, relay;
+        sim::RelayConfig config;
+    };
     std::vector<Relay> relays;
     std::vector<std::pair<int, int>> inputCurrents;  // address, microamperes
     double faultRate = 0;  // chance per answer of silence, damage or a wrong answer
     int silentEvery = 0;   // leave every k-th request of each actuator unanswered
 };
 
-void usage(std::FILE* to) {
-    std::fprintf(to,
-                 "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
-                 "               [--pace] [--time-scale X] [--log FILE] [--state-file FILE]\n"
-                 "               [--relay A:R:MODE:MIN:MAX:HYST]... [--input A:MICROAMPS]...\n"
-                 "               [--fault-rate X] [--silent-every K]\n"
-                 "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
-                 "  --link PATH      make the link at PATH instead\n"
-                 "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
-                 "                   (default: 1 and 2, \"ТИРС-70 №0001\" and \"ТИРС-70 №0002\")\n"
-                 "  --baud N         the line's baud rate for --pace (default 9600)\n"
-                 "  --pace           send every byte in its real line time (10 bits)\n"
-                 "  --time-scale X   simulated time runs X times as fast as real time\n"
-                 "  --log FILE       append a line per request received: monotonic ms,\n"
-                 "                   address (- for none), command code, data in hex (- for none)\n"
-                 "  --state-file F   rewrite F every 200 ms with a line per actuator:\n"
-                 "                   address, state code, flags (0xNN), N, Nt\n"
-                 "  --relay A:R:M:MIN:MAX:HYST  relay R (1..3) of actuator A: mode M (0 off,\n"
-                 "                   1 current input, 2 current output), range and hysteresis in %%\n"
-                 "  --input A:UA     the current input of actuator A in microamperes (default 12000)\n"
-                 "  --fault-rate X   each answer is, with chance X (0..1), left out, damaged or\n"
-                 "                   wrong (a flaky line, for long runs of the program)\n"
-                 "  --silent-every K every actuator leaves every K-th request unanswered\n");
+void usage(std::FILE* to)
+{
+    std::fprintf(
+        to, "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
+            "               [--pace] [--time-scale X] [--log FILE] [--state-file FILE]\n"
+            "               [--relay A:R:MODE:MIN:MAX:HYST]... [--input A:MICROAMPS]...\n"
+            "               [--fault-rate X] [--silent-every K]\n"
+            "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
+            "  --link PATH      make the link at PATH instead\n"
+            "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
+            "                   (default: 1 and 2, \"ТИРС-70 №0001\" and \"ТИРС-70 №0002\")\n"
+            "  --baud N         the line's baud rate for --pace (default 9600)\n"
+            "  --pace           send every byte in its real line time (10 bits)\n"
+            "  --time-scale X   simulated time runs X times as fast as real time\n"
+            "  --log FILE       append a line per request received: monotonic ms,\n"
+            "                   address (- for none), command code, data in hex (- for none)\n"
+            "  --state-file F   rewrite F every 200 ms with a line per actuator:\n"
+            "                   address, state code, flags (0xNN), N, Nt\n"
+            "  --relay A:R:M:MIN:MAX:HYST  relay R (1..3) of actuator A: mode M (0 off,\n"
+            "                   1 current input, 2 current output), range and hysteresis in %%\n"
+            "  --input A:UA     the current input of actuator A in microamperes (default 12000)\n"
+            "  --fault-rate X   each answer is, with chance X (0..1), left out, damaged or\n"
+            "                   wrong (a flaky line, for long runs of the program)\n"
+            "  --silent-every K every actuator leaves every K-th request unanswered\n");
 }
 
-std::string defaultText(int address) {
+std::string defaultText(int address)
+{
     char buf[32];
     std::snprintf(buf, sizeof buf, "ТИРС-70 №%04d", address);
     return buf;
 }
 
-bool parseInt(const std::string& s, long lo, long hi, int& out) {
+bool parseInt(const std::string& s, long lo, long hi, int& out)
+{
     char* end = nullptr;
     errno = 0;
     const long v = std::strtol(s.c_str(), &end, 10);
@@ -78,7 +84,9 @@ bool parseInt(const std::string& s, long lo, long hi, int& out) {
 }
 
 // "a:b:c" into integers, each within its own bounds.
-bool parseInts(const std::string& s, const std::vector<std::pair<long, long>>& bounds, std::vector<int>& out) {
+bool parseInts(const std::string& s, const std::vector<std::pair<long, long>>& bounds,
+               std::vector<int>& out)
+{
     out.clear();
     std::size_t at = 0;
     for (std::size_t i = 0; i < bounds.size(); ++i) {
@@ -87,7 +95,8 @@ bool parseInts(const std::string& s, const std::vector<std::pair<long, long>>& b
         if (last != (colon == std::string::npos))
             return false;
         int v;
-        if (!parseInt(s.substr(at, last ? std::string::npos : colon - at), bounds[i].first, bounds[i].second, v))
+        if (!parseInt(s.substr(at, last ? std::string::npos : colon - at), bounds[i].first,
+                      bounds[i].second, v))
             return false;
         out.push_back(v);
         at = colon + 1;
@@ -96,7 +105,8 @@ bool parseInts(const std::string& s, const std::vector<std::pair<long, long>>& b
 }
 
 // False on a bad option; help is set for --help.
-bool parse(int argc, char** argv, Options& o, bool& help) {
+bool parse(int argc, char** argv, Options& o, bool& help)
+{
     help = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -128,13 +138,15 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
             int address;
             if (!parseInt(v.substr(0, colon), 1, 127, address))
                 return false;
-            o.devices.emplace_back(address, colon == std::string::npos ? defaultText(address) : v.substr(colon + 1));
+            o.devices.emplace_back(address, colon == std::string::npos ? defaultText(address)
+                                                                       : v.substr(colon + 1));
         } else if (a == "--baud") {
             if (!value(v) || !parseInt(v, 50, 4000000, o.baud))
                 return false;
         } else if (a == "--relay") {
             std::vector<int> n;
-            if (!value(v) || !parseInts(v, {{1, 127}, {1, 3}, {0, 2}, {0, 100}, {0, 100}, {0, 100}}, n))
+            if (!value(v) ||
+                !parseInts(v, {{1, 127}, {1, 3}, {0, 2}, {0, 100}, {0, 100}, {0, 100}}, n))
                 return false;
             o.relays.push_back({n[0], n[1], sim::RelayConfig{n[2], n[3], n[4], n[5]}});
         } else if (a == "--input") {
@@ -177,7 +189,8 @@ bool parse(int argc, char** argv, Options& o, bool& help) {
 }
 
 // Replaces whatever is at path with a link to target.
-bool makeLink(const std::filesystem::path& path, const std::string& target) {
+bool makeLink(const std::filesystem::path& path, const std::string& target)
+{
     try {
         support::replaceWithLink(path, target);
         return true;
@@ -190,7 +203,8 @@ bool makeLink(const std::filesystem::path& path, const std::string& target) {
 
 // Removes the link only while it is still ours (another tirssim may have
 // taken the name since).
-void removeLink(const std::filesystem::path& path, const std::string& target) {
+void removeLink(const std::filesystem::path& path, const std::string& target)
+{
     std::error_code ec;
     if (std::filesystem::is_symlink(path, ec) && std::filesystem::read_symlink(path, ec) == target)
         ::unlink(path.c_str());
@@ -200,7 +214,8 @@ class StatusPrinter {
 public:
     explicit StatusPrinter(bool tty) : tty_(tty) {}
 
-    void show(const std::vector<std::string>& lines) {
+    void show(const std::vector<std::string>& lines)
+    {
         const auto now = std::chrono::steady_clock::now();
         if (tty_) {
             if (shown_ > 0)
@@ -229,7 +244,8 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Options options;
     bool help = false;
     if (!parse(argc, argv, options, help)) {
@@ -252,7 +268,8 @@ int main(int argc, char** argv) {
     for (const auto& [address, text] : options.devices)
         line.addActuator(address, text);
     for (const Options::Relay& r : options.relays)
-        if (!line.with(r.address, [&r](sim::ActuatorState& s) { s.relays[r.relay - 1] = r.config; }))
+        if (!line.with(r.address,
+                       [&r](sim::ActuatorState& s) { s.relays[r.relay - 1] = r.config; }))
             std::fprintf(stderr, "tirssim: --relay: no actuator at %d\n", r.address);
     for (const auto& [address, microamperes] : options.inputCurrents)
         if (!line.with(address, [m = microamperes](sim::ActuatorState& s) { s.inputCurrent = m; }))
@@ -270,10 +287,12 @@ int main(int argc, char** argv) {
     tirssim::RequestLog requestLog;
     if (!options.logFile.empty()) {
         if (!requestLog.open(options.logFile)) {
-            std::fprintf(stderr, "tirssim: cannot open the log %s: %s\n", options.logFile.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "tirssim: cannot open the log %s: %s\n", options.logFile.c_str(),
+                         std::strerror(errno));
             return 1;
         }
-        host.setRequestObserver([&requestLog](const sim::LoggedRequest& r) { requestLog.write(r); });
+        host.setRequestObserver(
+            [&requestLog](const sim::LoggedRequest& r) { requestLog.write(r); });
     }
     auto writeState = [&] {
         if (options.stateFile.empty())
@@ -282,15 +301,18 @@ int main(int argc, char** argv) {
         for (int address : line.addresses())
             states.push_back(line.state(address));
         if (!tirssim::writeStateFile(options.stateFile, states))
-            std::fprintf(stderr, "tirssim: cannot write %s: %s\n", options.stateFile.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "tirssim: cannot write %s: %s\n", options.stateFile.c_str(),
+                         std::strerror(errno));
     };
     writeState();  // before the link appears, so a reader of both never finds it missing
     if (!host.start()) {
-        std::fprintf(stderr, "tirssim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "tirssim: cannot create a pseudo-terminal: %s\n",
+                     std::strerror(errno));
         return 1;
     }
-    const std::filesystem::path link =
-        options.link.empty() ? support::programFolder() / "ports" / options.port : std::filesystem::path(options.link);
+    const std::filesystem::path link = options.link.empty()
+                                           ? support::programFolder() / "ports" / options.port
+                                           : std::filesystem::path(options.link);
     if (!makeLink(link, host.slavePath()))
         return 1;
 

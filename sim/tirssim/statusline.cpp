@@ -6,12 +6,14 @@
 
 namespace tirssim {
 
-std::string driveStateText(int code) {
+std::string driveStateText(int code)
+{
     const char* text = drivestate::text(code);
     return text ? text : std::string();
 }
 
-std::string statusLine(const sim::ActuatorState& s) {
+std::string statusLine(const sim::ActuatorState& s)
+{
     const int percent = s.Nt > 0 ? s.N * 100 / s.Nt : 0;
     const std::string flags = drivestate::flagsText(s.driveFlags);
     char buf[160];

@@ -7,11 +7,12 @@
 
 namespace tirssim {
 
-std::string requestLogLine(const sim::LoggedRequest& r) {
+std::string requestLogLine(const sim::LoggedRequest& r)
+{
     const long long ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(r.time.time_since_epoch()).count();
-    std::string line = std::to_string(ms) + ' ' + (r.hasAddress ? std::to_string(r.address) : "-") + ' ' +
-                       std::to_string(r.command) + ' ';
+    std::string line = std::to_string(ms) + ' ' + (r.hasAddress ? std::to_string(r.address) : "-") +
+                       ' ' + std::to_string(r.command) + ' ';
     if (r.data.empty())
         line += '-';
     for (std::uint8_t b : r.data) {
@@ -22,30 +23,36 @@ std::string requestLogLine(const sim::LoggedRequest& r) {
     return line;
 }
 
-RequestLog::~RequestLog() {
+RequestLog::~RequestLog()
+{
     if (file_)
         std::fclose(file_);
 }
 
-bool RequestLog::open(const std::string& path) {
+bool RequestLog::open(const std::string& path)
+{
     file_ = std::fopen(path.c_str(), "a");
     return file_ != nullptr;
 }
 
-void RequestLog::write(const sim::LoggedRequest& r) {
+void RequestLog::write(const sim::LoggedRequest& r)
+{
     if (!file_)
         return;
     std::fprintf(file_, "%s\n", requestLogLine(r).c_str());
     std::fflush(file_);
 }
 
-std::string stateLine(const sim::ActuatorState& s) {
+std::string stateLine(const sim::ActuatorState& s)
+{
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%d %d 0x%02x %d %d", s.address, s.driveState, s.driveFlags, s.N, s.Nt);
+    std::snprintf(buf, sizeof buf, "%d %d 0x%02x %d %d", s.address, s.driveState, s.driveFlags, s.N,
+                  s.Nt);
     return buf;
 }
 
-bool writeStateFile(const std::string& path, const std::vector<sim::ActuatorState>& states) {
+bool writeStateFile(const std::string& path, const std::vector<sim::ActuatorState>& states)
+{
     const std::string temporary = path + ".tmp";
     std::FILE* f = std::fopen(temporary.c_str(), "w");
     if (!f)

@@ -21,7 +21,8 @@ protected:
         ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
         wide_ = std::wstring(temp) + L"tirs-файлы-" + std::to_wstring(GetCurrentProcessId());
         ASSERT_TRUE(CreateDirectoryW(wide_.c_str(), nullptr));
-        const int n = WideCharToMultiByte(CP_UTF8, 0, wide_.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        const int n =
+            WideCharToMultiByte(CP_UTF8, 0, wide_.c_str(), -1, nullptr, 0, nullptr, nullptr);
         folder_.resize(static_cast<std::size_t>(n - 1));
         WideCharToMultiByte(CP_UTF8, 0, wide_.c_str(), -1, folder_.data(), n, nullptr, nullptr);
     }

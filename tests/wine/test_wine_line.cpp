@@ -182,8 +182,9 @@ TEST(ProtocolClient, ScanReadAndWriteAgainstTheSimulatedLine)
     start = Clock::now();
     EXPECT_THROW(port.GetT(nt), EHardwareException);
     const double silent = millisecondsSince(start);
-    std::printf("exchange (GetT): %.2f ms on average over %d; %.2f ms without RS-485 direction control\n",
-                exchange, rounds, bare);
+    std::printf(
+        "exchange (GetT): %.2f ms on average over %d; %.2f ms without RS-485 direction control\n",
+        exchange, rounds, bare);
     std::printf("silent address (100 ms per answer byte): %.1f ms\n", silent);
     EXPECT_GE(silent, 90.0);
     EXPECT_LT(silent, 2000.0);

@@ -30,7 +30,8 @@ const Pair kPairs[] = {
     {"mixedText", "\xD2\xC8\xD0\xD1-70 \xB9 5", "ТИРС-70 № 5"},
 };
 
-TEST(Cp1251, DecodesAndEncodesEveryTableRow) {
+TEST(Cp1251, DecodesAndEncodesEveryTableRow)
+{
     for (const auto& p : kPairs) {
         SCOPED_TRACE(p.name);
         EXPECT_EQ(cp1251::toUtf8(p.bytes), p.utf8);
@@ -38,20 +39,24 @@ TEST(Cp1251, DecodesAndEncodesEveryTableRow) {
     }
 }
 
-TEST(Cp1251, EveryMappedByteRoundTrips) {
+TEST(Cp1251, EveryMappedByteRoundTrips)
+{
     for (int b = 1; b < 256; ++b) {
-        if (b == 0x98) continue;
+        if (b == 0x98)
+            continue;
         const std::string one(1, static_cast<char>(b));
         EXPECT_EQ(cp1251::fromUtf8(cp1251::toUtf8(one)), one) << "byte " << b;
     }
 }
 
-TEST(Cp1251, UnmappedByteDecodesAsQuestionMark) {
+TEST(Cp1251, UnmappedByteDecodesAsQuestionMark)
+{
     EXPECT_EQ(cp1251::toUtf8("a\x98z"), "a?z");
     EXPECT_EQ(cp1251::toUtf8(std::string("\0", 1)), std::string("\0", 1));
 }
 
-TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks) {
+TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks)
+{
     const Pair rows[] = {
         {"latinWithAccent", "caf?", "café"},
         {"greek", "??", "αβ"},
@@ -65,11 +70,16 @@ TEST(Cp1251, UnmappableCharactersBecomeQuestionMarks) {
     }
 }
 
-TEST(Cp1251, InvalidUtf8BecomesQuestionMarks) {
+TEST(Cp1251, InvalidUtf8BecomesQuestionMarks)
+{
     const Pair rows[] = {
-        {"loneContinuation", "a?b", "a\x80" "b"},
+        {"loneContinuation", "a?b",
+         "a\x80"
+         "b"},
         {"truncatedAtEnd", "a?", "a\xD0"},
-        {"leadThenAscii", "?A", "\xD0" "A"},
+        {"leadThenAscii", "?A",
+         "\xD0"
+         "A"},
         {"overlongSlash", "??", "\xC0\xAF"},
         {"surrogate", "???", "\xED\xA0\x80"},
         {"beyondUnicode", "????", "\xF4\x90\x80\x80"},

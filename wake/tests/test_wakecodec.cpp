@@ -32,8 +32,8 @@ private:
 Bytes encode(std::uint8_t address, std::uint8_t command, const Bytes& data)
 {
     wake::TxBuffer buffer{};
-    const std::size_t n = wake::encodeFrame(address, command, static_cast<std::uint8_t>(data.size()),
-                                            data.data(), buffer);
+    const std::size_t n = wake::encodeFrame(
+        address, command, static_cast<std::uint8_t>(data.size()), data.data(), buffer);
     return Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
@@ -51,7 +51,10 @@ struct Outputs {
     std::uint8_t count = 0xCC;
     std::uint8_t data[wake::MaxData + 1];
     Outputs() { std::memset(data, 0xEE, sizeof data); }
-    bool decode(wake::ByteReader& in) { return wake::decodeFrame(in, &address, &command, &count, data); }
+    bool decode(wake::ByteReader& in)
+    {
+        return wake::decodeFrame(in, &address, &command, &count, data);
+    }
     bool guardIntact() const { return data[wake::MaxData] == 0xEE; }
 };
 
@@ -81,7 +84,11 @@ const WorkedFrame workedFrames[] = {
     {"NoAddress", 0, 3, {}, {0xC0, 0x03, 0x00, 0xEB}},
     {"OneDataByte", 2, 16, {0x05}, {0xC0, 0x82, 0x10, 0x01, 0x05, 0x68}},
     {"AddressNeedsEscape", 64, 17, {}, {0xC0, 0xDB, 0xDC, 0x11, 0x00, 0x34}},
-    {"DataNeedEscapes", 1, 18, {0xC0, 0xDB}, {0xC0, 0x81, 0x12, 0x02, 0xDB, 0xDC, 0xDB, 0xDD, 0x36}},
+    {"DataNeedEscapes",
+     1,
+     18,
+     {0xC0, 0xDB},
+     {0xC0, 0x81, 0x12, 0x02, 0xDB, 0xDC, 0xDB, 0xDD, 0x36}},
 };
 
 TEST(WakeEncode, WorkedFramesByteForByte)

@@ -23,7 +23,8 @@ struct RoundTripRow {
 };
 
 // Files read and written again unchanged: what the rules keep and drop.
-TEST(IniImageRoundTrip, RewritesFilesByteForByte) {
+TEST(IniImageRoundTrip, RewritesFilesByteForByte)
+{
     const RoundTripRow rows[] = {
         {"empty", "", ""},
         {"onlyBlanksAndComments", "\r\n  \r\n; note\r\n", ""},
@@ -34,19 +35,25 @@ TEST(IniImageRoundTrip, RewritesFilesByteForByte) {
         {"linesBeforeFirstSectionDropped", "k=1\r\nloose\r\n[A]\r\nx=2\r\n", "[A]\r\nx=2\r\n\r\n"},
         {"commentsAndEmptyLinesDropped", "[A]\r\n; c\r\n\r\nx=1\r\n   ;indented\r\ny=2\r\n",
          "[A]\r\nx=1\r\ny=2\r\n\r\n"},
-        {"blanksAroundEqualsRemoved", "[A]\r\n  key  =  some value  \r\n", "[A]\r\nkey=some value\r\n\r\n"},
+        {"blanksAroundEqualsRemoved", "[A]\r\n  key  =  some value  \r\n",
+         "[A]\r\nkey=some value\r\n\r\n"},
         {"tabsTrimmed", "\t[A]\t\r\n\tk\t=\tv\t\r\n", "[A]\r\nk=v\r\n\r\n"},
         {"sectionNameTrimmed", "[  Params  ]\r\n", "[Params]\r\n\r\n"},
         {"valueKeepsFurtherEquals", "[A]\r\nk = a=b = c\r\n", "[A]\r\nk=a=b = c\r\n\r\n"},
-        {"emptyValueKept", "[Names]\r\nAddr1=\r\nAddr2 =\r\n", "[Names]\r\nAddr1=\r\nAddr2=\r\n\r\n"},
-        {"lineWithoutEqualsCarried", "[A]\r\n  just text  \r\nk=v\r\n", "[A]\r\njust text\r\nk=v\r\n\r\n"},
+        {"emptyValueKept", "[Names]\r\nAddr1=\r\nAddr2 =\r\n",
+         "[Names]\r\nAddr1=\r\nAddr2=\r\n\r\n"},
+        {"lineWithoutEqualsCarried", "[A]\r\n  just text  \r\nk=v\r\n",
+         "[A]\r\njust text\r\nk=v\r\n\r\n"},
         {"emptySectionKept", "[A]\r\n[B]\r\nk=v\r\n", "[A]\r\n\r\n[B]\r\nk=v\r\n\r\n"},
         {"bracketWithoutCloseIsALine", "[A]\r\n[B\r\n", "[A]\r\n[B\r\n\r\n"},
         {"repeatedSectionMergedIntoFirst", "[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nz=3\r\n",
          "[A]\r\nx=1\r\nz=3\r\n\r\n[B]\r\ny=2\r\n\r\n"},
         {"duplicateKeysKept", "[A]\r\nx=1\r\nX=2\r\n", "[A]\r\nx=1\r\nX=2\r\n\r\n"},
-        {"cyrillicBytesKept", "[Names]\r\nAddr1=\xC7\xE0\xE4\xE2\xE8\xE6\xEA\xE0 \xB9" "1\r\n",
-         "[Names]\r\nAddr1=\xC7\xE0\xE4\xE2\xE8\xE6\xEA\xE0 \xB9" "1\r\n\r\n"},
+        {"cyrillicBytesKept",
+         "[Names]\r\nAddr1=\xC7\xE0\xE4\xE2\xE8\xE6\xEA\xE0 \xB9"
+         "1\r\n",
+         "[Names]\r\nAddr1=\xC7\xE0\xE4\xE2\xE8\xE6\xEA\xE0 \xB9"
+         "1\r\n\r\n"},
         {"semicolonInsideValueKept", "[A]\r\nk=a;b\r\n", "[A]\r\nk=a;b\r\n\r\n"},
     };
     for (const auto& r : rows) {
@@ -55,7 +62,8 @@ TEST(IniImageRoundTrip, RewritesFilesByteForByte) {
     }
 }
 
-TEST(IniImageRead, MatchesNamesWithoutCase) {
+TEST(IniImageRead, MatchesNamesWithoutCase)
+{
     const auto ini = IniImage::fromBytes("[work]\r\nvmin=90\r\n[Names]\r\nAddr1=\xD6\xE5\xF5\r\n");
     EXPECT_EQ(ini.readInteger("Work", "Vmin", 80), 90);
     EXPECT_EQ(ini.readInteger("WORK", "VMIN", 80), 90);
@@ -66,7 +74,8 @@ TEST(IniImageRead, MatchesNamesWithoutCase) {
     EXPECT_EQ(ini.sections(), (std::vector<std::string>{"work", "Names"}));
 }
 
-TEST(IniImageRead, ConvertsOrGivesTheDefault) {
+TEST(IniImageRead, ConvertsOrGivesTheDefault)
+{
     const auto ini = IniImage::fromBytes(
         "[P]\r\n"
         "dec=42\r\nneg=-7\r\nhex=0x64\r\nhexUpper=0X1F\r\ndollar=$FF\r\nfrac=80.5\r\nempty=\r\n"
@@ -78,36 +87,49 @@ TEST(IniImageRead, ConvertsOrGivesTheDefault) {
         const char* key;
         long long expected;
     };
-    const IntRow ints[] = {{"dec", 42},  {"neg", -7},  {"hex", 100}, {"hexUpper", 31}, {"dollar", 255},
-                           {"frac", -1}, {"empty", -1}, {"word", -1}, {"huge", -1},    {"missing", -1},
+    const IntRow ints[] = {{"dec", 42},
+                           {"neg", -7},
+                           {"hex", 100},
+                           {"hexUpper", 31},
+                           {"dollar", 255},
+                           {"frac", -1},
+                           {"empty", -1},
+                           {"word", -1},
+                           {"huge", -1},
+                           {"missing", -1},
                            {"line without equals", -1}};
-    for (const auto& r : ints) EXPECT_EQ(ini.readInteger("P", r.key, -1), r.expected) << r.key;
+    for (const auto& r : ints)
+        EXPECT_EQ(ini.readInteger("P", r.key, -1), r.expected) << r.key;
 
     struct BoolRow {
         const char* key;
         bool def;
         bool expected;
     };
-    const BoolRow bools[] = {{"t1", false, true},   {"t5", false, true},   {"tneg", false, true},
-                             {"f0", true, false},   {"bhex", true, false}, {"bword", true, true},
-                             {"bword", false, false}, {"missing", true, true}, {"empty", false, false}};
-    for (const auto& r : bools) EXPECT_EQ(ini.readBool("P", r.key, r.def), r.expected) << r.key;
+    const BoolRow bools[] = {
+        {"t1", false, true},     {"t5", false, true},     {"tneg", false, true},
+        {"f0", true, false},     {"bhex", true, false},   {"bword", true, true},
+        {"bword", false, false}, {"missing", true, true}, {"empty", false, false}};
+    for (const auto& r : bools)
+        EXPECT_EQ(ini.readBool("P", r.key, r.def), r.expected) << r.key;
 
     struct FloatRow {
         const char* key;
         double expected;
     };
-    const FloatRow floats[] = {{"mm", 0.00083}, {"comma", 9.5}, {"exp", 1e-5}, {"fint", 3.0},
+    const FloatRow floats[] = {{"mm", 0.00083}, {"comma", 9.5}, {"exp", 1e-5},   {"fint", 3.0},
                                {"fbad", 9.5},   {"empty", 9.5}, {"missing", 9.5}};
-    for (const auto& r : floats) EXPECT_EQ(ini.readFloat("P", r.key, 9.5), r.expected) << r.key;
+    for (const auto& r : floats)
+        EXPECT_EQ(ini.readFloat("P", r.key, 9.5), r.expected) << r.key;
 
     EXPECT_EQ(ini.readString("P", "empty", "def"), "");
     EXPECT_EQ(ini.readString("P", "missing", "def"), "def");
 }
 
-TEST(IniImageWrite, ExistingKeysStayNewOnesGoToTheEnd) {
-    auto ini = IniImage::fromBytes(
-        "[General]\r\nLeft=1\r\nOwn=keep\r\nTop=2\r\n[Unknown]\r\nu=1\r\nfree text\r\n[Params]\r\nAddress=5\r\n");
+TEST(IniImageWrite, ExistingKeysStayNewOnesGoToTheEnd)
+{
+    auto ini = IniImage::fromBytes("[General]\r\nLeft=1\r\nOwn=keep\r\nTop=2\r\n[Unknown]\r\nu="
+                                   "1\r\nfree text\r\n[Params]\r\nAddress=5\r\n");
     ini.writeInteger("general", "TOP", 276);
     ini.writeInteger("General", "Page", 3);
     ini.writeBool("General", "AutoPar", true);
@@ -116,26 +138,31 @@ TEST(IniImageWrite, ExistingKeysStayNewOnesGoToTheEnd) {
     ini.writeInteger("Params", "Address", -12);
     ini.writeString("Names", "Addr1", "Насос №2");
     ini.writeString("Names", "Addr2", "");
-    EXPECT_EQ(ini.toBytes(),
-              "[General]\r\nLeft=1\r\nOwn=keep\r\nTop=276\r\nPage=3\r\nAutoPar=1\r\nAutoRel=0\r\n\r\n"
-              "[Unknown]\r\nu=1\r\nfree text\r\n\r\n"
-              "[Params]\r\nAddress=-12\r\nMMPerStep=0.00083\r\n\r\n"
-              "[Names]\r\nAddr1=\xCD\xE0\xF1\xEE\xF1 \xB9" "2\r\nAddr2=\r\n\r\n");
+    EXPECT_EQ(
+        ini.toBytes(),
+        "[General]\r\nLeft=1\r\nOwn=keep\r\nTop=276\r\nPage=3\r\nAutoPar=1\r\nAutoRel=0\r\n\r\n"
+        "[Unknown]\r\nu=1\r\nfree text\r\n\r\n"
+        "[Params]\r\nAddress=-12\r\nMMPerStep=0.00083\r\n\r\n"
+        "[Names]\r\nAddr1=\xCD\xE0\xF1\xEE\xF1 \xB9"
+        "2\r\nAddr2=\r\n\r\n");
 }
 
-TEST(IniImageWrite, KeepsTheSpellingOfAnExistingKey) {
+TEST(IniImageWrite, KeepsTheSpellingOfAnExistingKey)
+{
     auto ini = IniImage::fromBytes("[work]\r\nvmin=90\r\n");
     ini.writeInteger("Work", "Vmin", 100);
     EXPECT_EQ(ini.toBytes(), "[work]\r\nvmin=100\r\n\r\n");
 }
 
-TEST(IniImageWrite, FloatsInShortestGeneralForm) {
+TEST(IniImageWrite, FloatsInShortestGeneralForm)
+{
     struct Row {
         double value;
         const char* text;
     };
-    const Row rows[] = {{0.00083, "0.00083"}, {1.0, "1"},       {-2.5, "-2.5"},
-                        {0.1 + 0.2, "0.3"},   {1e-5, "1E-5"},   {1.0 / 3.0, "0.333333333333333"},
+    const Row rows[] = {{0.00083, "0.00083"}, {1.0, "1"},
+                        {-2.5, "-2.5"},       {0.1 + 0.2, "0.3"},
+                        {1e-5, "1E-5"},       {1.0 / 3.0, "0.333333333333333"},
                         {1e20, "1E20"},       {123456.75, "123456.75"}};
     for (const auto& r : rows) {
         IniImage ini;
@@ -145,7 +172,8 @@ TEST(IniImageWrite, FloatsInShortestGeneralForm) {
     }
 }
 
-TEST(IniImageWrite, UnmappableCharactersAndLineBreaksAreNeutralised) {
+TEST(IniImageWrite, UnmappableCharactersAndLineBreaksAreNeutralised)
+{
     IniImage ini;
     ini.writeString("Names", "Addr1", "café 中");
     ini.writeString("Names", "Addr2", "two\r\nlines\n[General]");
@@ -156,42 +184,50 @@ TEST(IniImageWrite, UnmappableCharactersAndLineBreaksAreNeutralised) {
 
 class IniImageFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::string pattern = (fs::temp_directory_path() / "inifile-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(dir_, ec);
     }
-    static std::string slurp(const fs::path& p) {
+    static std::string slurp(const fs::path& p)
+    {
         std::ifstream in(p, std::ios::binary);
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
     }
-    static void spit(const fs::path& p, const std::string& bytes) {
+    static void spit(const fs::path& p, const std::string& bytes)
+    {
         std::ofstream out(p, std::ios::binary);
         out << bytes;
     }
-    std::vector<std::string> entries() const {
+    std::vector<std::string> entries() const
+    {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
     fs::path dir_;
 };
 
-TEST_F(IniImageFiles, MissingFileReadsAsEmpty) {
+TEST_F(IniImageFiles, MissingFileReadsAsEmpty)
+{
     const auto ini = IniImage::load((dir_ / "absent.ini").string());
     EXPECT_TRUE(ini.sections().empty());
     EXPECT_EQ(ini.readInteger("Port", "Port", 2), 2);
 }
 
-TEST_F(IniImageFiles, SaveThenLoadGivesTheSameBytes) {
+TEST_F(IniImageFiles, SaveThenLoadGivesTheSameBytes)
+{
     const auto path = dir_ / "tirspanel.ini";
     spit(path, "junk\r\n[Port]\r\n; comment\r\nPort = 3\r\n");
     auto ini = IniImage::load(path.string());
@@ -202,7 +238,8 @@ TEST_F(IniImageFiles, SaveThenLoadGivesTheSameBytes) {
     EXPECT_EQ(entries(), std::vector<std::string>{"tirspanel.ini"});  // no temporary left
 }
 
-TEST_F(IniImageFiles, SaveKeepsPermissionsAndFollowsALink) {
+TEST_F(IniImageFiles, SaveKeepsPermissionsAndFollowsALink)
+{
     const auto real = dir_ / "real.ini";
     const auto link = dir_ / "link.ini";
     spit(real, "[A]\r\n");
@@ -217,7 +254,8 @@ TEST_F(IniImageFiles, SaveKeepsPermissionsAndFollowsALink) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(IniImageFiles, DirectoryCannotBeReadOrReplaced) {
+TEST_F(IniImageFiles, DirectoryCannotBeReadOrReplaced)
+{
     const auto sub = dir_ / "settings.ini";
     fs::create_directory(sub);
     try {
@@ -238,7 +276,8 @@ TEST_F(IniImageFiles, DirectoryCannotBeReadOrReplaced) {
     EXPECT_EQ(entries(), std::vector<std::string>{"settings.ini"});
 }
 
-TEST_F(IniImageFiles, MissingFolderCannotBeCreated) {
+TEST_F(IniImageFiles, MissingFolderCannotBeCreated)
+{
     const auto path = dir_ / "nowhere" / "x.par";
     IniImage ini;
     try {
@@ -251,7 +290,8 @@ TEST_F(IniImageFiles, MissingFolderCannotBeCreated) {
 
 // A write that fails half-way (here: the file size limit, which binds the
 // superuser too) leaves the old file as it was and no temporary behind.
-TEST_F(IniImageFiles, FailedWriteLeavesTheOldFile) {
+TEST_F(IniImageFiles, FailedWriteLeavesTheOldFile)
+{
     const auto path = dir_ / "keep.ini";
     spit(path, "[A]\r\nk=old\r\n");
     IniImage ini;
@@ -275,13 +315,15 @@ TEST_F(IniImageFiles, FailedWriteLeavesTheOldFile) {
     EXPECT_EQ(entries(), std::vector<std::string>{"keep.ini"});
 }
 
-TEST_F(IniImageFiles, FifoIsRefusedWithoutWaiting) {
+TEST_F(IniImageFiles, FifoIsRefusedWithoutWaiting)
+{
     const auto path = dir_ / "fifo.ini";
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     EXPECT_THROW(IniImage::load(path.string()), IniFileError);
 }
 
-TEST_F(IniImageFiles, HugeFileIsRefused) {
+TEST_F(IniImageFiles, HugeFileIsRefused)
+{
     const auto path = dir_ / "huge.ini";
     {
         std::ofstream out(path, std::ios::binary);

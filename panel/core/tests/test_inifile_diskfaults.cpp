@@ -60,7 +60,8 @@ TEST_F(DanglingLinkSave, FileNamedByTheLinkIsCreatedAndTheLinkStays)
         const fs::path link = dir_ / "panel.ini";
         fs::remove(link);
         fs::create_symlink(r.target, link);
-        EXPECT_EQ(IniImage::load(link.string()).sections(), std::vector<std::string>{});  // missing: empty
+        EXPECT_EQ(IniImage::load(link.string()).sections(),
+                  std::vector<std::string>{});  // missing: empty
         sample().save(link.string());
         EXPECT_TRUE(fs::is_symlink(link));
         EXPECT_EQ(fs::read_symlink(link).string(), r.target);

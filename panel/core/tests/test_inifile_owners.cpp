@@ -24,7 +24,10 @@ namespace fs = std::filesystem;
 constexpr uid_t kOtherUid = 65534;
 constexpr gid_t kOtherGid = 65534;
 
-bool superuser() { return ::geteuid() == 0; }
+bool superuser()
+{
+    return ::geteuid() == 0;
+}
 
 std::string slurp(const fs::path& p)
 {
@@ -87,7 +90,8 @@ protected:
     {
         std::error_code ec;
         for (const auto& e : fs::recursive_directory_iterator(dir_, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, ec);
+            fs::permissions(e.path(), fs::perms::owner_all,
+                            fs::perm_options::add | fs::perm_options::nofollow, ec);
         fs::remove_all(dir_, ec);
     }
     fs::path dir_;

@@ -20,7 +20,8 @@ struct FixedRow {
     const char* text;
 };
 
-TEST(FormatFixed, RoundsToDigitsAndPrecision) {
+TEST(FormatFixed, RoundsToDigitsAndPrecision)
+{
     const FixedRow rows[] = {
         // A new control: 0 with 5 and 5.
         {0.0, 5, 5, "0.00000"},
@@ -44,18 +45,18 @@ TEST(FormatFixed, RoundsToDigitsAndPrecision) {
         {0.375, 5, 2, "0.38"},
         {-0.125, 5, 2, "-0.13"},
         // Boundaries that are not exact in binary round as the stored value lies.
-        {2.675, 5, 2, "2.67"},   // 2.67499999...
-        {1.005, 5, 2, "1.00"},   // 1.00499999...
-        {0.045, 5, 2, "0.04"},   // 0.04499999...
-        {1.115, 5, 2, "1.11"},   // 1.11499999...
+        {2.675, 5, 2, "2.67"},    // 2.67499999...
+        {1.005, 5, 2, "1.00"},    // 1.00499999...
+        {0.045, 5, 2, "0.04"},    // 0.04499999...
+        {1.115, 5, 2, "1.11"},    // 1.11499999...
         {0.0625, 5, 3, "0.063"},  // exactly half: away from zero
         // Carrying into a new leading digit.
-        {9.99995, 6, 4, "10.0000"},   // 9.9999500000000001...
+        {9.99995, 6, 4, "10.0000"},  // 9.9999500000000001...
         {9.99994, 6, 4, "9.9999"},
         {0.99999, 4, 3, "1.000"},
         {99.96, 4, 1, "100.0"},
         {999.5, 4, 0, "1000"},
-        {9999.5, 4, 0, "1E4"},     // the carry gives five integer digits
+        {9999.5, 4, 0, "1E4"},  // the carry gives five integer digits
         // Precision limits the significant digits before the decimals are padded.
         {3.14159265, 2, 5, "3.10000"},
         {3.14159265, 1, 5, "3.10000"},  // precision taken as at least 2
@@ -98,7 +99,8 @@ struct GeneralRow {
     const char* text;
 };
 
-TEST(FormatGeneral, PlainUpToPrecisionOtherwiseExponent) {
+TEST(FormatGeneral, PlainUpToPrecisionOtherwiseExponent)
+{
     const GeneralRow rows[] = {
         {0.0, 15, "0"},
         {-0.0, 15, "0"},
@@ -129,7 +131,7 @@ TEST(FormatGeneral, PlainUpToPrecisionOtherwiseExponent) {
         {-2.5e-308, 15, "-2.5E-308"},
         {5e-324, 15, "4.94065645841247E-324"},
         {123.456, 2, "1.2E2"},
-        {123.456, 1, "1.2E2"},   // precision taken as at least 2
+        {123.456, 1, "1.2E2"},  // precision taken as at least 2
         // Eighteen digits show the stored binary value's tail.
         {0.123456789, 40, "0.123456788999999997"},
         {0.1, 18, "0.100000000000000006"},
@@ -143,7 +145,8 @@ TEST(FormatGeneral, PlainUpToPrecisionOtherwiseExponent) {
     }
 }
 
-TEST(FormatOther, ExponentNumberAndCurrency) {
+TEST(FormatOther, ExponentNumberAndCurrency)
+{
     struct Row {
         double value;
         TFloatFormat format;
@@ -167,13 +170,14 @@ TEST(FormatOther, ExponentNumberAndCurrency) {
         {-0.004, ffCurrency, 4, 2, "0.00 р."},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.value << " F" << r.format << " P" << r.precision
-                                          << " D" << r.digits);
+        SCOPED_TRACE(::testing::Message()
+                     << r.value << " F" << r.format << " P" << r.precision << " D" << r.digits);
         EXPECT_EQ(formatFloat(r.value, r.format, r.precision, r.digits), r.text);
     }
 }
 
-TEST(FormatSpecial, NanAndInfinity) {
+TEST(FormatSpecial, NanAndInfinity)
+{
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (TFloatFormat f : {ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency}) {
@@ -184,9 +188,11 @@ TEST(FormatSpecial, NanAndInfinity) {
     EXPECT_EQ(formatGeneral(-nan), "NAN");
 }
 
-TEST(FormatLocale, DecimalPointWhateverTheLocale) {
+TEST(FormatLocale, DecimalPointWhateverTheLocale)
+{
     const char* set = std::setlocale(LC_ALL, "ru_RU.UTF-8");
-    if (!set) set = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    if (!set)
+        set = std::setlocale(LC_ALL, "de_DE.UTF-8");
     EXPECT_EQ(formatFloat(1.5, ffFixed, 5, 2), "1.50");
     EXPECT_EQ(formatGeneral(0.00083), "0.00083");
     EXPECT_EQ(parseFloat("1.5"), 1.5);
@@ -194,9 +200,10 @@ TEST(FormatLocale, DecimalPointWhateverTheLocale) {
     std::setlocale(LC_ALL, "C");
 }
 
-TEST(FormatRoundTrip, SeventeenDigitsGiveTheSameDouble) {
-    const double values[] = {0.1, 1.0 / 3.0, 2.675, 1e-300, 1.7976931348623157e308, 5e-324,
-                             123456.789, -9.99995, 4.35, 1e23};
+TEST(FormatRoundTrip, SeventeenDigitsGiveTheSameDouble)
+{
+    const double values[] = {0.1,    1.0 / 3.0,  2.675,    1e-300, 1.7976931348623157e308,
+                             5e-324, 123456.789, -9.99995, 4.35,   1e23};
     for (double v : values) {
         const auto back = parseFloat(formatGeneral(v, 17));
         ASSERT_TRUE(back) << v;
@@ -209,7 +216,8 @@ struct ParseRow {
     std::optional<double> value;
 };
 
-TEST(ParseFloat, AcceptsExactlyTheNumberGrammar) {
+TEST(ParseFloat, AcceptsExactlyTheNumberGrammar)
+{
     const ParseRow rows[] = {
         {"0", 0.0},
         {"12", 12.0},
@@ -232,7 +240,7 @@ TEST(ParseFloat, AcceptsExactlyTheNumberGrammar) {
         {"1e300", 1e300},
         {"1e-300", 1e-300},
         {"4.9e-324", 5e-324},
-        {"1e-400", 0.0},          // below the smallest double: zero
+        {"1e-400", 0.0},  // below the smallest double: zero
         {"0.0000e999999", 0.0},
         {"1.7976931348623157e308", 1.7976931348623157e308},
         // Not numbers.
@@ -276,7 +284,8 @@ TEST(ParseFloat, AcceptsExactlyTheNumberGrammar) {
     EXPECT_TRUE(std::signbit(*parseFloat("-1e-400")));
 }
 
-TEST(ParseInteger, DecimalAndHexadecimal) {
+TEST(ParseInteger, DecimalAndHexadecimal)
+{
     struct Row {
         const char* text;
         bool allowHex;
@@ -320,7 +329,8 @@ TEST(ParseInteger, DecimalAndHexadecimal) {
     }
 }
 
-TEST(StrToInt, ThrowsWithTheText) {
+TEST(StrToInt, ThrowsWithTheText)
+{
     EXPECT_EQ(numtext::strToInt("123"), 123);
     EXPECT_EQ(numtext::strToInt("$10"), 16);
     EXPECT_EQ(numtext::strToInt("-2147483648"), -2147483648LL);
@@ -329,7 +339,8 @@ TEST(StrToInt, ThrowsWithTheText) {
             numtext::strToInt(bad);
             ADD_FAILURE() << "no exception for " << bad;
         } catch (const EConvertError& e) {
-            EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid integer value");
+            EXPECT_EQ(std::string(e.what()),
+                      std::string("'") + bad + "' is not a valid integer value");
         }
     }
 }

@@ -10,7 +10,8 @@ using numtext::formatFloat;
 
 // A wild decimals count asked for a text of that many digits: INT_MAX gave a
 // 2 GB allocation. A field holds its decimals in a byte, so 255 is the most.
-TEST(NumberTextRegressions, HugeDigitsAreCappedAtAByte) {
+TEST(NumberTextRegressions, HugeDigitsAreCappedAtAByte)
+{
     const std::string capped = "1." + std::string("5") + std::string(254, '0');
     struct Row {
         TFloatFormat format;
@@ -18,14 +19,10 @@ TEST(NumberTextRegressions, HugeDigitsAreCappedAtAByte) {
         std::string text;
     };
     const Row rows[] = {
-        {ffFixed, INT_MAX, capped},
-        {ffFixed, 942000000, capped},
-        {ffFixed, 256, capped},
-        {ffFixed, 255, capped},
-        {ffNumber, INT_MAX, capped},
-        {ffCurrency, INT_MAX, capped + " р."},
-        {ffFixed, INT_MIN, "2"},
-        {ffFixed, 254, "1.5" + std::string(253, '0')},
+        {ffFixed, INT_MAX, capped},  {ffFixed, 942000000, capped},
+        {ffFixed, 256, capped},      {ffFixed, 255, capped},
+        {ffNumber, INT_MAX, capped}, {ffCurrency, INT_MAX, capped + " р."},
+        {ffFixed, INT_MIN, "2"},     {ffFixed, 254, "1.5" + std::string(253, '0')},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::Message() << "format " << r.format << ", digits " << r.digits);
@@ -35,7 +32,8 @@ TEST(NumberTextRegressions, HugeDigitsAreCappedAtAByte) {
 
 // Near the largest double the 15-digit general form rounds past it and no
 // longer reads as a number; 17 digits always read back exactly.
-TEST(NumberTextRegressions, LargestDoubleReadsBackWithSeventeenDigits) {
+TEST(NumberTextRegressions, LargestDoubleReadsBackWithSeventeenDigits)
+{
     const double largest = 1.7976931348623157e308;
     EXPECT_EQ(numtext::formatGeneral(largest), "1.79769313486232E308");
     EXPECT_FALSE(numtext::parseFloat(numtext::formatGeneral(largest)).has_value());

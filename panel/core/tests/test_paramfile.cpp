@@ -35,13 +35,13 @@ paramfile::ParamValues defaults()
 TEST(ParamFile, TableHoldsTheNineteenKeysInFileOrder)
 {
     const char* expected[][3] = {
-        {"Work", "Vmin", "80"},   {"Work", "V1", "200"},  {"Work", "I1", "1000"},
-        {"Work", "V2", "200"},    {"Work", "I2", "1000"}, {"Work", "V3", "200"},
-        {"Work", "I3", "1000"},   {"Work", "V4", "200"},  {"Work", "I4", "1000"},
-        {"Acceleration", "A", "200"}, {"Acceleration", "Ia", "1500"},
-        {"Play", "Vp", "300"},    {"Play", "Ip", "800"},  {"Play", "Np", "200"},
-        {"Lock", "Vl", "100"},    {"Lock", "Il", "2000"}, {"Lock", "No", "1000"},
-        {"Lock", "Nc", "1000"},   {"Travel", "Nt", "2000"},
+        {"Work", "Vmin", "80"},       {"Work", "V1", "200"},          {"Work", "I1", "1000"},
+        {"Work", "V2", "200"},        {"Work", "I2", "1000"},         {"Work", "V3", "200"},
+        {"Work", "I3", "1000"},       {"Work", "V4", "200"},          {"Work", "I4", "1000"},
+        {"Acceleration", "A", "200"}, {"Acceleration", "Ia", "1500"}, {"Play", "Vp", "300"},
+        {"Play", "Ip", "800"},        {"Play", "Np", "200"},          {"Lock", "Vl", "100"},
+        {"Lock", "Il", "2000"},       {"Lock", "No", "1000"},         {"Lock", "Nc", "1000"},
+        {"Travel", "Nt", "2000"},
     };
     ASSERT_EQ(ParamCount, std::size(expected));
     for (std::size_t i = 0; i < ParamCount; ++i) {
@@ -128,19 +128,18 @@ TEST(ParamFile, NewFileHoldsFiveSectionsInOrder)
 
 TEST(ParamFile, SavingOverAnExistingFileKeepsItsOtherSectionsAndKeys)
 {
-    const std::string before =
-        "stray line\r\n"
-        "; a comment\r\n"
-        "[Notes]\r\n"
-        "Who = service\r\n"
-        "\r\n"
-        "[lock]\r\n"
-        "Extra=1\r\n"
-        "nc = 5\r\n"
-        "; inside\r\n"
-        "[Work]\r\n"
-        "V4=1\r\n"
-        "Vmin=2\r\n";
+    const std::string before = "stray line\r\n"
+                               "; a comment\r\n"
+                               "[Notes]\r\n"
+                               "Who = service\r\n"
+                               "\r\n"
+                               "[lock]\r\n"
+                               "Extra=1\r\n"
+                               "nc = 5\r\n"
+                               "; inside\r\n"
+                               "[Work]\r\n"
+                               "V4=1\r\n"
+                               "Vmin=2\r\n";
     IniImage ini = IniImage::fromBytes(before);
     auto values = defaults();
     values[indexOf("Nc")] = 333;
@@ -171,9 +170,9 @@ TEST(ParamFile, FieldValueIsWhatThePageSends)
     const auto& vmin = ParamKeys[indexOf("Vmin")];
     const auto& il = ParamKeys[indexOf("Il")];
     const auto& v1 = ParamKeys[indexOf("V1")];
-    EXPECT_EQ(paramfile::fieldValue(vmin, 0), 1);        // the field's lower limit
-    EXPECT_EQ(paramfile::fieldValue(il, 5000), 2000);    // its upper limit
-    EXPECT_EQ(paramfile::fieldValue(v1, -5), 0);         // -0.1, truncated
+    EXPECT_EQ(paramfile::fieldValue(vmin, 0), 1);      // the field's lower limit
+    EXPECT_EQ(paramfile::fieldValue(il, 5000), 2000);  // its upper limit
+    EXPECT_EQ(paramfile::fieldValue(v1, -5), 0);       // -0.1, truncated
     EXPECT_EQ(paramfile::fieldValue(v1, 12.7), 12);
     EXPECT_EQ(paramfile::fieldValue(v1, std::nan("")), 0);
 }

@@ -65,7 +65,8 @@ TEST_F(PortProblemTest, APortLockedByAnotherProgramIsBusy)
     const int holder = open(slave.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(PortProblem("COM5").text(), "занят другой программой: " + (portsFolder() / "COM5").string());
+    EXPECT_EQ(PortProblem("COM5").text(),
+              "занят другой программой: " + (portsFolder() / "COM5").string());
     close(holder);
     EXPECT_TRUE(PortProblem("COM5").none());
 }

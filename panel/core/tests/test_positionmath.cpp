@@ -113,14 +113,10 @@ struct GaugeRow {
 };
 
 const GaugeRow kInputRows[] = {
-    {"at_4000_is_zero", 4000, 0},
-    {"below_range_negative", 3000, -6},
-    {"truncates_not_rounds", 12080, 50},
-    {"at_20000_is_full", 20000, 100},
-    {"above_range", 21000, 106},
-    {"zero_current", 0, -25},
-    {"just_below_one_percent", 4159, 0},
-    {"largest_word", 65535, 384},
+    {"at_4000_is_zero", 4000, 0},        {"below_range_negative", 3000, -6},
+    {"truncates_not_rounds", 12080, 50}, {"at_20000_is_full", 20000, 100},
+    {"above_range", 21000, 106},         {"zero_current", 0, -25},
+    {"just_below_one_percent", 4159, 0}, {"largest_word", 65535, 384},
 };
 
 class InputGaugeTable : public ::testing::TestWithParam<GaugeRow> {};

@@ -28,19 +28,23 @@ const SetCase setCases[] = {
     {"SetM_low_bits", [](TWakePort& p) { p.SetM(0x1ABCD, 0x1FE); }, 6, {0xCD, 0xAB, 0xFE}},
     {"SetA", [](TWakePort& p) { p.SetA(200, 1500); }, 8, {0xC8, 0x00, 0xDC, 0x05}},
     {"SetA_low_bits", [](TWakePort& p) { p.SetA(0x12345, -1); }, 8, {0x45, 0x23, 0xFF, 0xFF}},
-    {"SetP", [](TWakePort& p) { p.SetP(300, 800, 200); }, 10,
-     {0x2C, 0x01, 0x20, 0x03, 0xC8, 0x00}},
-    {"SetL", [](TWakePort& p) { p.SetL(100, 2000, 1000, 0xC0DB); }, 12,
+    {"SetP", [](TWakePort& p) { p.SetP(300, 800, 200); }, 10, {0x2C, 0x01, 0x20, 0x03, 0xC8, 0x00}},
+    {"SetL",
+     [](TWakePort& p) { p.SetL(100, 2000, 1000, 0xC0DB); },
+     12,
      {0x64, 0x00, 0xD0, 0x07, 0xE8, 0x03, 0xDB, 0xC0}},
-    {"SetW", [](TWakePort& p) { p.SetW(0x0201, 0x0403, 0x0605, 0x0807, 0x0A09, 0x0C0B, 0x0E0D,
-                                       0x100F); },
-     14, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+    {"SetW",
+     [](TWakePort& p) { p.SetW(0x0201, 0x0403, 0x0605, 0x0807, 0x0A09, 0x0C0B, 0x0E0D, 0x100F); },
+     14,
+     {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
     {"SetS", [](TWakePort& p) { p.SetS(CmdOpen); }, 16, {0x05}},
     {"SetS_low_byte", [](TWakePort& p) { p.SetS(0x106); }, 16, {0x06}},
     {"SetN_zero", [](TWakePort& p) { p.SetN(0); }, 18, {0x00, 0x00}},
     {"SetN_negative", [](TWakePort& p) { p.SetN(-2); }, 18, {0xFE, 0xFF}},
     {"SetT", [](TWakePort& p) { p.SetT(70000); }, 20, {0x70, 0x11}},
-    {"SetR", [](TWakePort& p) { p.SetR(1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 3); }, 23,
+    {"SetR",
+     [](TWakePort& p) { p.SetR(1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 3); },
+     23,
      {0x01, 0x14, 0x50, 0x05, 0x00, 0x00, 0x00, 0x00, 0x02, 0x0A, 0x5A, 0x03}},
 };
 
@@ -56,77 +60,123 @@ struct GetCase {
     std::vector<int> values;
 };
 
-std::vector<GetCase> getCases() {
+std::vector<GetCase> getCases()
+{
     return {
-        {"GetM", 7, 4, [](TWakePort& p, std::vector<int>& o) {
+        {"GetM",
+         7,
+         4,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(2, Untouched);
              p.GetM(o[0], o[1]);
          },
-         {0, 0x2C, 0x01, 0xFE}, {300, 254}},
-        {"GetA", 9, 5, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0x2C, 0x01, 0xFE},
+         {300, 254}},
+        {"GetA",
+         9,
+         5,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(2, Untouched);
              p.GetA(o[0], o[1]);
          },
-         {0, 0xC8, 0x00, 0xDC, 0x05}, {200, 1500}},
-        {"GetP", 11, 7, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0xC8, 0x00, 0xDC, 0x05},
+         {200, 1500}},
+        {"GetP",
+         11,
+         7,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(3, Untouched);
              p.GetP(o[0], o[1], o[2]);
          },
-         {0, 0x2C, 0x01, 0x20, 0x03, 0xFF, 0xFF}, {300, 800, 65535}},
-        {"GetL", 13, 9, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0x2C, 0x01, 0x20, 0x03, 0xFF, 0xFF},
+         {300, 800, 65535}},
+        {"GetL",
+         13,
+         9,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(4, Untouched);
              p.GetL(o[0], o[1], o[2], o[3]);
          },
-         {0, 0x64, 0x00, 0xD0, 0x07, 0xE8, 0x03, 0xC0, 0xDB}, {100, 2000, 1000, 0xDBC0}},
-        {"GetW", 15, 18, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0x64, 0x00, 0xD0, 0x07, 0xE8, 0x03, 0xC0, 0xDB},
+         {100, 2000, 1000, 0xDBC0}},
+        {"GetW",
+         15,
+         18,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(9, Untouched);
              p.GetW(o[0], o[1], o[2], o[3], o[4], o[5], o[6], o[7], o[8]);
          },
          {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0x12},
          {0x0201, 0x0403, 0x0605, 0x0807, 0x0A09, 0x0C0B, 0x0E0D, 0x100F, 0x12}},
-        {"GetS", 17, 3, [](TWakePort& p, std::vector<int>& o) {
+        {"GetS",
+         17,
+         3,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(2, Untouched);
              p.GetS(o[0], o[1]);
          },
-         {0, 12, 0x15}, {12, 0x15}},
-        {"GetN", 19, 3, [](TWakePort& p, std::vector<int>& o) {
+         {0, 12, 0x15},
+         {12, 0x15}},
+        {"GetN",
+         19,
+         3,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(1, Untouched);
              o[0] = p.GetN();
          },
-         {0, 0xFF, 0xFF}, {-1}},
-        {"GetT", 21, 3, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0xFF, 0xFF},
+         {-1}},
+        {"GetT",
+         21,
+         3,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(1, Untouched);
              p.GetT(o[0]);
          },
-         {0, 0xFF, 0xFF}, {65535}},
-        {"GetI", 22, 3, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0xFF, 0xFF},
+         {65535}},
+        {"GetI",
+         22,
+         3,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(1, Untouched);
              p.GetI(o[0]);
          },
-         {0, 0xE0, 0x2E}, {12000}},
-        {"GetR", 24, 13, [](TWakePort& p, std::vector<int>& o) {
+         {0, 0xE0, 0x2E},
+         {12000}},
+        {"GetR",
+         24,
+         13,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(12, Untouched);
              p.GetR(o[0], o[1], o[2], o[3], o[4], o[5], o[6], o[7], o[8], o[9], o[10], o[11]);
          },
          {0, 1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 0xFF},
          {1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 255}},
-        {"GetRS", 25, 2, [](TWakePort& p, std::vector<int>& o) {
+        {"GetRS",
+         25,
+         2,
+         [](TWakePort& p, std::vector<int>& o) {
              o.assign(1, Untouched);
              o[0] = p.GetRS();
          },
-         {0, 0x05}, {5}},
+         {0, 0x05},
+         {5}},
     };
 }
 
-bool allUntouched(const std::vector<int>& outputs) {
+bool allUntouched(const std::vector<int>& outputs)
+{
     for (int v : outputs)
-        if (v != Untouched) return false;
+        if (v != Untouched)
+            return false;
     return !outputs.empty();
 }
 
 }  // namespace
 
-TEST_F(CommandTest, SetCommandsOnTheWire) {
+TEST_F(CommandTest, SetCommandsOnTheWire)
+{
     for (const auto& c : setCases) {
         SCOPED_TRACE(c.name);
         pty->clearRequests();
@@ -144,7 +194,8 @@ TEST_F(CommandTest, SetCommandsOnTheWire) {
     }
 }
 
-TEST_F(CommandTest, GetCommandsOnTheWireAndDecoded) {
+TEST_F(CommandTest, GetCommandsOnTheWireAndDecoded)
+{
     for (const auto& c : getCases()) {
         SCOPED_TRACE(c.name);
         pty->clearRequests();
@@ -160,7 +211,8 @@ TEST_F(CommandTest, GetCommandsOnTheWireAndDecoded) {
     }
 }
 
-TEST_F(CommandTest, PositionIsSigned) {
+TEST_F(CommandTest, PositionIsSigned)
+{
     const struct {
         Bytes answer;
         int n;
@@ -172,7 +224,8 @@ TEST_F(CommandTest, PositionIsSigned) {
     }
 }
 
-TEST_F(CommandTest, WorkStatusComesFromPosition17) {
+TEST_F(CommandTest, WorkStatusComesFromPosition17)
+{
     Bytes answer(18, 0);
     answer[17] = 0x12;
     answer[16] = 0xAA;
@@ -185,7 +238,8 @@ TEST_F(CommandTest, WorkStatusComesFromPosition17) {
     EXPECT_EQ(v[7], 0xAA00);
 }
 
-TEST_F(CommandTest, SetAddrWithoutAddressByte) {
+TEST_F(CommandTest, SetAddrWithoutAddressByte)
+{
     port.SetDevAddr(0);
     port.SetAddr(2);
     const auto log = requests();
@@ -196,7 +250,8 @@ TEST_F(CommandTest, SetAddrWithoutAddressByte) {
     EXPECT_EQ(line.addresses(), std::vector<int>{2});
 }
 
-TEST_F(CommandTest, ParametersRoundTripThroughTheDevice) {
+TEST_F(CommandTest, ParametersRoundTripThroughTheDevice)
+{
     port.SetM(90, 3);
     port.SetA(250, 1600);
     port.SetP(310, 810, 210);
@@ -244,7 +299,8 @@ TEST_F(CommandTest, ParametersRoundTripThroughTheDevice) {
     EXPECT_EQ(r[11], 3);
 }
 
-TEST_F(CommandTest, StateAndCurrentsFromTheDevice) {
+TEST_F(CommandTest, StateAndCurrentsFromTheDevice)
+{
     line.with(SimAddress, [](sim::ActuatorState& s) {
         s.N = -300;
         s.driveState = 7;
@@ -261,7 +317,8 @@ TEST_F(CommandTest, StateAndCurrentsFromTheDevice) {
     EXPECT_EQ(port.GetRS(), line.state(SimAddress).relayStates);
 }
 
-TEST_F(CommandTest, InfoText) {
+TEST_F(CommandTest, InfoText)
+{
     EXPECT_EQ(port.GetInfo(), "ТИРС-70 №0001");
 
     // Windows-1251 on the wire: "ТИРС №7" and a zero byte.
@@ -283,7 +340,8 @@ TEST_F(CommandTest, InfoText) {
     EXPECT_EQ(port.GetInfo(), "");
 }
 
-TEST_F(CommandTest, DeviceErrorLeavesOutputsUntouched) {
+TEST_F(CommandTest, DeviceErrorLeavesOutputsUntouched)
+{
     sim::Faults faults;
     faults.errorCode = 3;
     setFaults(faults);
@@ -298,11 +356,13 @@ TEST_F(CommandTest, DeviceErrorLeavesOutputsUntouched) {
         SCOPED_TRACE(c.name);
         const std::string row = c.name;
         const std::string name = row.substr(0, row.find('_'));  // the row names start with it
-        EXPECT_EQ(hardwareError([&] { c.call(port); }), commandError(name, "устройство не готово."));
+        EXPECT_EQ(hardwareError([&] { c.call(port); }),
+                  commandError(name, "устройство не готово."));
     }
 }
 
-TEST_F(CommandTest, ShortAnswersAreWrongAnswers) {
+TEST_F(CommandTest, ShortAnswersAreWrongAnswers)
+{
     for (const auto& c : getCases()) {
         SCOPED_TRACE(c.name);
         // One byte short of the layout, with values that would otherwise decode.
@@ -327,7 +387,8 @@ TEST_F(CommandTest, ShortAnswersAreWrongAnswers) {
     EXPECT_EQ(hardwareError([&] { port.SetS(CmdStop); }), commandError("SetS", WrongAnswer));
 }
 
-TEST_F(CommandTest, WrongCommandLeavesOutputsUntouched) {
+TEST_F(CommandTest, WrongCommandLeavesOutputsUntouched)
+{
     sim::Faults faults;
     faults.wrongCommand = true;
     setFaults(faults);

@@ -12,7 +12,8 @@
 
 using namespace std::chrono_literals;
 
-TEST(WakePortNaming, StartsWithoutAPort) {
+TEST(WakePortNaming, StartsWithoutAPort)
+{
     TWakePort port(8);
     EXPECT_EQ(port.MaxPort, 8);
     EXPECT_EQ(port.Port, 0);
@@ -21,31 +22,38 @@ TEST(WakePortNaming, StartsWithoutAPort) {
     EXPECT_EQ(port.DevAddr, 0);
     EXPECT_EQ(port.Cmd, 0);
     EXPECT_EQ(port.CmdName, "");
-    for (auto b : port.TxBuf) ASSERT_EQ(b, 0);
-    for (auto b : port.RxBuf) ASSERT_EQ(b, 0);
+    for (auto b : port.TxBuf)
+        ASSERT_EQ(b, 0);
+    for (auto b : port.RxBuf)
+        ASSERT_EQ(b, 0);
 }
 
-TEST(WakePortNaming, PortNames) {
+TEST(WakePortNaming, PortNames)
+{
     const TWakePort port(8);
     const struct {
         int n;
         const char* name;
     } rows[] = {{0, "None"}, {-1, "None"}, {9, "None"}, {1, "COM1"}, {3, "COM3"}, {8, "COM8"}};
-    for (const auto& r : rows) EXPECT_EQ(port.GetPortName(r.n), r.name) << r.n;
+    for (const auto& r : rows)
+        EXPECT_EQ(port.GetPortName(r.n), r.name) << r.n;
     EXPECT_EQ(TWakePort(12).GetPortName(12), "COM12");
 }
 
-TEST(WakePortNaming, PortNumbers) {
+TEST(WakePortNaming, PortNumbers)
+{
     const TWakePort port(8);
     const struct {
         const char* name;
         int n;
-    } rows[] = {{"COM3", 3}, {"COM8", 8}, {"COM1", 1}, {"com3", 0}, {"None", 0},
-                {"COM9", 0}, {"COM03", 0}, {"COM3 ", 0}, {"", 0}, {"COM0", 0}};
-    for (const auto& r : rows) EXPECT_EQ(port.GetPortNum(r.name), r.n) << r.name;
+    } rows[] = {{"COM3", 3}, {"COM8", 8},  {"COM1", 1},  {"com3", 0}, {"None", 0},
+                {"COM9", 0}, {"COM03", 0}, {"COM3 ", 0}, {"", 0},     {"COM0", 0}};
+    for (const auto& r : rows)
+        EXPECT_EQ(port.GetPortNum(r.name), r.n) << r.name;
 }
 
-TEST(WakePortNaming, SetPortAndSetPortName) {
+TEST(WakePortNaming, SetPortAndSetPortName)
+{
     TWakePort port(8);
     port.SetPort(5);
     EXPECT_EQ(port.Port, 5);
@@ -61,7 +69,8 @@ TEST(WakePortNaming, SetPortAndSetPortName) {
     EXPECT_EQ(port.PortName, "com2");
 }
 
-TEST(WakePortNaming, DeviceAddressRange) {
+TEST(WakePortNaming, DeviceAddressRange)
+{
     TWakePort port(8);
     const struct {
         int given, kept;
@@ -73,7 +82,8 @@ TEST(WakePortNaming, DeviceAddressRange) {
     }
 }
 
-TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort) {
+TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort)
+{
     TWakePort port(8);
     int a = -1, ia = -1;
     EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", NoPort));
@@ -87,7 +97,8 @@ TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort) {
 
 using WakePortLine = SimPortTest;
 
-TEST_F(WakePortLine, OpenKeepsNameNumberAndBaud) {
+TEST_F(WakePortLine, OpenKeepsNameNumberAndBaud)
+{
     port.Close();
     EXPECT_EQ(port.Port, 0);
     EXPECT_EQ(port.PortName, "None");
@@ -106,7 +117,8 @@ TEST_F(WakePortLine, OpenKeepsNameNumberAndBaud) {
     port.GetT(nt);
 }
 
-TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing) {
+TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing)
+{
     port.Close();
     EXPECT_NO_THROW(port.Open(9, 9600));
     EXPECT_EQ(port.Port, 0);
@@ -116,7 +128,8 @@ TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing) {
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 
-TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange) {
+TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange)
+{
     port.Close();
     port.Open(4, 9600);  // a dangling link
     EXPECT_EQ(port.Port, 4);
@@ -124,7 +137,8 @@ TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange) {
     EXPECT_EQ(hardwareError([&] { port.GetRS(); }), commandError("GetRS", NoPort));
 }
 
-TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName) {
+TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName)
+{
     int nt = 0;
     port.GetT(nt);
     EXPECT_TRUE(port.Connected());
@@ -149,7 +163,8 @@ TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName) {
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
-TEST_F(WakePortLine, PortAvailability) {
+TEST_F(WakePortLine, PortAvailability)
+{
     EXPECT_FALSE(port.PortAvailable(3)) << "held open by this client";
     port.Close();
     EXPECT_TRUE(port.PortAvailable(3));
@@ -161,7 +176,8 @@ TEST_F(WakePortLine, PortAvailability) {
     EXPECT_FALSE(port.PortAvailable("None"));
 }
 
-TEST_F(WakePortLine, RemembersTheCommandAndAcceptsAnyAnswerLength) {
+TEST_F(WakePortLine, RemembersTheCommandAndAcceptsAnyAnswerLength)
+{
     port.SendRequest(21, "GetT", 0);
     EXPECT_EQ(port.Cmd, 21);
     EXPECT_EQ(port.CmdName, "GetT");
@@ -172,7 +188,8 @@ TEST_F(WakePortLine, RemembersTheCommandAndAcceptsAnyAnswerLength) {
     EXPECT_EQ(port.ReceiveAnswer(100), 1);
 }
 
-TEST_F(WakePortLine, DeviceErrorTexts) {
+TEST_F(WakePortLine, DeviceErrorTexts)
+{
     const struct {
         int code;
         const char* text;
@@ -186,14 +203,14 @@ TEST_F(WakePortLine, DeviceErrorTexts) {
         faults.errorCode = r.code;
         setFaults(faults);
         int a = -7, ia = -7;
-        EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", r.text))
-            << r.code;
+        EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", r.text)) << r.code;
         EXPECT_EQ(a, -7);
         EXPECT_EQ(ia, -7);
     }
 }
 
-TEST_F(WakePortLine, MessageBytes) {
+TEST_F(WakePortLine, MessageBytes)
+{
     sim::Faults faults;
     faults.silent = true;
     setFaults(faults);
@@ -206,7 +223,8 @@ TEST_F(WakePortLine, MessageBytes) {
     EXPECT_EQ(message.find('\n'), std::string::npos);
 }
 
-TEST_F(WakePortLine, DamagedSilentAndCutAnswersAreNoAnswer) {
+TEST_F(WakePortLine, DamagedSilentAndCutAnswersAreNoAnswer)
+{
     sim::Faults bad;
     bad.badCheckByte = true;
     sim::Faults silent;
@@ -225,7 +243,8 @@ TEST_F(WakePortLine, DamagedSilentAndCutAnswersAreNoAnswer) {
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
-TEST_F(WakePortLine, WrongCommandIsReportedBeforeTheErrorByte) {
+TEST_F(WakePortLine, WrongCommandIsReportedBeforeTheErrorByte)
+{
     sim::Faults faults;
     faults.wrongCommand = true;
     faults.answerData = std::vector<std::uint8_t>{3, 0x10, 0x20};
@@ -235,13 +254,15 @@ TEST_F(WakePortLine, WrongCommandIsReportedBeforeTheErrorByte) {
     EXPECT_EQ(nt, -7);
 }
 
-TEST_F(WakePortLine, InfoAnswerHasNoErrorByte) {
+TEST_F(WakePortLine, InfoAnswerHasNoErrorByte)
+{
     answerWith({5, 'A', 0});
     EXPECT_EQ(port.GetInfo(), "\x05"
                               "A");
 }
 
-TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted) {
+TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted)
+{
     // Address-less requests are answered by the actuator with its own address.
     line.removeActuator(SimAddress);
     line.addActuator(42, "ТИРС-70 №0042");
@@ -255,7 +276,8 @@ TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted) {
     EXPECT_FALSE(log[0].hasAddress);
 }
 
-TEST_F(WakePortLine, AnAddressedRequestTakesNoAnswerFromAnotherAddress) {
+TEST_F(WakePortLine, AnAddressedRequestTakesNoAnswerFromAnotherAddress)
+{
     sim::Faults faults;
     faults.silent = true;
     setFaults(faults);
@@ -277,7 +299,8 @@ TEST_F(WakePortLine, AnAddressedRequestTakesNoAnswerFromAnotherAddress) {
     }
 }
 
-TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {
+TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte)
+{
     answerWith({1, 2, 3});
     port.SendRequest(21, "GetT", 0);
     EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }),
@@ -288,12 +311,12 @@ TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte) {
     EXPECT_EQ(hardwareError([&] { port.SetA(1, 2); }), commandError("SetA", WrongAnswer));
     port.RxBuf[0] = 0;
     port.SendRequest(20, "SetT", 0);
-    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }),
-              commandError("SetT", WrongAnswer));
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), commandError("SetT", WrongAnswer));
     EXPECT_EQ(port.GetInfo(), "");
 }
 
-TEST_F(WakePortLine, NoPortFailsInsteadOfDecodingTheLastAnswer) {
+TEST_F(WakePortLine, NoPortFailsInsteadOfDecodingTheLastAnswer)
+{
     answerWith({0, 0x34, 0x12, 0xFF, 0xFF, 0x41, 0});
     int a = 0, ia = 0;
     port.GetA(a, ia);
@@ -313,7 +336,8 @@ TEST_F(WakePortLine, NoPortFailsInsteadOfDecodingTheLastAnswer) {
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 
-TEST_F(WakePortLine, LockIsReleasedAfterAnException) {
+TEST_F(WakePortLine, LockIsReleasedAfterAnException)
+{
     sim::Faults faults;
     faults.silent = true;
     setFaults(faults);
@@ -322,13 +346,15 @@ TEST_F(WakePortLine, LockIsReleasedAfterAnException) {
     bool taken = false;
     std::thread other([&] {
         taken = port.Lock.try_lock();
-        if (taken) port.Lock.unlock();
+        if (taken)
+            port.Lock.unlock();
     });
     other.join();
     EXPECT_TRUE(taken);
 }
 
-TEST_F(WakePortLine, LockIsHeldDuringAnExchange) {
+TEST_F(WakePortLine, LockIsHeldDuringAnExchange)
+{
     sim::Faults faults;
     faults.byteGap = 30ms;  // a GetW answer takes most of a second, within its bound
     setFaults(faults);
@@ -340,13 +366,15 @@ TEST_F(WakePortLine, LockIsHeldDuringAnExchange) {
     });
     ASSERT_TRUE(pty->waitForRequests([](const auto& log) { return !log.empty(); }, 5s));
     const bool takenDuring = port.Lock.try_lock();
-    if (takenDuring) port.Lock.unlock();
+    if (takenDuring)
+        port.Lock.unlock();
     worker.join();
     EXPECT_TRUE(done);
     EXPECT_FALSE(takenDuring);
 }
 
-TEST_F(WakePortLine, LockIsReentrant) {
+TEST_F(WakePortLine, LockIsReentrant)
+{
     std::lock_guard guard(port.Lock);
     int nt = 0;
     port.GetT(nt);
@@ -354,16 +382,19 @@ TEST_F(WakePortLine, LockIsReentrant) {
 }
 
 // Figures for the notes, not a timing requirement: only generous bounds.
-TEST_F(WakePortLine, CostOfAnExchange) {
+TEST_F(WakePortLine, CostOfAnExchange)
+{
     constexpr int silentRounds = 10, answeredRounds = 50;
     int nt = 0;
     auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < answeredRounds; ++i) port.GetT(nt);
+    for (int i = 0; i < answeredRounds; ++i)
+        port.GetT(nt);
     const auto answered = (std::chrono::steady_clock::now() - start) / answeredRounds;
 
     pty->setPace(9600);  // answer bytes at the speed of a real 9600 baud line
     start = std::chrono::steady_clock::now();
-    for (int i = 0; i < silentRounds; ++i) port.GetT(nt);
+    for (int i = 0; i < silentRounds; ++i)
+        port.GetT(nt);
     const auto paced = (std::chrono::steady_clock::now() - start) / silentRounds;
     pty->setPace(0);
 
@@ -371,7 +402,8 @@ TEST_F(WakePortLine, CostOfAnExchange) {
     faults.silent = true;
     setFaults(faults);
     start = std::chrono::steady_clock::now();
-    for (int i = 0; i < silentRounds; ++i) EXPECT_THROW(port.GetT(nt), EHardwareException);
+    for (int i = 0; i < silentRounds; ++i)
+        EXPECT_THROW(port.GetT(nt), EHardwareException);
     const auto silent = (std::chrono::steady_clock::now() - start) / silentRounds;
 
     using us = std::chrono::microseconds;

@@ -128,11 +128,16 @@ TEST_F(FloatEditTest, OnChangedCountsFollowTheTable)
     };
     const Row rows[] = {
         {"setting the value it already has", [](FloatEditTest& t) { t.edit_->SetValue(0); }, 0, 0},
-        {"setting a new value within the limits", [](FloatEditTest& t) { t.edit_->SetValue(5); }, 1, 5},
-        {"setting a value above the limits", [](FloatEditTest& t) { t.edit_->SetValue(50); }, 2, 10},
-        {"setting a value below the limits", [](FloatEditTest& t) { t.edit_->SetValue(-50); }, 2, -10},
-        {"committing a changed valid text", [](FloatEditTest& t) { t.typeAndEnter("3.5"); }, 1, 3.5},
-        {"committing the unchanged text", [](FloatEditTest& t) { t.edit_->SetValueStr("0.00000"); }, 1, 0},
+        {"setting a new value within the limits", [](FloatEditTest& t) { t.edit_->SetValue(5); }, 1,
+         5},
+        {"setting a value above the limits", [](FloatEditTest& t) { t.edit_->SetValue(50); }, 2,
+         10},
+        {"setting a value below the limits", [](FloatEditTest& t) { t.edit_->SetValue(-50); }, 2,
+         -10},
+        {"committing a changed valid text", [](FloatEditTest& t) { t.typeAndEnter("3.5"); }, 1,
+         3.5},
+        {"committing the unchanged text", [](FloatEditTest& t) { t.edit_->SetValueStr("0.00000"); },
+         1, 0},
         {"committing an invalid text", [](FloatEditTest& t) { t.typeAndEnter("x"); }, 1, 0},
         {"committing a text to be clamped", [](FloatEditTest& t) { t.typeAndEnter("11"); }, 2, 10},
         {"setting MaxValue below the value",
@@ -142,8 +147,10 @@ TEST_F(FloatEditTest, OnChangedCountsFollowTheTable)
              t.edit_->SetMaxValue(6);
          },
          1, 6},
-        {"setting MinValue above the value", [](FloatEditTest& t) { t.edit_->SetMinValue(2); }, 1, 2},
-        {"setting a limit that keeps the value", [](FloatEditTest& t) { t.edit_->SetMaxValue(20); }, 0, 0},
+        {"setting MinValue above the value", [](FloatEditTest& t) { t.edit_->SetMinValue(2); }, 1,
+         2},
+        {"setting a limit that keeps the value", [](FloatEditTest& t) { t.edit_->SetMaxValue(20); },
+         0, 0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.action);
@@ -168,17 +175,12 @@ TEST_F(FloatEditTest, AddressFieldEdgeCases)
         int events;
     };
     const Row rows[] = {
-        {"200", 127, "127", 2},
-        {"-5", -0.1, "0", 2},    // -0.1 shows with no decimals and no minus
-        {"abc", -0.1, "0", 1},   // not a number: the previous value
-        {"42", 42, "42", 1},
-        {"12,5", 42, "42", 1},   // a comma is no decimal separator here
-        {"1 000", 42, "42", 1},
-        {"", 42, "42", 1},
-        {" 17 ", 17, "17", 1},
-        {"1e2", 100, "100", 1},
-        {"0x10", 100, "100", 1},
-        {"12.7", 12.7, "13", 1},  // shown rounded, kept unrounded
+        {"200", 127, "127", 2},  {"-5", -0.1, "0", 2},   // -0.1 shows with no decimals and no minus
+        {"abc", -0.1, "0", 1},                           // not a number: the previous value
+        {"42", 42, "42", 1},     {"12,5", 42, "42", 1},  // a comma is no decimal separator here
+        {"1 000", 42, "42", 1},  {"", 42, "42", 1},
+        {" 17 ", 17, "17", 1},   {"1e2", 100, "100", 1},
+        {"0x10", 100, "100", 1}, {"12.7", 12.7, "13", 1},  // shown rounded, kept unrounded
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.typed);
@@ -331,8 +333,10 @@ TEST_F(FloatEditTest, ErrorHandlerGetsTheMessageAndMayKeepItsValue)
 TEST_F(FloatEditTest, KeyDownHandlerRunsFirstAndMayPreventTheCommit)
 {
     edit_->OnKeyDown = [this](TFloatEdit*, int& key, Qt::KeyboardModifiers) {
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) log_.push_back("keydown");
-        if (key == Qt::Key_Return && edit_->text() == "9") key = 0;
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            log_.push_back("keydown");
+        if (key == Qt::Key_Return && edit_->text() == "9")
+            key = 0;
     };
     edit_->OnEnterPress = [this](TFloatEdit*) { log_.push_back("enterpress"); };
     typeAndEnter("3");

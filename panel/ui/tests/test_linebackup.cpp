@@ -172,6 +172,7 @@ TEST_F(LineBackupTest, CancelStopsBetweenActuatorsAndTheSummarySaysSo)
     line.setFaults(2, silentFaults());
     trigger("mnLineRestore");
     ASSERT_EQ(summary.items.size(), 2u);
-    EXPECT_TRUE(summary.items[1][3].startsWith(QStringLiteral("ошибка: "))) << summary.items[1][3].toStdString();
+    EXPECT_TRUE(summary.items[1][3].startsWith(QStringLiteral("ошибка: ")))
+        << summary.items[1][3].toStdString();
     EXPECT_TRUE(summary.totals.contains(QStringLiteral("с ошибками: 1")));
 }

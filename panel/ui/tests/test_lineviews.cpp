@@ -44,8 +44,9 @@ protected:
                 s.Nt = 2000;
             });
         }
-        writeSettings("[General]\nPage=" + std::to_string(page) +
-                      "\nMaster=1\nAutoPar=0\nAutoRel=0\n[Params]\nAddress=1\n[Names]\nAddr2=Слив\n");
+        writeSettings(
+            "[General]\nPage=" + std::to_string(page) +
+            "\nMaster=1\nAutoPar=0\nAutoRel=0\n[Params]\nAddress=1\n[Names]\nAddr2=Слив\n");
         TMainForm& f = createForm();
         tick();  // identification
         return f;
@@ -149,9 +150,8 @@ TEST_F(LineViewsTest, TrendsRecordTheTicksAndTheMotionCommands)
     EXPECT_EQ(last.inputCurrent, 20000);
     EXPECT_DOUBLE_EQ(*last.percent, 50.0);
     EXPECT_FALSE(last.relayStates);
-    EXPECT_EQ(std::count_if(s.begin(), s.end(), [](const TrendSample& x) {
-                  return x.relayStates == 0b100;
-              }),
+    EXPECT_EQ(std::count_if(s.begin(), s.end(),
+                            [](const TrendSample& x) { return x.relayStates == 0b100; }),
               1);
     ASSERT_EQ(views().record().markers().size(), 1u);
     EXPECT_EQ(views().record().markers()[0].motionCode, CmdOpen);
@@ -166,7 +166,8 @@ TEST_F(LineViewsTest, TrendsRecordTheTicksAndTheMotionCommands)
     QScatterSeries* open = w->markerSeries(CmdOpen);
     ASSERT_EQ(open->count(), 1);
     EXPECT_DOUBLE_EQ(open->at(0).y(), 50.0);
-    const auto* axis = static_cast<QDateTimeAxis*>(w->chart(TrendsWindow::PositionChart)->axes(Qt::Horizontal)[0]);
+    const auto* axis =
+        static_cast<QDateTimeAxis*>(w->chart(TrendsWindow::PositionChart)->axes(Qt::Horizontal)[0]);
     EXPECT_EQ(axis->max().toMSecsSinceEpoch() - axis->min().toMSecsSinceEpoch(), 5 * 60 * 1000);
     EXPECT_TRUE(w->chart(TrendsWindow::InputChart)->title().endsWith(QStringLiteral("20.00 мА")));
     EXPECT_EQ(w->chart(TrendsWindow::StateChart)->title(),
@@ -206,10 +207,12 @@ TEST_F(LineViewsTest, TrendsExportTheRecordAsCsvAndThePictureAsPng)
                                     QStringLiteral("Рисунки PNG (*.png)")}));
     QFile csv(dir + QStringLiteral("/trends.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    const QStringList rows = QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList rows =
+        QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 1 + static_cast<int>(views().record().samples().size()));
     EXPECT_TRUE(rows[0].startsWith(QStringLiteral("time;address;position;percent")));
-    EXPECT_TRUE(rows[1].contains(QStringLiteral(";1;500;25.0;10.38;0;Привод остановлен;"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].contains(QStringLiteral(";1;500;25.0;10.38;0;Привод остановлен;")))
+        << rows[1].toStdString();
     EXPECT_FALSE(QImage(dir + QStringLiteral("/trends.png")).isNull());
     QFile::remove(dir + QStringLiteral("/trends.csv"));
     QFile::remove(dir + QStringLiteral("/trends.png"));
@@ -242,7 +245,8 @@ TEST_F(LineViewsTest, LineOverviewReadsOneOtherActuatorBetweenTicksWithoutDelayi
                     t.push_back(r.time);
             return t;
         };
-        EXPECT_TRUE(QTest::qWaitFor([&] { return selectedPolls(pty->requests()).size() > std::size_t(ticks); }, 30000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return selectedPolls(pty->requests()).size() > std::size_t(ticks); }, 30000));
         form->Timer1->stop();
         const auto t = selectedPolls(pty->requests());
         return std::chrono::duration<double, std::milli>(t.back() - t.front()).count() /
@@ -274,7 +278,8 @@ TEST_F(LineViewsTest, LineOverviewReadsOneOtherActuatorBetweenTicksWithoutDelayi
     EXPECT_EQ(cell(1, LineOverviewWindow::ColName), QStringLiteral("Слив"));
     EXPECT_EQ(cell(1, LineOverviewWindow::ColPercent), QStringLiteral("50"));
     EXPECT_EQ(cell(2, LineOverviewWindow::ColPercent), QStringLiteral("75"));
-    EXPECT_EQ(cell(2, LineOverviewWindow::ColState), QStringLiteral("Блокировка открытия закончена"));
+    EXPECT_EQ(cell(2, LineOverviewWindow::ColState),
+              QStringLiteral("Блокировка открытия закончена"));
     EXPECT_EQ(cell(2, LineOverviewWindow::ColFlags), QStringLiteral("LIMO"));
     EXPECT_TRUE(cell(2, LineOverviewWindow::ColAge).endsWith(QStringLiteral(" с")));
     saveScreenshot(views().lineWindow(), QStringLiteral("line"));

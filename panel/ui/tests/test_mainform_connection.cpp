@@ -82,7 +82,10 @@ TEST_F(Connection, ClosedPortShowsNoDeviceAndFillsNothing)
     widget<QPushButton>("bbWrite")->click();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].message, QStringLiteral("Ошибка команды SetS:\r") + kNoPort);
-    EXPECT_EQ(boxes[1].message, QStringLiteral("Ошибка команды SetS:\r") + kNoPort);
+    // A write of changed values compares with the drive first: its first
+    // read is what fails then.
+    EXPECT_TRUE(boxes[1].message.startsWith(QStringLiteral("Ошибка команды ")));
+    EXPECT_TRUE(boxes[1].message.endsWith(QStringLiteral(":\r") + kNoPort));
 
     // The shutdown's last command fails quietly.
     closeForm();
@@ -199,7 +202,8 @@ TEST_F(Connection, NoiseTrickleNeitherStopsThePollNorHoldsAPageSwitch)
     for (std::size_t i = 1; i < log.size(); ++i)
         longestGap = std::max<qint64>(
             longestGap,
-            std::chrono::duration_cast<std::chrono::milliseconds>(log[i].time - log[i - 1].time).count());
+            std::chrono::duration_cast<std::chrono::milliseconds>(log[i].time - log[i - 1].time)
+                .count());
     EXPECT_LT(longestGap, kRequestGapBoundMs);
     RecordProperty("longest_gap_ms", int(longestGap));
 

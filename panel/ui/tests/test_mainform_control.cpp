@@ -15,8 +15,8 @@ using uitest::WindowTest;
 
 namespace {
 
-constexpr int kGetInfo = 3, kGetA = 9, kGetL = 13, kSetS = 16, kGetS = 17, kGetN = 19,
-              kGetT = 21, kGetI = 22, kGetR = 24, kGetRS = 25;
+constexpr int kGetInfo = 3, kGetA = 9, kGetL = 13, kSetS = 16, kGetS = 17, kGetN = 19, kGetT = 21,
+              kGetI = 22, kGetR = 24, kGetRS = 25;
 const QColor kZone(255, 128, 128);
 const QColor kWhite(255, 255, 255);
 const QColor kRed(255, 0, 0);
@@ -237,8 +237,9 @@ TEST_F(MainFormControl, RelayPageGaugesAndSquares)
         int relays;
         QColor r1, r2, r3;
     };
-    for (const Row& r : {Row{3000, 0, 0x05, kRed, kWhite, kRed}, Row{12080, 50, 0x02, kWhite, kRed, kWhite},
-                         Row{25000, 100, 0x00, kWhite, kWhite, kWhite}, Row{4000, 0, 0x07, kRed, kRed, kRed}}) {
+    for (const Row& r :
+         {Row{3000, 0, 0x05, kRed, kWhite, kRed}, Row{12080, 50, 0x02, kWhite, kRed, kWhite},
+          Row{25000, 100, 0x00, kWhite, kWhite, kWhite}, Row{4000, 0, 0x07, kRed, kRed, kRed}}) {
         SCOPED_TRACE(r.input);
         set([&](sim::ActuatorState& s) {
             s.inputCurrent = r.input;
@@ -368,7 +369,8 @@ TEST_F(MainFormControl, MotionButtonsSendOneCommandEach)
         const char* button;
         int code;
     };
-    for (const Row& r : {Row{"bbClose", 6}, Row{"bbStop", 4}, Row{"bbStopOff", 0}, Row{"bbOpen", 5}}) {
+    for (const Row& r :
+         {Row{"bbClose", 6}, Row{"bbStop", 4}, Row{"bbStopOff", 0}, Row{"bbOpen", 5}}) {
         SCOPED_TRACE(r.button);
         pty->clearRequests();
         widget<QPushButton>(r.button)->click();
@@ -384,7 +386,8 @@ TEST_F(MainFormControl, MotionButtonsSendOneCommandEach)
     line.setFaults(1, silentFaults());
     widget<QPushButton>("bbOpen")->click();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetS"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetS")))
+        << boxes[0].message.toStdString();
     EXPECT_FALSE(f.DeviceFound);  // the button changes nothing else
 }
 

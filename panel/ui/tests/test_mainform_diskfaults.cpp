@@ -140,7 +140,8 @@ TEST_F(SettingsDiskFaults, FolderInPlaceOfTheFileGivesDefaultsAndTouchesNothingE
 
 TEST_F(SettingsDiskFaults, DiskFullAtShutdownKeepsTheOldFileWhole)
 {
-    writeSettings("[General]\nPage=1\n[Port]\nPort=2\n[Params]\nAddress=1\n[Names]\nAddr1=Задвижка 1\n");
+    writeSettings(
+        "[General]\nPage=1\n[Port]\nPort=2\n[Params]\nAddress=1\n[Names]\nAddr1=Задвижка 1\n");
     const std::string old = readSettingsBytes();
     auto& f = createForm();
     f.Names[5] = QStringLiteral("Новое имя");  // the save has more to write than the old file holds
@@ -169,12 +170,14 @@ TEST_F(SettingsDiskFaults, ReadOnlySettingsFileIsReportedAndLeftAsItIs)
 {
     writeSettings("[Params]\nAddress=1\n");
     const std::string old = readSettingsBytes();
-    fs::permissions(settings(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(settings(),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     createForm().Names[5] = QStringLiteral("Новое имя");
     closeForm();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].message, QStringLiteral("Cannot create file ") + settingsPath() +
-                                    QStringLiteral(". ") + QString::fromUtf8(std::strerror(EACCES)));
+                                    QStringLiteral(". ") +
+                                    QString::fromUtf8(std::strerror(EACCES)));
     EXPECT_EQ(readSettingsBytes(), old);
     EXPECT_EQ(temporaries(), std::vector<std::string>{});
     fs::permissions(settings(), fs::perms::owner_write, fs::perm_options::add);
@@ -188,16 +191,19 @@ TEST_F(SettingsDiskFaults, GarbageFilesGiveDefaultsAndAreWrittenBackWellFormed)
     const struct {
         const char* what;
         std::string bytes;
-        int port;     // the value expected after start-up
+        int port;  // the value expected after start-up
         int address;
     } rows[] = {
         {"random bytes", randomBytes(64 * 1024, 1), 2, 0},
         {"NUL bytes", std::string(4096, '\0'), 2, 0},
         // A NUL inside a value spoils it; at its ends it is blank like a space.
         {"NUL bytes inside the keys and values",
-         "[Port]\r\nPort=5\0" "7\r\n[Params]\r\nAddr\0ess=3\r\nAddress=\0" "4\0\r\n"s, 2, 4},
-        {"5 MB of junk lines in a section",
-         "[Names]\r\n" + junkLines + "[Params]\r\nAddress=9\r\n", 2, 9},
+         "[Port]\r\nPort=5\0"
+         "7\r\n[Params]\r\nAddr\0ess=3\r\nAddress=\0"
+         "4\0\r\n"s,
+         2, 4},
+        {"5 MB of junk lines in a section", "[Names]\r\n" + junkLines + "[Params]\r\nAddress=9\r\n",
+         2, 9},
         {"UTF-8 and Windows-1251 mixed, with the byte 0x98 that has no letter",
          "[Port]\r\nPort=\xd0\x9f\xd0\xbe\r\n[Params]\r\nAddress=6\r\n[Names]\r\nAddr1=\x98\xc0\xff"
          "\xd0\xb9\r\n\xe0\xe1\xe2=\x80\x81\r\n",
@@ -243,7 +249,8 @@ TEST_F(SettingsDiskFaults, FileOverTheSizeLimitIsReportedAndNeverOverwritten)
 
     auto& f = createForm();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].message, QStringLiteral("File ") + settingsPath() + QStringLiteral(" is too large"));
+    EXPECT_EQ(boxes[0].message,
+              QStringLiteral("File ") + settingsPath() + QStringLiteral(" is too large"));
     EXPECT_EQ(f.PortNumber, 2);
     EXPECT_EQ(f.Address, 0);
 
@@ -320,8 +327,8 @@ TEST_F(ParamFileDiskFaults, GarbageGivesTheDefaultsOfEveryField)
     } rows[] = {
         {"random bytes", randomBytes(32 * 1024, 2)},
         {"NUL bytes", std::string(1000, '\0')},
-        {"sections with garbage values",
-         "[Work]\r\nVmin=\xff\xfe\r\nV1=12abc\r\nI1=7\0" "7\r\n[Travel]\r\nNt=99999999999999999999\r\n"s},
+        {"sections with garbage values", "[Work]\r\nVmin=\xff\xfe\r\nV1=12abc\r\nI1=7\0"
+                                         "7\r\n[Travel]\r\nNt=99999999999999999999\r\n"s},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -342,7 +349,8 @@ TEST_F(ParamFileDiskFaults, HugeFileIsReportedAndChangesNoField)
     setAllFields(7);
     open(pathOf("huge.par"));
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("is too large"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("is too large")))
+        << boxes[0].message.toStdString();
     expectAllFields(7);
 
     // Saving into it is refused too, and it stays whole.
@@ -373,7 +381,8 @@ TEST_F(ParamFileDiskFaults, LinkPlantedByAnotherUserIsNotFollowed)
     setAllFields(123);
     save(pathOf("p.par"));
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("belongs to another user"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("belongs to another user")))
+        << boxes[0].message.toStdString();
     EXPECT_EQ(readFile(theirs), "not a parameter file");
     EXPECT_TRUE(fs::is_symlink(pathOf("p.par")));
 }
@@ -389,8 +398,9 @@ TEST_F(ParamFileDiskFaults, FailedSaveLeavesTheOldFileByteIdentical)
     }
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, QStringLiteral("Error"));
-    EXPECT_EQ(boxes[0].message, QStringLiteral("Cannot write file ") + QString::fromStdString(pathOf("p.par")) +
-                                    QStringLiteral(". ") + QString::fromUtf8(std::strerror(EFBIG)));
+    EXPECT_EQ(boxes[0].message, QStringLiteral("Cannot write file ") +
+                                    QString::fromStdString(pathOf("p.par")) + QStringLiteral(". ") +
+                                    QString::fromUtf8(std::strerror(EFBIG)));
     EXPECT_EQ(readFile(pathOf("p.par")), old);
     EXPECT_EQ(entriesOf(QString::fromStdString(folder)), std::set<std::string>{"p.par"});
 

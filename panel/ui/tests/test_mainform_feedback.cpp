@@ -73,7 +73,8 @@ TEST_F(Feedback, AReportEndsAfterAFewSecondsAndAFailureReportsNothing)
 {
     form->StatusLine->ReportMs = 300;
     // The type text and a port's reason are covered for the report's time only.
-    form->StatusLine->SetPortProblem(QStringLiteral("COM7"), QStringLiteral("устройство не найдено"),
+    form->StatusLine->SetPortProblem(QStringLiteral("COM7"),
+                                     QStringLiteral("устройство не найдено"),
                                      QStringLiteral("/x/ports/COM7"));
     auto* problem = widget<QLabel>("PortProblemPanel");
     widget<QPushButton>("bbWrite")->click();

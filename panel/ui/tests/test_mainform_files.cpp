@@ -170,13 +170,12 @@ TEST_F(ParamFiles, EveryKeyFillsItsOwnField)
 
 TEST_F(ParamFiles, LoadedValuesAreHeldByTheFields)
 {
-    writeFile(pathOf("odd.par"),
-              "[work]\r\nvmin=0\r\nV1=0x64\r\nV2=75.5\r\nI3=$10\r\n"
-              "[Lock]\r\nIl=5000\r\n[Play]\r\nNp=-5\r\n");
+    writeFile(pathOf("odd.par"), "[work]\r\nvmin=0\r\nV1=0x64\r\nV2=75.5\r\nI3=$10\r\n"
+                                 "[Lock]\r\nIl=5000\r\n[Play]\r\nNp=-5\r\n");
     open(pathOf("odd.par"));
-    EXPECT_EQ(fe("feVm")->Value(), 1);     // field's lower limit
-    EXPECT_EQ(fe("feV1")->Value(), 100);   // hexadecimal
-    EXPECT_EQ(fe("feV2")->Value(), 200);   // not an integer: default
+    EXPECT_EQ(fe("feVm")->Value(), 1);    // field's lower limit
+    EXPECT_EQ(fe("feV1")->Value(), 100);  // hexadecimal
+    EXPECT_EQ(fe("feV2")->Value(), 200);  // not an integer: default
     EXPECT_EQ(fe("feI3")->Value(), 16);
     EXPECT_EQ(fe("feIl")->Value(), 2000);  // field's upper limit
     EXPECT_DOUBLE_EQ(fe("feNp")->Value(), -0.1);
@@ -226,9 +225,8 @@ TEST_F(ParamFiles, NewFileHoldsTheFieldsTruncated)
 
 TEST_F(ParamFiles, SavingOverAFileKeepsItsOtherSectionsAndKeysInOrder)
 {
-    writeFile(pathOf("old.par"),
-              "before=1\r\n; comment\r\n[Drive]\r\nName = test stand\r\n\r\n"
-              "[Travel]\r\nNote=x\r\nNt = 5\r\n[Work]\r\nV4=1\r\nOwn=2\r\n");
+    writeFile(pathOf("old.par"), "before=1\r\n; comment\r\n[Drive]\r\nName = test stand\r\n\r\n"
+                                 "[Travel]\r\nNote=x\r\nNt = 5\r\n[Work]\r\nV4=1\r\nOwn=2\r\n");
     open(pathOf("none.par"));
     save(pathOf("old.par"));
     EXPECT_TRUE(boxes.empty());
@@ -274,7 +272,8 @@ TEST_F(ParamFiles, UnreadableFileReachesTheErrorBoxAndChangesNothing)
     open(pathOf("dir.par"));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, ApplicationTitle());
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("dir.par"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("dir.par")))
+        << boxes[0].message.toStdString();
     for (const auto& k : paramfile::ParamKeys)
         EXPECT_EQ(fe(k.key)->Value(), 7) << k.key;
 

@@ -28,9 +28,11 @@ TEST_F(Identity, QtsOwnDialogsAndButtonsSpeakRussian)
     ASSERT_TRUE(InstallQtTranslations(qApp));
     QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                              QDialogButtonBox::Save);
-    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Cancel)->text().remove('&'),
+              QStringLiteral("Отмена"));
     EXPECT_EQ(buttons.button(QDialogButtonBox::Ok)->text().remove('&'), QStringLiteral("ОК"));
-    EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text().remove('&'), QStringLiteral("Сохранить"));
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Save)->text().remove('&'),
+              QStringLiteral("Сохранить"));
 
     // The parameter file's save dialog, as the window prepares it.
     writeSettings("[General]\nMaster=1\n");

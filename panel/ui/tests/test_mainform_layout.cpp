@@ -61,7 +61,8 @@ protected:
                     b->isWindow())
                     continue;
                 EXPECT_FALSE(a->geometry().intersects(b->geometry()))
-                    << a->objectName().toStdString() << " overlaps " << b->objectName().toStdString();
+                    << a->objectName().toStdString() << " overlaps "
+                    << b->objectName().toStdString();
             }
     }
 
@@ -80,7 +81,8 @@ protected:
             EXPECT_LE(button->sizeHint().width(), button->width()) << where.toStdString();
             EXPECT_LE(fm.height(), button->height()) << where.toStdString();
         } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
-            EXPECT_LE(fm.horizontalAdvance(group->title()) + 16, group->width()) << where.toStdString();
+            EXPECT_LE(fm.horizontalAdvance(group->title()) + 16, group->width())
+                << where.toStdString();
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
             EXPECT_LE(fm.height(), edit->height()) << where.toStdString();
         }
@@ -99,7 +101,8 @@ TEST_F(MainFormLayout, EveryPageIsLegibleAndUnclipped)
     QTabBar* bar = pages->tabBar();
     EXPECT_LE(bar->tabRect(bar->count() - 1).right(), pages->width()) << "tabs do not fit";
     EXPECT_EQ(f.width(), 466);
-    EXPECT_EQ(widget<QWidget>("centralwidget")->height() + widget<QStatusBar>("StatusBar")->height(),
+    EXPECT_EQ(widget<QWidget>("centralwidget")->height() +
+                  widget<QStatusBar>("StatusBar")->height(),
               443);
     checkChildren(widget<QWidget>("centralwidget"));
     f.SelectAddress(3);
@@ -122,7 +125,8 @@ int textRoom(QLineEdit* edit)
     option.lineWidth = edit->hasFrame()
                            ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit)
                            : 0;
-    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QRect contents =
+        edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
     const QMargins margins = edit->textMargins();
     return contents.width() - margins.left() - margins.right() - 2 * 2;
 }
@@ -202,13 +206,15 @@ TEST_F(MainFormLayout, StatusBarTextsStayOnOneLineWithTheWholeTextInTheTooltip)
     const QString path = QStringLiteral("/home/operator/") + QString(120, QLatin1Char('d')) +
                          QStringLiteral("/tirspanel/ports/COM2");
     f.SetStatusText(QStringLiteral("No Device"));
-    f.StatusLine->SetPortProblem(QStringLiteral("COM2"), QStringLiteral("устройство не найдено"), path);
+    f.StatusLine->SetPortProblem(QStringLiteral("COM2"), QStringLiteral("устройство не найдено"),
+                                 path);
     QApplication::processEvents();
     EXPECT_EQ(text->DisplayedText(), QStringLiteral("No Device"));
     EXPECT_TRUE(fits(text));
     EXPECT_TRUE(fits(problem));
     EXPECT_EQ(problem->toolTip(), QStringLiteral("COM2: устройство не найдено: ") + path);
-    EXPECT_TRUE(problem->DisplayedText().startsWith(QStringLiteral("COM2: устройство не найдено: /home/")))
+    EXPECT_TRUE(
+        problem->DisplayedText().startsWith(QStringLiteral("COM2: устройство не найдено: /home/")))
         << problem->DisplayedText().toStdString();
     EXPECT_TRUE(problem->DisplayedText().endsWith(QStringLiteral("/COM2")));
     EXPECT_TRUE(problem->DisplayedText().contains(QChar(0x2026)));
@@ -230,7 +236,8 @@ TEST_F(MainFormLayout, StatusBarTextsStayOnOneLineWithTheWholeTextInTheTooltip)
     QApplication::processEvents();
     EXPECT_TRUE(fits(text));
     EXPECT_TRUE(text->DisplayedText().startsWith(QStringLiteral("Файл сохранён: /home/")));
-    EXPECT_TRUE(text->DisplayedText().contains(QRegularExpression(QStringLiteral("COM2\\.par, \\d\\d:\\d\\d:\\d\\d$"))))
+    EXPECT_TRUE(text->DisplayedText().contains(
+        QRegularExpression(QStringLiteral("COM2\\.par, \\d\\d:\\d\\d:\\d\\d$"))))
         << text->DisplayedText().toStdString();
     saveScreenshot(&f, QStringLiteral("status-bar-elided"));
 }

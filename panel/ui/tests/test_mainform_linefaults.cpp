@@ -100,15 +100,18 @@ TEST_F(LineFaults, RandomFaultsForThousandsOfTicksKeepThePollGoing)
             if (form->DeviceFound)
                 EXPECT_EQ(sent, full) << "tick " << i;
             else
-                EXPECT_TRUE(sent.size() <= full.size() && std::equal(sent.begin(), sent.end(), full.begin()))
+                EXPECT_TRUE(sent.size() <= full.size() &&
+                            std::equal(sent.begin(), sent.end(), full.begin()))
                     << "tick " << i;
         } else {
             // After a failed tick: identify, then the automatic reads (they
             // may be cut short by another fault).
             EXPECT_EQ(sent.front(), wire::GetInfo) << "tick " << i;
             if (form->DeviceFound) {
-                EXPECT_NE(std::find(sent.begin(), sent.end(), wire::GetA), sent.end()) << "tick " << i;
-                EXPECT_NE(std::find(sent.begin(), sent.end(), wire::GetR), sent.end()) << "tick " << i;
+                EXPECT_NE(std::find(sent.begin(), sent.end(), wire::GetA), sent.end())
+                    << "tick " << i;
+                EXPECT_NE(std::find(sent.begin(), sent.end(), wire::GetR), sent.end())
+                    << "tick " << i;
                 ++recovered;
             }
         }
@@ -139,8 +142,8 @@ TEST_F(LineFaults, RandomFaultsForThousandsOfTicksKeepThePollGoing)
     EXPECT_LT(longestOutage, 60);
     EXPECT_TRUE(boxes.empty()) << boxes.front().message.toStdString();
     EXPECT_LT(endRss - warmRss, kRssGrowthBoundKiB) << "KiB from " << warmRss << " to " << endRss;
-    std::printf("%d ticks: %d failed in %d outages (longest %d), RSS %ld -> %ld KiB\n", kTicks, failed,
-                outages, longestOutage, warmRss, endRss);
+    std::printf("%d ticks: %d failed in %d outages (longest %d), RSS %ld -> %ld KiB\n", kTicks,
+                failed, outages, longestOutage, warmRss, endRss);
     RecordProperty("failed_ticks", failed);
     RecordProperty("rss_growth_kib", int(endRss - warmRss));
 
@@ -161,7 +164,8 @@ TEST_F(LineFaults, UnpluggedMidExchangeThenPluggedInAgain)
     line.setFaults(1, cut);
     pty->clearRequests();
     std::thread unplugger([this] {
-        pty->waitForRequests([](const std::vector<sim::LoggedRequest>& log) { return !log.empty(); }, 10s);
+        pty->waitForRequests(
+            [](const std::vector<sim::LoggedRequest>& log) { return !log.empty(); }, 10s);
         pty->unplug();
         linkPort(2);  // the device's name goes with it
     });

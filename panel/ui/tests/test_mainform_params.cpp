@@ -187,7 +187,8 @@ TEST_P(ParamsHighlight, WorkingSpeedAndLockingZonesAreMarked)
     };
     const QColor inactive = InactiveFieldColour();
     ASSERT_NE(inactive, normal("feV1"));
-    const char* pairs[4][2] = {{"feV1", "feI1"}, {"feV2", "feI2"}, {"feV3", "feI3"}, {"feV4", "feI4"}};
+    const char* pairs[4][2] = {
+        {"feV1", "feI1"}, {"feV2", "feI2"}, {"feV3", "feI3"}, {"feV4", "feI4"}};
     for (int k = 0; k < 4; ++k) {
         for (const char* name : pairs[k]) {
             EXPECT_EQ(base(name), k + 1 == c.speed ? normal(name) : inactive) << name;
@@ -213,7 +214,8 @@ TEST_F(ParamsPage, FailedReadFromTheButtonShowsTheErrorAndChangesNothing)
     line.setFaults(0, silentFaults());
     button("bbRead")->click();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("GetInfo"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("GetInfo")))
+        << boxes[0].message.toStdString();
     EXPECT_EQ(fe("feV1")->Value(), 55);
     EXPECT_EQ(commands(), std::vector<int>{wire::GetInfo});  // stops at the failed command
 }
@@ -223,7 +225,8 @@ TEST_F(ParamsPage, FailedWriteStopsAtTheFailedCommand)
     line.setFaults(0, errorFaults(3));
     button("bbWrite")->click();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetS"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetS")))
+        << boxes[0].message.toStdString();
     EXPECT_EQ(commands(), std::vector<int>{wire::SetS});
 }
 
@@ -252,7 +255,8 @@ TEST_F(ParamsPage, AddressAssignmentToASilentDriveRestoresTheClientAddress)
     line.setFaults(0, silentFaults());
     button("btSetAddr")->click();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetAddr"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetAddr")))
+        << boxes[0].message.toStdString();
     EXPECT_EQ(form->WakePort->DevAddr, 5);
     EXPECT_EQ(form->Address, 5);
     // The next command goes to address 5 again.
@@ -285,16 +289,16 @@ TEST_F(ParamsPage, PageHoldsTheFieldsWithTheirLimits)
     };
     const Limits table[] = {
         {"feAddr2", -0.1, 127, 0, 4, 1},  // shows the selected address
-        {"feVm", 1, 1000, 0, 4, 1},       {"edA", -0.1, 4000, 0, 4, 0},
-        {"feIa", -0.1, 2000, 0, 4, 0},    {"feV1", -0.1, 1000, 0, 4, 0},
-        {"feI1", -0.1, 2000, 0, 4, 0},    {"feV2", -0.1, 1000, 0, 4, 0},
-        {"feI2", -0.1, 2000, 0, 4, 0},    {"feV3", -0.1, 1000, 0, 4, 0},
-        {"feI3", -0.1, 2000, 0, 4, 0},    {"feV4", -0.1, 1000, 0, 4, 0},
-        {"feI4", -0.1, 2000, 0, 4, 0},    {"feVp", -0.1, 1000, 0, 4, 0},
-        {"feIp", -0.1, 2000, 0, 4, 0},    {"feNp", -0.1, 30000, 0, 5, 0},
-        {"feVl", -0.1, 1000, 0, 4, 0},    {"feIl", -0.1, 2000, 0, 4, 0},
-        {"feNo", -0.1, 30000, 0, 5, 0},   {"feNc", -0.1, 30000, 0, 5, 0},
-        {"feNt", -0.1, 30000, 0, 4, 0},   {"feLt", -0.1, 1000, 1, 4, 0},
+        {"feVm", 1, 1000, 0, 4, 1},      {"edA", -0.1, 4000, 0, 4, 0},
+        {"feIa", -0.1, 2000, 0, 4, 0},   {"feV1", -0.1, 1000, 0, 4, 0},
+        {"feI1", -0.1, 2000, 0, 4, 0},   {"feV2", -0.1, 1000, 0, 4, 0},
+        {"feI2", -0.1, 2000, 0, 4, 0},   {"feV3", -0.1, 1000, 0, 4, 0},
+        {"feI3", -0.1, 2000, 0, 4, 0},   {"feV4", -0.1, 1000, 0, 4, 0},
+        {"feI4", -0.1, 2000, 0, 4, 0},   {"feVp", -0.1, 1000, 0, 4, 0},
+        {"feIp", -0.1, 2000, 0, 4, 0},   {"feNp", -0.1, 30000, 0, 5, 0},
+        {"feVl", -0.1, 1000, 0, 4, 0},   {"feIl", -0.1, 2000, 0, 4, 0},
+        {"feNo", -0.1, 30000, 0, 5, 0},  {"feNc", -0.1, 30000, 0, 5, 0},
+        {"feNt", -0.1, 30000, 0, 4, 0},  {"feLt", -0.1, 1000, 1, 4, 0},
     };
     for (const Limits& l : table) {
         TFloatEdit* f = fe(l.name);
@@ -408,7 +412,8 @@ TEST_F(ParamsPageOperatorMode, ShowsValuesButTakesNoInput)
     EXPECT_EQ(fe("feV1")->Value(), 321);
     pty->clearRequests();
 
-    for (const char* name : {"bbRead", "bbWrite", "btSetAddr", "btResN", "bbFileOpen", "bbFileSave"}) {
+    for (const char* name :
+         {"bbRead", "bbWrite", "btSetAddr", "btResN", "bbFileOpen", "bbFileSave"}) {
         EXPECT_FALSE(button(name)->isEnabled()) << name;
         button(name)->click();
     }

@@ -202,9 +202,8 @@ TEST_F(RelaysPage, FailedAutomaticReadLeavesThePollAlone)
     line.setFaults(1, faults);
     pty->clearRequests();
     tick();
-    EXPECT_EQ(commandsOf(pty->requests()),
-              (std::vector<int>{wire::GetInfo, wire::GetR, wire::GetN, wire::GetT, wire::GetI,
-                                wire::GetRS}));
+    EXPECT_EQ(commandsOf(pty->requests()), (std::vector<int>{wire::GetInfo, wire::GetR, wire::GetN,
+                                                             wire::GetT, wire::GetI, wire::GetRS}));
     EXPECT_TRUE(form->DeviceFound);
     EXPECT_EQ(form->StatusText(), QStringLiteral("ТИРС-70 №0042"));
     EXPECT_EQ(shown(1), (std::vector<int>{1, 20, 80, 5}));

@@ -23,8 +23,8 @@ constexpr int kLastAddress = 127;
 const QString kInfo1 = QStringLiteral("ТИРС-70 №0001");
 
 // Every control that would send to the line.
-const char* const kLineActions[] = {"bbClose", "bbStop",    "bbStopOff",  "bbOpen",
-                                    "bbRead",  "bbWrite",   "btSetAddr",  "btResN",
+const char* const kLineActions[] = {"bbClose",   "bbStop",     "bbStopOff", "bbOpen",
+                                    "bbRead",    "bbWrite",    "btSetAddr", "btResN",
                                     "bbReadRel", "bbWriteRel", "bbSelect"};
 
 class ScanLine : public WindowTest {
@@ -89,7 +89,8 @@ TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndSkipsALateAnswer)
     for (const auto& r : log) {
         if (!probed.empty() && probed.back() == kLastAddress)
             break;
-        EXPECT_EQ(r.command, wire::GetInfo) << "after the probe of " << (probed.empty() ? 0 : probed.back());
+        EXPECT_EQ(r.command, wire::GetInfo)
+            << "after the probe of " << (probed.empty() ? 0 : probed.back());
         probed.push_back(r.address);
     }
     std::vector<int> expected;
@@ -127,8 +128,10 @@ TEST_F(ScanLine, AssigningAnAddressWithSeveralActuatorsListedAsksFirst)
     pty->clearRequests();
     widget<QPushButton>("btSetAddr")->click();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_TRUE(questions[0].contains(QStringLiteral("Присвоить адрес 9?"))) << questions[0].toStdString();
-    EXPECT_TRUE(questions[0].contains(QStringLiteral("найдено приводов: 2"))) << questions[0].toStdString();
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("Присвоить адрес 9?")))
+        << questions[0].toStdString();
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("найдено приводов: 2")))
+        << questions[0].toStdString();
     EXPECT_FALSE(pty->waitForRequests([](const auto& log) { return !log.empty(); }, 300ms));
     EXPECT_EQ(f.WakePort->DevAddr, 9);
 

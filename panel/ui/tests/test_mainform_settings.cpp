@@ -185,8 +185,8 @@ TEST_F(MainFormSettings, OutOfRangeValuesAreHeldSafely)
         const char* page;
         int pageShown;
     };
-    for (const Row& r : {Row{"0", "4", 4}, Row{"9", "5", 0}, Row{"-1", "-1", 0},
-                         Row{"12", "99999999999", 0}}) {
+    for (const Row& r :
+         {Row{"0", "4", 4}, Row{"9", "5", 0}, Row{"-1", "-1", 0}, Row{"12", "99999999999", 0}}) {
         SCOPED_TRACE(r.port);
         writeSettings(std::string("[General]\nPage=") + r.page + "\n[Port]\nPort=" + r.port + "\n");
         auto& f = createForm();
@@ -202,7 +202,8 @@ TEST_F(MainFormSettings, OutOfRangeValuesAreHeldSafely)
 
 TEST_F(MainFormSettings, AddressesOutsideTheRangeAreClampedIntoAllFields)
 {
-    for (auto [text, expected] : {std::pair{"200", 127}, std::pair{"-5", 0}, std::pair{"$11", 17}}) {
+    for (auto [text, expected] :
+         {std::pair{"200", 127}, std::pair{"-5", 0}, std::pair{"$11", 17}}) {
         SCOPED_TRACE(text);
         writeSettings(std::string("[Params]\nAddress=") + text + "\n");
         auto& f = createForm();
@@ -255,7 +256,8 @@ TEST_F(MainFormSettings, AnotherPortMovesCheckMarkAndCaption)
     EXPECT_EQ(f.PortNumber, 4);
     EXPECT_EQ(f.WakePort->Port, 4);
     EXPECT_EQ(f.WakePort->Baud, 19200);
-    EXPECT_EQ(checkedItems(), (std::vector<bool>{false, false, false, true, false, false, false, false}));
+    EXPECT_EQ(checkedItems(),
+              (std::vector<bool>{false, false, false, true, false, false, false, false}));
     EXPECT_EQ(f.windowTitle(), kTitle + QStringLiteral(" на COM4"));
     EXPECT_TRUE(widget<QAction>("mnClosePort")->isEnabled());
     EXPECT_EQ(f.WakePort->GetInfo(), "на COM4");
@@ -318,7 +320,7 @@ TEST_F(MainFormSettings, APortThatCannotOpenShowsWhyInTheStatusBar)
     auto& f = createForm();
     auto* why = widget<QLabel>("PortProblemPanel");
     EXPECT_EQ(why->text(), QString());  // COM2 opened
-    f.SelectPort(4);                     // a dangling link: the adapter is unplugged
+    f.SelectPort(4);                    // a dangling link: the adapter is unplugged
     // The reason first, then the path that a short line elides in its middle.
     EXPECT_EQ(why->text(), QStringLiteral("COM4: устройство не найдено: ") + programDir() +
                                QStringLiteral("/ports/COM4"));
@@ -395,7 +397,8 @@ TEST_F(MainFormSettings, ExitClosesTheWindowAndAboutNamesTitleAndContact)
         }
     });
     widget<QAction>("mnAbout")->trigger();
-    EXPECT_TRUE(aboutText.startsWith(kTitle + QStringLiteral("\ne-mail: "))) << aboutText.toStdString();
+    EXPECT_TRUE(aboutText.startsWith(kTitle + QStringLiteral("\ne-mail: ")))
+        << aboutText.toStdString();
     EXPECT_GT(aboutText.size(), kTitle.size() + 10);
 
     widget<QAction>("mnExit")->trigger();

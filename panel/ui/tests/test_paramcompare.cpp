@@ -69,8 +69,8 @@ protected:
     bool answer = false;
 };
 
-const std::vector<int> kDriveRead{wire::GetA, wire::GetM, wire::GetP, wire::GetL, wire::GetW,
-                                  wire::GetT};
+const std::vector<int> kDriveRead{wire::GetA, wire::GetM, wire::GetP,
+                                  wire::GetL, wire::GetW, wire::GetT};
 
 }  // namespace
 
@@ -95,9 +95,12 @@ TEST_F(ParamCompare, CompareReadsTheDriveAndMarksWhatDiffersWithoutTouchingTheFi
     EXPECT_EQ(s.pageCaption, QStringLiteral("Страница"));
     EXPECT_EQ(s.differences, (QStringList{QStringLiteral("V2"), QStringLiteral("Il")}));
     EXPECT_EQ(s.marked, (QSet<QString>{QStringLiteral("V2"), QStringLiteral("Il")}));
-    EXPECT_EQ(s.rows.at(QStringLiteral("V2")), std::make_pair(QStringLiteral("200"), QStringLiteral("350")));
-    EXPECT_EQ(s.rows.at(QStringLiteral("Il")), std::make_pair(QStringLiteral("1900"), QStringLiteral("2000")));
-    EXPECT_EQ(s.rows.at(QStringLiteral("Nt")), std::make_pair(QStringLiteral("1800"), QStringLiteral("2000")));
+    EXPECT_EQ(s.rows.at(QStringLiteral("V2")),
+              std::make_pair(QStringLiteral("200"), QStringLiteral("350")));
+    EXPECT_EQ(s.rows.at(QStringLiteral("Il")),
+              std::make_pair(QStringLiteral("1900"), QStringLiteral("2000")));
+    EXPECT_EQ(s.rows.at(QStringLiteral("Nt")),
+              std::make_pair(QStringLiteral("1800"), QStringLiteral("2000")));
     EXPECT_TRUE(s.summary.contains(QStringLiteral("не записывается")));
     EXPECT_EQ(fe("feV2")->Value(), 350);
     EXPECT_EQ(fe("feIl")->Value(), 2000);
@@ -205,6 +208,7 @@ TEST_F(ParamCompare, ASilentDriveStopsTheWriteWithTheErrorBox)
     click("bbWrite");
     EXPECT_TRUE(shown.empty());
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("GetA"))) << boxes[0].message.toStdString();
+    EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("GetA")))
+        << boxes[0].message.toStdString();
     EXPECT_FALSE(anyWrite());
 }

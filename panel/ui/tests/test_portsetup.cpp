@@ -94,11 +94,11 @@ TEST_F(PortSetup, PointsAPortAtAnAdapterAndReopensItAtTheNewBaudRate)
     ASSERT_EQ(form->StatusText(), QStringLiteral("No Device"));  // nobody at 1 on COM2
     // The menu says what each port is.
     widget<QMenu>("mnPort")->aboutToShow();
-    EXPECT_EQ(form->PortItems[1]->text(), QStringLiteral("COM2 — ") +
-                                              QString::fromStdString(pty->slavePath()));
-    EXPECT_EQ(form->PortItems[2]->text(),
-              QStringLiteral("COM3 — ") + QString::fromLatin1(support::MissingDevice) +
-                  QStringLiteral(" (не подключено)"));
+    EXPECT_EQ(form->PortItems[1]->text(),
+              QStringLiteral("COM2 — ") + QString::fromStdString(pty->slavePath()));
+    EXPECT_EQ(form->PortItems[2]->text(), QStringLiteral("COM3 — ") +
+                                              QString::fromLatin1(support::MissingDevice) +
+                                              QStringLiteral(" (не подключено)"));
 
     runDialog([&](TPortSetupDialog* d) {
         // The stable name first, then the fitted UART; the port as it is
@@ -134,7 +134,8 @@ TEST_F(PortSetup, PointsAPortAtAnAdapterAndReopensItAtTheNewBaudRate)
     createForm();
     form->DeviceRoots = roots;
     runDialog([&](TPortSetupDialog* d) {
-        EXPECT_EQ(combo(d, "cbPort2")->currentText(), QStringLiteral("FTDI USB-RS485 Cable (ttyUSB0)"));
+        EXPECT_EQ(combo(d, "cbPort2")->currentText(),
+                  QStringLiteral("FTDI USB-RS485 Cable (ttyUSB0)"));
         EXPECT_EQ(combo(d, "cbPort3")->currentText(), QStringLiteral("нет устройства"));
         EXPECT_EQ(combo(d, "cbBaudRate")->currentText(), QStringLiteral("19200"));
         combo(d, "cbPort2")->setCurrentIndex(1);

@@ -33,29 +33,29 @@ struct ActuatorState {
     int V1 = 200, I1 = 1000, V2 = 200, I2 = 1000, V3 = 200, I3 = 1000, V4 = 200, I4 = 1000;
     int Vp = 300, Ip = 800, Np = 200;
     int Vl = 100, Il = 2000, No = 1000, Nc = 1000;
-    int Nt = 2000;            // travel in optical steps
-    int N = 0;                // position counter, optical steps (sent as signed 16 bits)
-    int driveState = 0;       // DriveState code
-    int driveFlags = 0;       // DriveFlags bits
-    int workStatus = 0;       // WorkStatus byte
+    int Nt = 2000;       // travel in optical steps
+    int N = 0;           // position counter, optical steps (sent as signed 16 bits)
+    int driveState = 0;  // DriveState code
+    int driveFlags = 0;  // DriveFlags bits
+    int workStatus = 0;  // WorkStatus byte
     RelayConfig relays[3];
-    int inputCurrent = 12000; // microamperes
-    int relayStates = 0;      // RelayStates bits, computed from the relay settings
-    bool frozen = false;      // true: the motion model leaves the state as the test set it
+    int inputCurrent = 12000;  // microamperes
+    int relayStates = 0;       // RelayStates bits, computed from the relay settings
+    bool frozen = false;       // true: the motion model leaves the state as the test set it
 };
 
 // Faults of one actuator's answers, asked for by a test.
 struct Faults {
-    bool silent = false;          // never answer
-    int silentEvery = 0;          // leave every k-th request unanswered (0: never)
-    int errorCode = 0;            // put this error byte into every answer (0: normal)
-    bool wrongCommand = false;    // answer with another command code
-    bool badCheckByte = false;    // damage the check byte
-    int cutAfter = -1;            // send only this many bytes of the answer (-1: all)
+    bool silent = false;                   // never answer
+    int silentEvery = 0;                   // leave every k-th request unanswered (0: never)
+    int errorCode = 0;                     // put this error byte into every answer (0: normal)
+    bool wrongCommand = false;             // answer with another command code
+    bool badCheckByte = false;             // damage the check byte
+    int cutAfter = -1;                     // send only this many bytes of the answer (-1: all)
     std::chrono::microseconds byteGap{0};  // pause before every answer byte
     std::chrono::microseconds delay{0};    // pause before the answer (a late answer)
-    int strayBytes = 0;           // noise bytes (never 0xC0) before the answer
-    double randomFaultRate = 0;   // chance per answer of silence, damage or a wrong answer
+    int strayBytes = 0;                    // noise bytes (never 0xC0) before the answer
+    double randomFaultRate = 0;            // chance per answer of silence, damage or a wrong answer
     std::optional<std::vector<std::uint8_t>> answerData;  // answer with exactly these data bytes
 };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codes.h"
+#include "csv.h"
 #include "drivestate.h"
 #include "trendrecord.h"
 
@@ -39,16 +40,6 @@ std::string relayText(const std::optional<int>& states)
     std::string out;
     for (int k = 0; k < wake::RelayCount; ++k)
         out += wake::relayOn(*states, k) ? '1' : '0';
-    return out;
-}
-
-// No field holds the separator, a quote or a line break: the texts are the
-// program's own.
-std::string joinFields(const std::vector<std::string>& fields)
-{
-    std::string out;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        out += (i ? ";" : "") + fields[i];
     return out;
 }
 
@@ -105,6 +96,6 @@ void writeTrendCsv(std::ostream& out, const TrendRecord& record,
                    {}};
             ++s;
         }
-        out << joinFields(row) << '\n';
+        out << service::csv::line(row) << '\n';
     }
 }

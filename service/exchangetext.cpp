@@ -23,19 +23,19 @@ std::string outcome(const ExchangeRecord& r)
 
 std::string request(const ExchangeRecord& r)
 {
-    const wake::CommandSpec* spec = wake::findSpec(r.command);
-    if (!spec)
+    const wake::CommandInfo* entry = wake::findCommand(r.command);
+    if (!entry)
         return hex(r.request);
-    return wake::formatFields(wake::decodeRequest(*spec, r.request.data(), r.request.size()));
+    return wake::formatFields(wake::decodeRequest(*entry, r.request.data(), r.request.size()));
 }
 
 std::string answer(const ExchangeRecord& r)
 {
-    const wake::CommandSpec* spec = wake::findSpec(r.command);
-    if (!spec || r.answer.empty() ||
+    const wake::CommandInfo* entry = wake::findCommand(r.command);
+    if (!entry || r.answer.empty() ||
         (r.outcome != ExchangeOutcome::Answer && r.outcome != ExchangeOutcome::DeviceError))
         return {};
-    return wake::formatFields(wake::decodeAnswer(*spec, r.answer.data(), r.answer.size()));
+    return wake::formatFields(wake::decodeAnswer(*entry, r.answer.data(), r.answer.size()));
 }
 
 std::string hex(const std::vector<std::uint8_t>& bytes)

@@ -15,20 +15,20 @@ OperationRecorder::OperationRecorder(const std::string& folder, std::uintmax_t r
 
 void OperationRecorder::observe(const ExchangeRecord& r)
 {
-    const wake::CommandSpec* spec = wake::findSpec(r.command);
-    if (!spec)
+    const wake::CommandInfo* entry = wake::findCommand(r.command);
+    if (!entry)
         return;
-    if (spec->command == wake::Command::GetInfo && r.outcome == ExchangeOutcome::Answer) {
-        const auto values = wake::decodeAnswer(*spec, r.answer.data(), r.answer.size());
+    if (entry->command == wake::Command::GetInfo && r.outcome == ExchangeOutcome::Answer) {
+        const auto values = wake::decodeAnswer(*entry, r.answer.data(), r.answer.size());
         if (!values.empty())
             types_[r.address] = values.front().text;
     }
-    if (spec->changesDevice) {
+    if (entry->changesDevice) {
         journal::Row row;
         row.port = r.port;
         row.address = r.address;
         row.type = typeOf(r.address);
-        row.action = spec->name;
+        row.action = entry->name;
         row.values = exchangetext::request(r);
         row.result = r.outcome == ExchangeOutcome::Answer ? journal::Ok : exchangetext::outcome(r);
         append(std::move(row));

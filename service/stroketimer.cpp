@@ -21,25 +21,25 @@ std::optional<Stroke> StrokeTimer::observe(const ExchangeRecord& r)
 {
     if (r.outcome != ExchangeOutcome::Answer)
         return std::nullopt;
-    const wake::CommandSpec* spec = wake::findSpec(r.command);
-    if (!spec)
+    const wake::CommandInfo* entry = wake::findCommand(r.command);
+    if (!entry)
         return std::nullopt;
     const Clock::time_point at = r.start + r.duration;  // when the answer was in
-    switch (spec->command) {
+    switch (entry->command) {
     case wake::Command::SetS: {
-        const auto values = wake::decodeRequest(*spec, r.request.data(), r.request.size());
+        const auto values = wake::decodeRequest(*entry, r.request.data(), r.request.size());
         if (const auto* code = fieldNamed(values, "MotionCode"))
             commanded(r.address, int(code->value), at);
         break;
     }
     case wake::Command::GetN: {
-        const auto values = wake::decodeAnswer(*spec, r.answer.data(), r.answer.size());
+        const auto values = wake::decodeAnswer(*entry, r.answer.data(), r.answer.size());
         if (const auto* n = fieldNamed(values, "N"))
             position(r.address, int(n->value), at);
         break;
     }
     case wake::Command::GetS: {
-        const auto values = wake::decodeAnswer(*spec, r.answer.data(), r.answer.size());
+        const auto values = wake::decodeAnswer(*entry, r.answer.data(), r.answer.size());
         if (const auto* f = fieldNamed(values, "DriveFlags"))
             return flags(r.address, int(f->value), at);
         break;

@@ -79,16 +79,16 @@ constexpr std::array<Field, 12> rFields{{{"RelEn1", K::Byte},
 constexpr std::array<Field, 1> rsAnswer{{{"RelayStates", K::Byte}}};
 
 template <std::size_t R, std::size_t A>
-constexpr CommandSpec make(Command c, const char* name, const std::array<Field, R>& request,
+constexpr CommandInfo make(Command c, const char* name, const std::array<Field, R>& request,
                            const std::array<Field, A>& answer, bool changes)
 {
     const bool errorByte = c != Command::GetInfo;
-    return CommandSpec{
+    return CommandInfo{
         c,         name,    request,           answer,
         errorByte, changes, lengthOf(request), lengthOf(answer) + (errorByte ? 1 : 0)};
 }
 
-constexpr std::array<CommandSpec, 22> table{{
+constexpr std::array<CommandInfo, 22> table{{
     make(Command::GetInfo, "GetInfo", none, infoText, false),
     make(Command::SetAddr, "SetAddr", addrRequest, none, true),
     make(Command::SetM, "SetM", mFields, none, true),
@@ -120,20 +120,20 @@ int fieldWidth(FieldKind kind)
     return widthOf(kind);
 }
 
-const CommandSpec* findSpec(int code)
+const CommandInfo* findCommand(int code)
 {
-    const auto it = std::find_if(table.begin(), table.end(), [code](const CommandSpec& s) {
+    const auto it = std::find_if(table.begin(), table.end(), [code](const CommandInfo& s) {
         return static_cast<int>(s.command) == code;
     });
     return it == table.end() ? nullptr : &*it;
 }
 
-const CommandSpec& spec(Command command)
+const CommandInfo& commandInfo(Command command)
 {
-    return *findSpec(static_cast<int>(command));
+    return *findCommand(static_cast<int>(command));
 }
 
-std::span<const CommandSpec> commandSet()
+std::span<const CommandInfo> commandSet()
 {
     return table;
 }
@@ -142,7 +142,7 @@ bool answerHasErrorByte(int code)
 {
     if (code == 2)
         return false;
-    const CommandSpec* s = findSpec(code);
+    const CommandInfo* s = findCommand(code);
     return s == nullptr || s->hasErrorByte;
 }
 
@@ -176,13 +176,13 @@ std::vector<FieldValue> decodeFields(std::span<const Field> fields, const std::u
     return out;
 }
 
-std::vector<FieldValue> decodeRequest(const CommandSpec& command, const std::uint8_t* data,
+std::vector<FieldValue> decodeRequest(const CommandInfo& command, const std::uint8_t* data,
                                       std::size_t count)
 {
     return decodeFields(command.request, data, count);
 }
 
-std::vector<FieldValue> decodeAnswer(const CommandSpec& command, const std::uint8_t* data,
+std::vector<FieldValue> decodeAnswer(const CommandInfo& command, const std::uint8_t* data,
                                      std::size_t count)
 {
     if (command.hasErrorByte) {

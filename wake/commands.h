@@ -48,7 +48,7 @@ struct Field {
 
 int fieldWidth(FieldKind kind);  // 0 for Text (variable)
 
-struct CommandSpec {
+struct CommandInfo {
     Command command;
     const char* name;
     std::span<const Field> request;
@@ -59,10 +59,10 @@ struct CommandSpec {
     int answerLength;    // data bytes a complete answer carries, error byte included
 };
 
-const CommandSpec& spec(Command command);
+const CommandInfo& commandInfo(Command command);
 // nullptr for a code outside the command set.
-const CommandSpec* findSpec(int code);
-std::span<const CommandSpec> commandSet();
+const CommandInfo* findCommand(int code);
+std::span<const CommandInfo> commandSet();
 
 // Whether an answer with this code starts with the device's error byte
 // (codes 2 and 3 answer with data only).
@@ -78,10 +78,10 @@ struct FieldValue {
 // Reads the fields in order as far as the data goes; a field cut short is left out.
 std::vector<FieldValue> decodeFields(std::span<const Field> fields, const std::uint8_t* data,
                                      std::size_t count);
-std::vector<FieldValue> decodeRequest(const CommandSpec& command, const std::uint8_t* data,
+std::vector<FieldValue> decodeRequest(const CommandInfo& command, const std::uint8_t* data,
                                       std::size_t count);
 // Skips the error byte where the answer has one.
-std::vector<FieldValue> decodeAnswer(const CommandSpec& command, const std::uint8_t* data,
+std::vector<FieldValue> decodeAnswer(const CommandInfo& command, const std::uint8_t* data,
                                      std::size_t count);
 
 // "A=200 Ia=1500"; a Key in hex ("Key=0xA35C"), a Text in double quotes.

@@ -163,21 +163,21 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
 
 int TWakePort::Exchange(wake::Command command, int alsoFrom)
 {
-    const wake::CommandSpec& spec = wake::spec(command);
+    const wake::CommandInfo& entry = wake::commandInfo(command);
     if (!observer_) {
-        SendRequest(static_cast<int>(command), spec.name, spec.requestLength);
-        return ReceiveAnswer(AnswerTimeout, spec.answerLength, alsoFrom);
+        SendRequest(static_cast<int>(command), entry.name, entry.requestLength);
+        return ReceiveAnswer(AnswerTimeout, entry.answerLength, alsoFrom);
     }
     ExchangeRecord record;
     record.start = std::chrono::steady_clock::now();
     record.port = PortName;
     record.address = DevAddr;
     record.command = static_cast<int>(command);
-    record.name = spec.name;
-    record.request.assign(TxBuf.begin(), TxBuf.begin() + spec.requestLength);
+    record.name = entry.name;
+    record.request.assign(TxBuf.begin(), TxBuf.begin() + entry.requestLength);
     try {
-        SendRequest(record.command, spec.name, spec.requestLength);
-        const int count = ReceiveAnswer(AnswerTimeout, spec.answerLength, alsoFrom);
+        SendRequest(record.command, entry.name, entry.requestLength);
+        const int count = ReceiveAnswer(AnswerTimeout, entry.answerLength, alsoFrom);
         Notify(record, ExchangeOutcome::Answer);
         return count;
     } catch (const EHardwareException&) {

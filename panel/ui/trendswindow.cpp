@@ -196,7 +196,7 @@ void TrendsWindow::buildCharts()
         QColor color;
         bool step;
         double offset, scale;
-    } specs[] = {
+    } plots[] = {
         {TrendQuantity::Percent, PositionChart, "Положение", QColor(0, 0, 128), false, 0, 1},
         {TrendQuantity::DriveState, StateChart, "Состояние", QColor(0, 110, 0), true, 0, 1},
         {TrendQuantity::InputCurrent, InputChart, "Токовый вход", QColor(0, 0, 160), false, 0, 1},
@@ -204,10 +204,10 @@ void TrendsWindow::buildCharts()
         {TrendQuantity::Relay2, RelayChart, "Реле 2", QColor(200, 90, 0), true, 2.4, 1.2},
         {TrendQuantity::Relay3, RelayChart, "Реле 3", QColor(140, 0, 140), true, 0.4, 1.2},
     };
-    for (const auto& spec : specs) {
-        Lines l{spec.quantity, spec.chart, QString::fromUtf8(spec.name),
-                spec.color,    spec.step,  spec.offset,
-                spec.scale,    {}};
+    for (const auto& plot : plots) {
+        Lines l{plot.quantity, plot.chart, QString::fromUtf8(plot.name),
+                plot.color,    plot.step,  plot.offset,
+                plot.scale,    {}};
         QAbstractAxis* y =
             l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_) : valueAxes_[l.chart];
         l.series.push_back(newSeries(charts_[l.chart], l.name, l.color, timeAxes_[l.chart], y));

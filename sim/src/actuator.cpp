@@ -210,10 +210,10 @@ void Actuator::updateRelays()
 
 std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::uint8_t>& d)
 {
-    const wake::CommandSpec* spec = wake::findSpec(command);
-    if (spec == nullptr)
+    const wake::CommandInfo* entry = wake::findCommand(command);
+    if (entry == nullptr)
         return error(ErrBadPacket);
-    if (spec->command == cmd::GetInfo) {
+    if (entry->command == cmd::GetInfo) {
         // The one answer without an error byte: the text and its zero byte.
         std::string text = cp1251::fromUtf8(state.info);
         if (text.size() > 254)
@@ -222,13 +222,13 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
         out.push_back(0);
         return out;
     }
-    if (int(d.size()) != spec->requestLength)
+    if (int(d.size()) != entry->requestLength)
         return error(ErrBadPacket);
     syncCounter();
 
     std::vector<std::uint8_t> out{ErrNone};
     ActuatorState& s = state;
-    switch (spec->command) {
+    switch (entry->command) {
     case cmd::SetAddr:
         if (d[0] != wake::SetAddrPrefix[0] || d[1] != wake::SetAddrPrefix[1] || d[2] < 1 ||
             d[2] > 127)

@@ -29,7 +29,7 @@ constexpr Row expected[] = {
 
 std::string decoded(Command c, bool request, std::vector<std::uint8_t> data)
 {
-    const auto& s = wake::spec(c);
+    const auto& s = wake::commandInfo(c);
     return wake::formatFields(request ? wake::decodeRequest(s, data.data(), data.size())
                                       : wake::decodeAnswer(s, data.data(), data.size()));
 }
@@ -40,7 +40,7 @@ TEST(CommandTable, CodesNamesAndLengths)
 {
     ASSERT_EQ(wake::commandSet().size(), std::size(expected));
     for (const Row& row : expected) {
-        const wake::CommandSpec* s = wake::findSpec(row.code);
+        const wake::CommandInfo* s = wake::findCommand(row.code);
         ASSERT_NE(s, nullptr) << row.name;
         EXPECT_STREQ(s->name, row.name);
         EXPECT_EQ(s->requestLength, row.requestLength) << row.name;
@@ -48,7 +48,7 @@ TEST(CommandTable, CodesNamesAndLengths)
         EXPECT_EQ(s->changesDevice, row.name[0] == 'S') << row.name;
     }
     for (int code : {0, 1, 2, 5, 26, 127})
-        EXPECT_EQ(wake::findSpec(code), nullptr) << code;
+        EXPECT_EQ(wake::findCommand(code), nullptr) << code;
     EXPECT_FALSE(wake::answerHasErrorByte(2));
     EXPECT_FALSE(wake::answerHasErrorByte(3));
     EXPECT_TRUE(wake::answerHasErrorByte(4));

@@ -4,6 +4,8 @@
 # Usage: tools/install-deps.sh [--windows]
 #   --windows: what the Windows build and its Wine tests need instead
 #   (tools/build-windows.sh).
+#   --windows-qt: what the one-time Qt build for Windows needs
+#   (tools/build-qt-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -18,6 +20,12 @@ if [ "${1:-}" = --windows ]; then
     cmake ninja-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     googletest wine wine64 util-linux
+  )
+elif [ "${1:-}" = --windows-qt ]; then
+  packages=(
+    cmake ninja-build perl dpkg-dev xz-utils
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    qt6-base-dev qt6-base-dev-tools
   )
 fi
 

@@ -37,14 +37,26 @@ LineBackup::LineBackup(TMainForm& form, std::function<std::vector<int>()> addres
 
 void LineBackup::addMenuItems(QMenu* menu)
 {
-    QAction* backup = menu->addAction(QStringLiteral("Резервная копия линии…"));
+    QAction* backup = backupAction_ = menu->addAction(QStringLiteral("Резервная копия линии…"));
     backup->setObjectName(QStringLiteral("mnLineBackup"));
-    QAction* restore = menu->addAction(QStringLiteral("Восстановить линию…"));
+    QAction* restore = restoreAction_ = menu->addAction(QStringLiteral("Восстановить линию…"));
     restore->setObjectName(QStringLiteral("mnLineRestore"));
     connect(backup, &QAction::triggered, this,
             [this] { RunGuarded(&form_, [this] { this->backup(); }); });
     connect(restore, &QAction::triggered, this,
             [this] { RunGuarded(&form_, [this] { this->restore(); }); });
+}
+
+bool LineBackup::running() const
+{
+    return form_.Owner.holder() == service::LineUse::Backup;
+}
+
+void LineBackup::setActionsEnabled(bool enabled)
+{
+    for (QAction* action : {backupAction_, restoreAction_})
+        if (action)
+            action->setEnabled(enabled);
 }
 
 QString LineBackup::chooseFolder(const QString& caption)
@@ -68,9 +80,10 @@ void LineBackup::step(QProgressDialog& progress, int value, const QString& text)
 void LineBackup::run(const QString& title, int steps,
                      const std::function<void(QProgressDialog&)>& op)
 {
-    const bool polling = form_.Timer1->isActive();
-    form_.Timer1->stop();
-    running_ = true;
+    // The poll, the window's scan and every control that sends wait.
+    const service::LineOwner::Hold hold(form_.Owner, service::LineUse::Backup);
+    if (!hold)
+        return;
     QProgressDialog progress(title, QStringLiteral("Отмена"), 0, std::max(steps, 1), &form_);
     progress.setObjectName(QStringLiteral("LineProgress"));
     progress.setWindowTitle(title + QStringLiteral("…"));  // the summary bears the title itself
@@ -78,16 +91,6 @@ void LineBackup::run(const QString& title, int steps,
     progress.setMinimumDuration(0);
     progress.setAutoReset(false);
     progress.setAutoClose(false);
-    struct Done {
-        LineBackup& self;
-        bool polling;
-        ~Done()
-        {
-            self.running_ = false;
-            if (polling && self.form_.WakePort)
-                self.form_.Timer1->start();
-        }
-    } done{*this, polling};
     op(progress);
 }
 
@@ -101,6 +104,8 @@ void LineBackup::show(LineOperationSummary& summary)
 
 void LineBackup::backup()
 {
+    if (form_.Owner.holder() != service::LineUse::Free)
+        return;  // a scan holds the line: the backup does not start a second one
     const QString folder = chooseFolder(QStringLiteral("Папка для резервной копии линии"));
     if (folder.isEmpty() || !form_.WakePort)
         return;
@@ -173,6 +178,8 @@ bool LineBackup::askRestore(RestoreChoice& choice)
 
 void LineBackup::restore()
 {
+    if (form_.Owner.holder() != service::LineUse::Free)
+        return;
     const QString folder = chooseFolder(QStringLiteral("Папка резервной копии линии"));
     if (folder.isEmpty() || !form_.WakePort)
         return;

@@ -1,7 +1,7 @@
 // The line's backup and restore from the menu "Сервис": the line library's
 // backupLine and restoreLine behind a folder choice, a progress dialog that
-// can be cancelled and a summary. The poll rests meanwhile, so that every
-// exchange on the line belongs to the operation.
+// can be cancelled and a summary. The operation holds the line alone
+// meanwhile, so that every exchange on the line belongs to it.
 #pragma once
 
 #include <QObject>
@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class QAction;
 class QMenu;
 class QProgressDialog;
 class TMainForm;
@@ -26,7 +27,9 @@ public:
     void addMenuItems(QMenu* menu);
     void backup();
     void restore();
-    bool running() const { return running_; }
+    bool running() const;
+    // The menu items follow the line's holder.
+    void setActionsEnabled(bool enabled);
 
     // What the restore should also do, as the operator chose.
     struct RestoreChoice {
@@ -45,12 +48,13 @@ private:
     QString chooseFolder(const QString& caption);
     bool askRestore(RestoreChoice& choice);
     void show(LineOperationSummary& summary);
-    // Runs op with the poll stopped and a progress dialog of `steps` steps.
+    // Runs op with the line held alone and a progress dialog of `steps` steps.
     void run(const QString& title, int steps, const std::function<void(QProgressDialog&)>& op);
     void step(QProgressDialog& progress, int value, const QString& text);
 
     TMainForm& form_;
+    QAction* backupAction_ = nullptr;
+    QAction* restoreAction_ = nullptr;
     std::function<std::vector<int>()> addresses_;
     QString folder_;
-    bool running_ = false;
 };

@@ -115,8 +115,8 @@ void LineViews::takeDevices()
 
 void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
 {
-    // During a scan the tick talks to the address being probed.
-    if (form_.Scanning || !form_.WakePort)
+    // Never while a scan or a backup holds the line.
+    if (form_.Owner.exclusive() || !form_.WakePort)
         return;
     PollSnapshot snapshot = polled;
     if (trendsOpen())
@@ -144,10 +144,18 @@ void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
     }
 }
 
+void LineViews::setLineActionsEnabled(bool enabled)
+{
+    backup_->setActionsEnabled(enabled);
+}
+
 void LineViews::refreshLine()
 {
-    if (!lineOpen() || form_.Scanning || backup_->running() || !form_.WakePort ||
-        form_.WakePort->Port == 0)
+    if (!lineOpen() || !form_.WakePort || form_.WakePort->Port == 0)
+        return;
+    // The overview waits while anything else holds the line.
+    const service::LineOwner::Hold hold(form_.Owner, service::LineUse::Read);
+    if (!hold || form_.Owner.holder() != service::LineUse::Read)
         return;
     takeDevices();
     overview_.setSelected(form_.Address);

@@ -39,6 +39,8 @@ public:
     bool lineOpen() const;
 
     LineBackup* backup() const { return backup_; }
+    // The menu's line actions follow the line's holder.
+    void setLineActionsEnabled(bool enabled);
     TrendRecord& record() { return record_; }
     LineOverview& overview() { return overview_; }
 

@@ -25,6 +25,7 @@
 #include "floatedit.h"
 #include "glyphs.h"
 #include "inifile.h"
+#include "lineviews.h"
 #include "portproblem.h"
 #include "statusbarline.h"
 #include "ui_controlpage.h"
@@ -116,6 +117,7 @@ TMainForm::TMainForm(QWidget* parent)
     setupParamsPage();
     setupParamCompare();
 
+    Owner.changed = [this](service::LineUse) { FollowLineOwner(); };
     connect(Timer1, &QTimer::timeout, this, Guarded(&TMainForm::Timer1Timer));
     connect(ui->mnExit, &QAction::triggered, this, Guarded(&TMainForm::mnExitClick));
     connect(ui->mnAbout, &QAction::triggered, this, Guarded(&TMainForm::mnAboutClick));
@@ -137,6 +139,7 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm()
 {
     Timer1->stop();
+    Owner.changed = nullptr;
     Scanning = false;
     WakePort.reset();
     delete uiParams;
@@ -249,7 +252,7 @@ void TMainForm::FormClose()
     // A running scan is stopped first (it notices before its next probe and
     // then leaves the client alone), and the client addresses the selected
     // actuator again for the final command.
-    if (Scanning)
+    if (Owner.holder() == service::LineUse::Scan)
         bbScanStopClick();
     if (NameEditing)
         EndNameEdit(true);
@@ -352,8 +355,8 @@ void TMainForm::PageControlChange()
     QWidget* page = ui->PageControl->currentWidget();
     if (page == ui->tsNet) {
         FitNameColumn();
-    } else if (Scanning) {
-        // The reads wait for the scan to give the line back.
+    } else if (Owner.exclusive()) {
+        // The reads wait for the scan or the backup to give the line back.
     } else if (page == ui->tsParams) {
         if (ui->cbAutoPar->isChecked() && DeviceFound)
             autoReadParams();
@@ -383,6 +386,29 @@ void TMainForm::SetLineActionsEnabled(bool enabled)
              uiRelays->bbWriteRel, uiNet->bbSelect})
         w->setEnabled(enabled);
     ui->mnPort->menuAction()->setEnabled(enabled);
+}
+
+void TMainForm::FollowLineOwner()
+{
+    const bool free = !Owner.exclusive();
+    if (free == lineActionsEnabled_)
+        return;
+    lineActionsEnabled_ = free;
+    // The poll rests while a scan or a backup holds the line, and comes back
+    // if it ran before.
+    if (!free) {
+        pollWasActive_ = Timer1->isActive();
+        Timer1->stop();
+    } else if (pollWasActive_ && WakePort && !closed_) {
+        Timer1->start();
+    }
+    SetLineActionsEnabled(free);
+    if (QWidget* compare = findChild<QWidget*>(QStringLiteral("btCompare")))
+        compare->setEnabled(free);
+    uiNet->bbScanStart->setEnabled(free);
+    uiNet->bbScanStop->setEnabled(Owner.holder() == service::LineUse::Scan);
+    if (Views)
+        Views->setLineActionsEnabled(free);
 }
 
 // --- port menu ---

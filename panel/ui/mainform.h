@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "errorbox.h"
+#include "lineowner.h"
 #include "paramedits.h"
 #include "pollsnapshot.h"
 #include "serialdevices.h"
@@ -51,6 +52,9 @@ public:
     int BaudRate = 9600;
     int Address = 0;
     bool DeviceFound = false;
+    // Who holds the line; every action that sends takes it first.
+    service::LineOwner Owner;
+    // The running scan goes on to its next address ("Стоп" clears it).
     bool Scanning = false;
     int GridRow = 1;
     int GridCol = 2;
@@ -140,6 +144,8 @@ public:
     // Every control that sends to the line besides the scan: the motion
     // buttons, the parameter and relay actions, selection and the port menu.
     void SetLineActionsEnabled(bool enabled);
+    // The controls that send follow the line's holder.
+    void FollowLineOwner();
     void feAddr1Changed(TFloatEdit* sender);
     void feAddr2Changed(TFloatEdit* sender);
     void feAddr3Changed(TFloatEdit* sender);
@@ -251,7 +257,8 @@ private:
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
-    bool ticking_ = false;                         // Timer1Timer is running
+    bool lineActionsEnabled_ = true;               // as FollowLineOwner last set them
+    bool pollWasActive_ = false;                   // Timer1 ran when the line was taken alone
     bool portWasOpen_ = false;                     // the port in use has been open
     QLabel* addressZeroPanel_ = nullptr;           // the warning while address 0 is selected
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid

@@ -40,6 +40,9 @@ bool TMainForm::showParamComparison(bool asking)
 
 void TMainForm::btCompareClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Compare);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     showParamComparison(false);
 }
 

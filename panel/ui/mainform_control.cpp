@@ -45,15 +45,13 @@ void TMainForm::setupControlPage()
 
 void TMainForm::Timer1Timer()
 {
-    // After shutdown the client is gone; a tick never runs inside another,
-    // nor while a scan owns the line (it would poll the address probed).
-    if (!WakePort || ticking_ || Scanning)
+    // After shutdown the client is gone; a tick never runs inside another
+    // action, nor while a scan or a backup holds the line.
+    if (!WakePort)
         return;
-    ticking_ = true;
-    struct TickFlag {
-        bool& flag;
-        ~TickFlag() { flag = false; }
-    } tickFlag{ticking_};
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Poll);
+    if (!hold)
+        return;
 
     Timer1->stop();
     ReopenLostPort();
@@ -146,24 +144,36 @@ void TMainForm::ShowPoll(const PollSnapshot& s)
 
 void TMainForm::bbCloseClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     WakePort->SetS(CmdClose);
     reportMotion(QStringLiteral("Закрыть"));
 }
 
 void TMainForm::bbStopClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     WakePort->SetS(CmdStop);
     reportMotion(QStringLiteral("Стоп"));
 }
 
 void TMainForm::bbStopOffClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     WakePort->SetS(CmdStopOff);
     reportMotion(QStringLiteral("Стоп/откл."));
 }
 
 void TMainForm::bbOpenClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     WakePort->SetS(CmdOpen);
     reportMotion(QStringLiteral("Открыть"));
 }

@@ -120,13 +120,13 @@ void TMainForm::setupNetPage()
 
 void TMainForm::bbScanStartClick()
 {
+    // The scan holds the line alone: the poll waits and the controls that
+    // send are disabled, so nothing else reaches the address being probed.
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Scan);
+    if (!hold)
+        return;
     QTableWidget* grid = uiNet->TableStrGrid;
-    uiNet->bbScanStart->setEnabled(false);
-    uiNet->bbScanStop->setEnabled(true);
     Scanning = true;
-    // The scan owns the line: the poll waits (Timer1Timer) and nothing
-    // else can send to the address being probed.
-    SetLineActionsEnabled(false);
     uiNet->ScanProgressBar->setValue(0);
     if (NameEditing)
         EndNameEdit(true);
@@ -170,9 +170,6 @@ void TMainForm::bbScanStartClick()
     for (int r = 0; r < grid->rowCount(); ++r)
         LastScanCount += !cellText(grid, r, kColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
-    uiNet->bbScanStart->setEnabled(true);
-    uiNet->bbScanStop->setEnabled(false);
-    SetLineActionsEnabled(true);
     if (WakePort)
         WakePort->SetDevAddr(Address);
 }
@@ -270,8 +267,9 @@ void TMainForm::EndNameEdit(bool commit)
 
 void TMainForm::bbSelectClick()
 {
-    // A double click on the table while a scan owns the line.
-    if (Scanning)
+    // A double click on the table while a scan or a backup holds the line.
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Read);
+    if (!hold)
         return;
     // An empty address cell raises the conversion error for the error box.
     const int a =

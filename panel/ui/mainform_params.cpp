@@ -45,6 +45,9 @@ void TMainForm::setupParamsPage()
 
 void TMainForm::bbReadClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Read);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     const QScopedValueRollback fromDrive(paramSource_, ParamSource::Drive);
     Ui::ParamsPage& p = *uiParams;
     const auto field = [&p](std::string_view key) { return ParamField(p, key); };
@@ -102,6 +105,9 @@ void TMainForm::bbReadClick()
 
 void TMainForm::bbWriteClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     Ui::ParamsPage& p = *uiParams;
     const auto sent = [&p](std::string_view key) { return sentValue(ParamField(p, key)); };
     if (!ConfirmParamWrite())
@@ -126,6 +132,9 @@ void TMainForm::bbWriteClick()
 
 void TMainForm::btSetAddrClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     // The request reaches every actuator on the line: with more than one
     // there, all of them would take the same address.
     if (LastScanCount > 1 &&
@@ -150,6 +159,9 @@ void TMainForm::btSetAddrClick()
 
 void TMainForm::btResNClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     WakePort->SetN(0);
     ReportDone(QStringLiteral("Положение привода ") + SelectedDriveNumber() +
                QStringLiteral(" сброшено в 0"));

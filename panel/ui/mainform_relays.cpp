@@ -43,6 +43,9 @@ void TMainForm::setupRelaysPage()
 
 void TMainForm::bbReadRelClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Read);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     std::array<int, 12> v{};
     try {
         WakePort->GetR(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
@@ -64,6 +67,9 @@ void TMainForm::bbReadRelClick()
 
 void TMainForm::bbWriteRelClick()
 {
+    const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
+    if (!hold)
+        return;  // a scan or a backup holds the line
     std::array<int, 12> v{};
     const auto rows = relayRows(*uiRelays);
     for (std::size_t k = 0; k < rows.size(); ++k) {

@@ -1,5 +1,6 @@
 // The page "Сеть": scan, device table, name editing, selection, and the
 // address fields kept in step.
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +17,8 @@
 #include <set>
 
 #include "floatedit.h"
+#include "linebackup.h"
+#include "lineviews.h"
 #include "support/windowfixture.h"
 
 using uitest::WindowTest;
@@ -276,6 +280,57 @@ TEST_F(MainFormNet, StopKeepsRowsFoundSoFar)
     EXPECT_TRUE(widget<QPushButton>("bbScanStart")->isEnabled());
     EXPECT_FALSE(widget<QPushButton>("bbScanStop")->isEnabled());
     EXPECT_EQ(f.WakePort->DevAddr, 3);
+}
+
+TEST_F(MainFormNet, DuringScanOnlyProbesReachTheLine)
+{
+    line.addActuator(3, "три");
+    line.addActuator(17, "семнадцать");
+    // Service mode: the parameter page and its "Сравнить" take clicks.
+    writeSettings("[General]\nMaster=1\n[Params]\nAddress=3\n");
+    auto& f = createForm(false);  // the poll timer runs
+    showAndFocus();
+    QTemporaryDir folder;
+    f.Views->backup()->ChooseFolder = [&](const QString&) { return folder.path(); };
+    std::vector<std::pair<const char*, bool>> enabledDuring;
+    whenProgressReaches(20, [&] {
+        for (const char* name : {"btCompare", "bbOpen", "bbClose", "bbStop", "bbStopOff", "bbRead",
+                                 "bbReadRel", "bbSelect", "bbScanStart"})
+            enabledDuring.emplace_back(name, widget<QWidget>(name)->isEnabled());
+        for (const char* name : {"mnLineBackup", "mnLineRestore"}) {
+            auto* action = f.findChild<QAction*>(QString::fromLatin1(name));
+            ASSERT_NE(action, nullptr) << name;
+            enabledDuring.emplace_back(name, action->isEnabled());
+            action->trigger();
+        }
+        // The clicks the disabled controls refuse, and the handlers behind them.
+        widget<QPushButton>("btCompare")->click();
+        widget<QPushButton>("bbOpen")->click();
+        f.btCompareClick();
+        f.bbOpenClick();
+        f.bbStopClick();
+        f.bbReadClick();
+        f.bbWriteRelClick();
+        f.Views->backup()->backup();
+        f.Views->backup()->restore();
+        f.Timer1Timer();
+        f.bbScanStartClick();  // no second scan inside the first
+    });
+    pty->clearRequests();
+    widget<QPushButton>("bbScanStart")->click();
+
+    for (const auto& [name, enabled] : enabledDuring)
+        EXPECT_FALSE(enabled) << name;
+    std::vector<int> expected;
+    for (int a = 1; a <= kLastAddress; ++a)
+        expected.push_back(a);
+    EXPECT_EQ(probedAddresses(), expected);
+    for (const auto& r : pty->requests())
+        EXPECT_EQ(r.command, kGetInfo) << "address " << r.address;
+    // The line is given back: the controls and the poll come back.
+    EXPECT_TRUE(widget<QPushButton>("btCompare")->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>("bbOpen")->isEnabled());
+    EXPECT_TRUE(f.Timer1->isActive());
 }
 
 TEST_F(MainFormNet, ClosingDuringScanStopsItFirst)

@@ -134,6 +134,34 @@ TEST_F(Connection, SimulatorRestartedOnTheSameLinkIsFoundWithoutTheOperator)
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(Connection, ChoosingTheLostPortAgainOnceTheDeviceIsBackOpensIt)
+{
+    auto& f = createForm();
+    tick();
+    ASSERT_TRUE(f.DeviceFound);
+    pty->stop();
+    linkPort(2);
+    tick();
+    tick();
+    ASSERT_EQ(f.StatusText(), kNoDevice);
+    ASSERT_EQ(widget<QLabel>("PortProblemPanel")->text(),
+              QStringLiteral("COM2: связь потеряна, повторное подключение…"));
+
+    // Back, and chosen by the operator before any tick could reopen it.
+    ASSERT_TRUE(pty->start());
+    linkPort(2, pty->slavePath());
+    f.mnCOM1Click(f.PortItems[1]);
+    EXPECT_EQ(f.WakePort->Port, 2);
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(), QString());
+    pty->clearRequests();
+    tick();
+    ASSERT_FALSE(pty->requests().empty());
+    EXPECT_EQ(commandsOf(pty->requests()).front(), wire::GetInfo);
+    EXPECT_TRUE(f.DeviceFound);
+    EXPECT_EQ(f.StatusText(), kInfo);
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(Connection, ChoosingAPortOpensItOnceAndIdentifiesAfresh)
 {
     auto& f = createForm();

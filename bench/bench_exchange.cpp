@@ -15,7 +15,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <sim/simline.h>
@@ -324,6 +326,57 @@ void BM_DiscardInput(benchmark::State& state)
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_DiscardInput)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// One exchange on a line that trickles noise just inside the byte time-out
+// (a byte every 90 ms, never a frame start) and never answers: it must end at
+// its bound, the byte time-out plus the line time of the longest hunt and
+// frame plus 10 ms (1.182 s at 9600 baud). `over_bound_ms` is how far past
+// that figure the exchange ended; the window's noise test allows a margin
+// above it.
+void BM_GetN_NoiseTrickle(benchmark::State& state)
+{
+    constexpr int Baud = 9600;
+    constexpr double ByteTimeout = 0.1;
+    const double bound =
+        ByteTimeout + bench::lineSeconds(wake::HuntLimit + wake::LongestFrame, Baud) + 0.010;
+    support::Pty pty;
+    support::pointPortsAt(pty.slavePath(), BenchPort);
+    std::atomic<bool> stop{false};
+    std::thread trickle([&] {
+        while (!stop) {
+            pty.send({0x55});
+            std::this_thread::sleep_for(std::chrono::milliseconds(90));
+        }
+    });
+    TWakePort port(8);
+    port.Open(BenchPort, Baud);
+    port.SetDevAddr(Address);
+    std::vector<double> over;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        bool answered = true;
+        try {
+            port.GetN();
+        } catch (const EHardwareException&) {
+            answered = false;
+        }
+        const double took = seconds(Clock::now() - start);
+        if (answered) {
+            state.SkipWithError("noise read as an answer");
+            break;
+        }
+        over.push_back(took - bound);
+        state.SetIterationTime(took);
+    }
+    stop = true;
+    trickle.join();
+    port.Close();
+    state.counters["bound_ms"] = bound * 1e3;
+    state.counters["over_bound_ms"] = bench::median(over) * 1e3;
+    state.counters["worst_over_bound_ms"] = bench::worst(over) * 1e3;
+    state.counters["load"] = bench::loadAverage();
+}
+BENCHMARK(BM_GetN_NoiseTrickle)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // TIRS_BENCH_ITERATIONS fixes the count (for counting system calls).
 benchmark::internal::Benchmark* exchange(benchmark::internal::Benchmark* b)

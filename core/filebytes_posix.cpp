@@ -57,29 +57,41 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-// The path a save writes: a symbolic link is followed, so that the link stays
+// Where a write lands. A symbolic link is followed, so that the link stays
 // and the file it names gets the new contents; also a link to a file that is
 // not there (a share not mounted yet), which must not be replaced by a plain
-// file. Only links of the user's own are followed: one planted by somebody
-// else (in a shared folder) would send the program's writes where that
-// somebody chose. Empty when a link is not the user's.
-std::string resolvedTarget(const std::string& path)
+// file. Only a chain of the user's own links that ends at the user's own file
+// (or at none) is followed: a link planted by somebody else, or one that leads
+// to another user's file, would send the program's writes where that somebody
+// chose (a service tool often runs as the superuser).
+struct Target {
+    std::string path;     // the file to write; the path itself when not followed
+    std::string refusal;  // why the link in the path's place is not followed
+    bool followed() const { return refusal.empty(); }
+};
+
+Target resolvedTarget(const std::string& path)
 {
     std::string target = path;
     for (int depth = 0; depth < 40; ++depth) {
         struct stat st {};
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return target;
+        if (::lstat(target.c_str(), &st) != 0)
+            return {target, {}};
+        if (!S_ISLNK(st.st_mode)) {
+            if (target != path && st.st_uid != ::geteuid())
+                return {path, "The link in its place leads to a file of another user"};
+            return {target, {}};
+        }
         if (st.st_uid != ::geteuid())
-            return {};
+            return {path, "The link in its place belongs to another user"};
         char next[PATH_MAX];
         const ssize_t n = ::readlink(target.c_str(), next, sizeof next - 1);
         if (n <= 0)
-            return target;
+            return {path, "The link in its place cannot be read"};
         const std::string to(next, static_cast<std::size_t>(n));
         target = to.front() == '/' ? to : folderOf(target) + "/" + to;
     }
-    return target;
+    return {path, "The links in its place lead round in a circle"};
 }
 
 // A file the user could not write is never replaced: access is denied, or
@@ -110,10 +122,15 @@ void writeAll(int fd, const std::string& bytes, const std::function<void(const s
 // full disk fails before the old contents are touched.
 void writeInPlace(const std::string& target, const std::string& bytes, const std::string& path)
 {
-    FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     const auto fail = [&](const std::string& message) { throw IniFileError(message); };
     if (file.get() < 0)
         fail("Cannot create file " + path + ". " + systemReason(errno));
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        fail("Cannot create file " + path);
+    if (st.st_uid != ::geteuid())
+        fail("Cannot create file " + path + ". The file belongs to another user");
     const int reserved = ::posix_fallocate(file.get(), 0, static_cast<off_t>(bytes.size()));
     if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
         fail("Cannot write file " + path + ". " + systemReason(reserved));
@@ -173,13 +190,13 @@ std::string read(const std::string& path, bool& missing)
 void replace(const std::string& path, const std::string& bytes)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string target = resolvedTarget(path);
-    if (target.empty())
-        throw IniFileError("Cannot create file " + path +
-                           ". The link in its place belongs to another user");
+    // A link that is not followed is replaced by the new file: the rename
+    // below takes the link's name, and nothing it pointed to is touched.
+    const Target resolved = resolvedTarget(path);
+    const std::string& target = resolved.path;
 
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    const bool exists = resolved.followed() && ::stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         throw IniFileError("Cannot create file " + path);
     if (exists && !userMayWrite(target, old))
@@ -197,6 +214,8 @@ void replace(const std::string& path, const std::string& bytes)
         // A folder the user may not write, holding a file the user may.
         if (exists && S_ISREG(old.st_mode))
             return writeInPlace(target, bytes, path);
+        if (!resolved.followed())
+            throw IniFileError("Cannot create file " + path + ". " + resolved.refusal);
         throw IniFileError("Cannot create file " + path);
     }
     FileDescriptor file(fd);
@@ -209,16 +228,20 @@ void replace(const std::string& path, const std::string& bytes)
     };
 
     if (exists) {
-        // The replacement keeps the file's owner, group and mode; where it
-        // cannot have them (somebody else's file in the user's folder), the
-        // file is rewritten in place instead.
+        // The replacement keeps the file's owner, group and mode. Where it
+        // cannot have them, the user's own file (of a group the user is not
+        // in) is rewritten in place; somebody else's file in the user's folder
+        // is never written: the replacement becomes the user's.
         struct stat made {};
         const bool sameOwner =
             ::fstat(fd, &made) == 0 && made.st_uid == old.st_uid && made.st_gid == old.st_gid;
         if (!sameOwner && ::fchown(fd, old.st_uid, old.st_gid) != 0 && S_ISREG(old.st_mode)) {
-            file.close();
-            ::unlink(tempPath.c_str());
-            return writeInPlace(target, bytes, path);
+            if (old.st_uid == ::geteuid()) {
+                file.close();
+                ::unlink(tempPath.c_str());
+                return writeInPlace(target, bytes, path);
+            }
+            ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);  // the group where it can be kept
         }
         ::fchmod(fd, old.st_mode & 07777);
     }
@@ -236,6 +259,49 @@ void replace(const std::string& path, const std::string& bytes)
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+void append(const std::string& path, const std::string& bytes, const std::string& firstLine)
+{
+    const Target resolved = resolvedTarget(path);
+    if (!resolved.followed())
+        throw IniFileError("Cannot write file " + path + ". " + resolved.refusal);
+    // O_NOFOLLOW: a link put in the file's place since it was looked at is
+    // not followed either.
+    FileDescriptor file(::open(resolved.path.c_str(),
+                               O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW,
+                               0666));
+    if (file.get() < 0)
+        throw IniFileError("Cannot open file " + path + ". " + systemReason(errno));
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0)
+        throw IniFileError("Cannot open file " + path + ". " + systemReason(errno));
+    if (!S_ISREG(st.st_mode))
+        throw IniFileError("Cannot open file " + path + ". Not a regular file");
+    if (st.st_uid != ::geteuid())
+        throw IniFileError("Cannot write file " + path + ". The file belongs to another user");
+
+    const std::string text = st.st_size == 0 ? firstLine + bytes : bytes;
+    // A short write (a full disk, a size limit) leaves part of the text: the
+    // file is cut back to where it ended, so that no fragment stays for the
+    // next text to be glued onto.
+    const auto fail = [&](int err) {
+        if (::ftruncate(file.get(), st.st_size) != 0) {
+            // Nothing more can be done; the reason of the write is the one to give.
+        }
+        throw IniFileError("Cannot write file " + path + ". " + systemReason(err));
+    };
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(file.get(), text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(n < 0 ? errno : ENOSPC);
+        written += static_cast<std::size_t>(n);
+    }
+    if (file.close() != 0)
+        throw IniFileError("Cannot write file " + path + ". " + systemReason(errno));
 }
 
 }  // namespace filebytes

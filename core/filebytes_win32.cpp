@@ -1,5 +1,8 @@
-// Whole-file reads and atomic replacement with the Windows file functions.
-// Paths are UTF-8 inside the program and wide at the system's edge.
+// Whole-file reads, atomic replacement and whole appends with the Windows
+// file functions. Paths are UTF-8 inside the program and wide at the
+// system's edge. A replacement's rename takes a link's place (the link is
+// never written through); an append refuses a link (a reparse point) in the
+// file's place, since its owners are not compared here.
 #include "filebytes.h"
 
 #include <windows.h>
@@ -132,6 +135,59 @@ void replace(const std::string& path, const std::string& bytes)
     if (!MoveFileExW(wide(tempPath).c_str(), wide(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         fail("Cannot create file " + path);
+}
+
+void append(const std::string& path, const std::string& bytes, const std::string& firstLine)
+{
+    // FILE_APPEND_DATA alone: every write goes to the end of the file.
+    const HANDLE h =
+        CreateFileW(wide(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+    FileHandle file(h);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info))
+        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        throw IniFileError("Cannot write file " + path + ". A link is in its place");
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        throw IniFileError("Cannot open file " + path + ". Not a regular file");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size))
+        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+
+    const std::string text = size.QuadPart == 0 ? firstLine + bytes : bytes;
+    // A short write leaves part of the text: the file is cut back to its old
+    // size (through a handle that may set the end), so no fragment stays.
+    const auto fail = [&](DWORD error) {
+        file.close();
+        const HANDLE cut =
+            CreateFileW(wide(path).c_str(), GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (cut != INVALID_HANDLE_VALUE) {
+            FILE_END_OF_FILE_INFO end{};
+            end.EndOfFile = size;
+            SetFileInformationByHandle(cut, FileEndOfFileInfo, &end, sizeof end);
+            CloseHandle(cut);
+        }
+        throw IniFileError("Cannot write file " + path + ". " + systemReason(error));
+    };
+    std::size_t written = 0;
+    while (written < text.size()) {
+        DWORD n = 0;
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 1 << 20));
+        if (!WriteFile(h, text.data() + written, chunk, &n, nullptr))
+            fail(GetLastError());
+        if (n == 0)
+            fail(ERROR_DISK_FULL);
+        written += n;
+    }
+    if (!file.close())
+        throw IniFileError("Cannot write file " + path + ". " + systemReason(GetLastError()));
 }
 
 }  // namespace filebytes

@@ -27,15 +27,12 @@ public:
     // Reads the file; a missing file reads as empty. Throws IniFileError when
     // an existing file cannot be read.
     static IniImage load(const std::string& path);
-    // Writes the file: atomically where it can (a temporary file in the same
-    // folder, given the old file's owner, group and mode, then renamed over
-    // it), else in place (a folder the user may not write, an owner the
-    // temporary cannot be given). A file the user could not write (its mode
-    // has no write bit, or access is denied) is never replaced. A symbolic
-    // link in the file's place is followed only when it belongs to the user
-    // running the program (as the kernel's protected_symlinks rule does in
-    // shared folders). Throws IniFileError with the reason ("Cannot create
-    // file <path>" when it cannot be created).
+    // Writes the file through the file layer (filebytes.h): atomically where
+    // it can, keeping the old file's owner, group and mode; a read-only file
+    // is never replaced; a symbolic link is followed only when it and its file
+    // belong to the user running the program, else the link is replaced.
+    // Throws IniFileError with the reason ("Cannot create file <path>" when it
+    // cannot be created).
     void save(const std::string& path) const;
 
     // Section and key names match without regard to letter case.

@@ -1,11 +1,9 @@
 #include "exchangecsv.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-
 #include "csv.h"
 #include "exchangetext.h"
+#include "filebytes.h"
+#include "inifile.h"
 #include "isotime.h"
 
 namespace service {
@@ -31,17 +29,13 @@ std::string row(const LoggedExchange& e)
 bool write(const std::string& path, const std::vector<const LoggedExchange*>& entries,
            std::string& error)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    out << header() << '\n';
+    std::string text = header() + '\n';
     for (const LoggedExchange* e : entries)
-        out << row(*e) << '\n';
-    out.close();
-    if (!out) {
-        error = "cannot write " + path;
+        text += row(*e) + '\n';
+    try {
+        filebytes::replace(path, text);
+    } catch (const IniFileError& e) {
+        error = e.what();
         return false;
     }
     return true;

@@ -1,12 +1,11 @@
 #include "journal.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "csv.h"
+#include "filebytes.h"
+#include "inifile.h"
 
 namespace service {
 
@@ -107,22 +106,12 @@ bool OperationJournal::write(const journal::Row& row)
 {
     // Opened for each row: nothing stays buffered between rows, so a crash
     // loses at most the row being written, and a folder that becomes
-    // writable again is used at once.
-    std::FILE* file = std::fopen(path_.c_str(), "ab");
-    if (!file) {
-        error_ = "cannot open " + path_ + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string text;
-    std::fseek(file, 0, SEEK_END);
-    if (std::ftell(file) == 0)
-        text = std::string(journal::Header) + '\n';
-    text += journal::formatRow(row) + '\n';
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        error_ = "cannot write " + path_ + ": " + std::strerror(written ? errno : writeErrno);
+    // writable again is used at once. The row goes in whole or not at all.
+    try {
+        filebytes::append(path_, journal::formatRow(row) + '\n',
+                          std::string(journal::Header) + '\n');
+    } catch (const IniFileError& e) {
+        error_ = e.what();
         return false;
     }
     error_.clear();

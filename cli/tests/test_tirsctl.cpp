@@ -2,7 +2,10 @@
 // file, ports/), against a simulated line served on a pty by this test.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <nlohmann/json.hpp>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -298,6 +301,55 @@ TEST_F(Tirsctl, VerboseDecodesEveryExchangeAndPortsNamesTheirTargets)
     EXPECT_EQ(list[1]["target"], pty->slavePath());
     EXPECT_EQ(list[1]["available"], true);
     EXPECT_EQ(list[0]["available"], false);
+}
+
+TEST_F(Tirsctl, MoveWaitFollowsTheStrokeToItsEnd)
+{
+    line.with(3, [](sim::ActuatorState& s) {
+        s.frozen = false;
+        s.Nt = 40;
+        s.No = 0;
+        s.Nc = 0;
+        s.Np = 0;
+    });
+    line.setTimeScale(50);
+    const ProcessResult r = run({"--json", "move", "open", "--wait", "--max-wait", "60"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const json out = json::parse(r.out);
+    EXPECT_EQ(out["address"], 3);
+    EXPECT_EQ(out["ended"], true);
+    EXPECT_EQ(out["position"], 40);
+    EXPECT_NE(out["flagsText"].get<std::string>().find("LIMO"), std::string::npos) << r.out;
+}
+
+TEST_F(Tirsctl, RelaysWriteChangesOneRelayAndKeepsTheOthers)
+{
+    line.with(3, [](sim::ActuatorState& s) { s.relays[0] = {2, 5, 95, 1}; });
+    const ProcessResult r = run({"relays", "write", "2", "input", "10", "90", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(" — записано и проверено."), std::string::npos) << r.out;
+    line.with(3, [](sim::ActuatorState& s) {
+        EXPECT_EQ(s.relays[0].mode, 2);
+        EXPECT_EQ(s.relays[0].max, 95);
+        EXPECT_EQ(s.relays[1].mode, 1);
+        EXPECT_EQ(s.relays[1].min, 10);
+        EXPECT_EQ(s.relays[1].max, 90);
+        EXPECT_EQ(s.relays[1].hyst, 5);
+        EXPECT_EQ(s.relays[2].mode, 0);
+    });
+}
+
+TEST_F(Tirsctl, APortHeldByAnotherProgramGivesThree)
+{
+    // Held as the library holds a port it has open: an exclusive lock.
+    const int held = ::open(pty->slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const ProcessResult r = run({"info"});
+    ::close(held);
+    EXPECT_EQ(r.exitCode, 3) << r.out;
+    EXPECT_NE(r.err.find("занят другой программой"), std::string::npos) << r.err;
+    EXPECT_EQ(countRequests(pty->requests(), 3), 0);
 }
 
 }  // namespace

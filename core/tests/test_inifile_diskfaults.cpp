@@ -1,10 +1,15 @@
 // Saving through a symbolic link whose file is not there: the settings file
 // may be a link to a share that is not mounted yet. The link is the
-// operator's configuration and must survive every save.
+// operator's configuration and must survive every save. An append the disk
+// takes only part of leaves the file as it was.
+#include "filebytes.h"
 #include "inifile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -101,6 +106,51 @@ TEST_F(DanglingLinkSave, MissingFolderFailsAndLeavesTheLinkAlone)
     for (const auto& e : fs::directory_iterator(dir_))
         names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"panel.ini"});
+}
+
+// A full disk, played by the file size limit: a write past it is cut short
+// (the signal it would raise is ignored), the next one fails.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST_F(DanglingLinkSave, AppendCutShortLeavesNoFragment)
+{
+    const fs::path path = dir_ / "journal.csv";
+    filebytes::append(path.string(), "2026-12-08T18:40:50;one\n", "time;what\n");
+    const std::string before = slurp(path);
+    ASSERT_EQ(before, "time;what\n2026-12-08T18:40:50;one\n");
+    std::string message;
+    {
+        FileSizeLimit full(before.size() + 10);
+        try {
+            filebytes::append(path.string(), "2026-12-08T18:40:51;two\n", "time;what\n");
+        } catch (const IniFileError& e) {
+            message = e.what();
+        }
+    }
+    EXPECT_EQ(message.rfind("Cannot write file " + path.string() + ". ", 0), 0u) << message;
+    EXPECT_EQ(slurp(path), before);
+
+    filebytes::append(path.string(), "2026-12-08T18:40:52;three\n", "time;what\n");
+    EXPECT_EQ(slurp(path), before + "2026-12-08T18:40:52;three\n");
 }
 
 }  // namespace

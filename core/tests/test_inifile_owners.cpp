@@ -1,8 +1,10 @@
 // Saving where several users meet: the file's owner, group and mode survive
 // a save, a read-only file is left alone, a folder the user may not write
-// gets the file rewritten in place, and a link somebody else planted in the
-// file's place is not followed. A file of very many sections reads in time
-// linear in its size.
+// gets the user's own file rewritten in place, and a link is followed only
+// when it and its file are the user's: else a save takes the link's place and
+// an append is refused. Another user's file is never written into. A file of
+// very many sections reads in time linear in its size.
+#include "filebytes.h"
 #include "inifile.h"
 
 #include <gtest/gtest.h>
@@ -146,24 +148,108 @@ TEST_F(IniOwners, FileInAFolderTheUserMayNotWriteIsWrittenInPlace)
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
-TEST_F(IniOwners, LinkOfAnotherUserIsNotFollowed)
+TEST_F(IniOwners, OtherUsersFileInAFolderTheUserMayNotWriteIsNotWritten)
 {
     if (!superuser())
-        GTEST_SKIP() << "planting another user's link needs the superuser";
-    const fs::path target = dir_ / "elsewhere.ini";
-    spit(target, "[A]\r\nk=theirs\r\n");
-    const fs::path link = dir_ / "panel.ini";
-    fs::create_symlink(target, link);
-    ASSERT_EQ(::lchown(link.c_str(), kOtherUid, kOtherGid), 0);
-    EXPECT_EQ(saveError(link), "Cannot create file " + link.string() +
-                                   ". The link in its place belongs to another user");
-    EXPECT_EQ(slurp(target), "[A]\r\nk=theirs\r\n");
+        GTEST_SKIP() << "another user's file needs the superuser";
+    const fs::path folder = dir_ / "locked";
+    fs::create_directory(folder);
+    const fs::path path = folder / "panel.ini";
+    spit(path, "[A]\r\nk=theirs\r\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);  // anybody may write it: the owner is the superuser
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    EXPECT_TRUE(asPlainUser([&] {
+        return saveError(path) ==
+               "Cannot create file " + path.string() + ". The file belongs to another user";
+    }));
+    EXPECT_EQ(slurp(path), "[A]\r\nk=theirs\r\n");
+}
+
+// The links a save or an append may not follow: somebody else's link, and
+// the user's own link to somebody else's file.
+class PlantedLinks : public IniOwners {
+protected:
+    void SetUp() override
+    {
+        IniOwners::SetUp();
+        if (!superuser())
+            GTEST_SKIP() << "planting another user's link needs the superuser";
+        theirs_ = dir_ / "theirs.ini";
+        mine_ = dir_ / "mine.ini";
+        spit(theirs_, "[A]\r\nk=theirs\r\n");
+        spit(mine_, "[A]\r\nk=mine\r\n");
+        ASSERT_EQ(::chown(theirs_.c_str(), kOtherUid, kOtherGid), 0);
+    }
+    // Plants panel.ini -> target, the link owned by linkUid.
+    fs::path plant(const fs::path& target, uid_t linkUid)
+    {
+        const fs::path link = dir_ / "panel.ini";
+        fs::remove(link);
+        fs::create_symlink(target, link);
+        EXPECT_EQ(::lchown(link.c_str(), linkUid, linkUid == 0 ? 0 : kOtherGid), 0);
+        return link;
+    }
+    static std::string appendError(const fs::path& path)
+    {
+        try {
+            filebytes::append(path.string(), "row\n", "header\n");
+        } catch (const IniFileError& e) {
+            return e.what();
+        }
+        return {};
+    }
+    fs::path theirs_, mine_;
+};
+
+TEST_F(PlantedLinks, SaveReplacesALinkItMayNotFollow)
+{
+    struct Row {
+        const char* name;
+        fs::path target;
+        uid_t linkOwner;
+        std::string targetBytes;
+    };
+    const Row rows[] = {
+        {"another user's link to the user's file", mine_, kOtherUid, "[A]\r\nk=mine\r\n"},
+        {"the user's link to another user's file", theirs_, 0, "[A]\r\nk=theirs\r\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const fs::path link = plant(r.target, r.linkOwner);
+        EXPECT_EQ(saveError(link), "");
+        EXPECT_FALSE(fs::is_symlink(link));
+        EXPECT_EQ(slurp(link), kSampleBytes);
+        EXPECT_EQ(slurp(r.target), r.targetBytes);
+        struct stat st {};
+        ASSERT_EQ(::stat(link.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+    }
+
+    // The user's own link to the user's own file is followed.
+    const fs::path link = plant(mine_, 0);
+    EXPECT_EQ(saveError(link), "");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(slurp(mine_), kSampleBytes);
+}
+
+TEST_F(PlantedLinks, AppendRefusesALinkItMayNotFollowAndAnotherUsersFile)
+{
+    fs::path link = plant(mine_, kOtherUid);
+    EXPECT_EQ(appendError(link), "Cannot write file " + link.string() +
+                                     ". The link in its place belongs to another user");
+    link = plant(theirs_, 0);
+    EXPECT_EQ(appendError(link), "Cannot write file " + link.string() +
+                                     ". The link in its place leads to a file of another user");
+    EXPECT_EQ(appendError(theirs_),
+              "Cannot write file " + theirs_.string() + ". The file belongs to another user");
+    EXPECT_EQ(slurp(theirs_), "[A]\r\nk=theirs\r\n");
+    EXPECT_EQ(slurp(mine_), "[A]\r\nk=mine\r\n");
     EXPECT_TRUE(fs::is_symlink(link));
 
-    // The user's own link is followed.
-    ASSERT_EQ(::lchown(link.c_str(), 0, 0), 0);
-    EXPECT_EQ(saveError(link), "");
-    EXPECT_EQ(slurp(target), kSampleBytes);
+    // The user's own link to the user's own file is followed.
+    link = plant(mine_, 0);
+    EXPECT_EQ(appendError(link), "");
+    EXPECT_EQ(slurp(mine_), "[A]\r\nk=mine\r\nrow\n");
 }
 
 TEST(IniManySections, LoadIsLinearInTheFileSize)

@@ -1,5 +1,6 @@
 #include "trendswindow.h"
 
+#include <QBuffer>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
@@ -21,12 +22,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <sstream>
 #include <limits>
 
 #include "codes.h"
 #include "drivestate.h"
 #include "errorbox.h"
+#include "filebytes.h"
+#include "inifile.h"
 #include "positionmath.h"
 #include "trendcsv.h"
 
@@ -451,23 +454,34 @@ QScatterSeries* TrendsWindow::markerSeries(int motionCode) const
 
 bool TrendsWindow::saveCsv(const QString& path, QString& error) const
 {
-    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
-    if (out) {
-        writeTrendCsv(out, record_, [](std::int64_t ms) {
-            return QDateTime::fromMSecsSinceEpoch(ms).toString(Qt::ISODateWithMs).toStdString();
-        });
-        out.close();
-    }
-    if (!out) {
-        error = QStringLiteral("Cannot create file ") + path;
+    std::ostringstream out;
+    writeTrendCsv(out, record_, [](std::int64_t ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toString(Qt::ISODateWithMs).toStdString();
+    });
+    try {
+        filebytes::replace(QFile::encodeName(path).toStdString(), out.str());
+    } catch (const IniFileError& e) {
+        error = QString::fromStdString(e.what());
         return false;
     }
     return true;
 }
 
+// Rendered to bytes first, so that the picture goes through the file layer
+// as every other file the window writes.
 bool TrendsWindow::savePng(const QString& path) const
 {
-    return chartArea_->grab().save(path, "PNG");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!chartArea_->grab().save(&buffer, "PNG"))
+        return false;
+    try {
+        filebytes::replace(QFile::encodeName(path).toStdString(), png.toStdString());
+    } catch (const IniFileError&) {
+        return false;
+    }
+    return true;
 }
 
 QString TrendsWindow::chooseFile(const QString& filter, const QString& extension)

@@ -2,6 +2,10 @@
 // tools/build-windows.sh --test. The harness maps COM5 to a pseudo-terminal
 // served by tirssim (actuators 1 and 2 at 9600 baud) and COM6 to a device that
 // does not exist; no other COM port of the prefix leads anywhere.
+//
+// What Wine cannot show: Windows refuses a second open of a serial port that
+// is held, but Wine does not keep the sharing mode for devices, so a held
+// port opens again there; the refusal of a busy port is shown on POSIX only.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -88,13 +92,6 @@ TEST_F(OpenLine, DeviceControlBlockAndTimeouts)
     uint32_t mask = 0;
     ASSERT_EQ(GetMaskCOM(&mask), 1);
     EXPECT_EQ(mask, static_cast<uint32_t>(EV_RXCHAR | EV_TXEMPTY));
-}
-
-// Windows refuses a second open of a serial port; Wine does not keep the
-// sharing mode for devices, so a port held without sharing opens again.
-TEST_F(OpenLine, WineLetsAHeldPortOpenASecondTime)
-{
-    EXPECT_EQ(AccessCOM(line), 1);
 }
 
 // Wine's serial driver keeps its modem-line calls for real UARTs: on a

@@ -29,11 +29,22 @@ namespace {
 const QString kNoDevice = QStringLiteral("No Device");
 const QString kInfo = QStringLiteral("ТИРС-70 №0001");
 const QString kNoPort = QStringLiteral("Порт не открыт.");
-// An exchange that runs to its bound at 9600 baud takes about 1.18 s, and
-// the next tick comes 300 ms after that: about 1.48 s between requests. The
-// bound is generous (a loaded machine or the sanitizers slow the window
-// itself); without the bound on one exchange the gap was some 47 s.
-constexpr qint64 kRequestGapBoundMs = 2500;
+// An exchange that runs to its bound at 9600 baud: the byte time-out, the
+// line time of the longest hunt and frame (1029 bytes of 10 bits) and 10 ms,
+// 1182 ms; the next tick comes 300 ms after it. The benchmark
+// (BM_GetN_NoiseTrickle) measures such an exchange ending within 1 ms of its
+// bound on a loaded machine; the margin is for the window's own work on a
+// tick and the wait for a core, doubled under the sanitizers. An exchange
+// 200 ms past its bound fails the test; without the bound the gap was 47 s.
+constexpr qint64 kExchangeBoundMs = 100 + 1029 * 10 * 1000 / 9600 + 10;
+constexpr qint64 kTickMs = 300;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kMarginMs = 400;
+#else
+constexpr qint64 kMarginMs = 200;
+#endif
+constexpr qint64 kRequestGapBoundMs = kExchangeBoundMs + kTickMs + kMarginMs;
+constexpr qint64 kPageSwitchBoundMs = kExchangeBoundMs + kMarginMs;
 
 class Connection : public WindowTest {
 protected:
@@ -120,6 +131,34 @@ TEST_F(Connection, SimulatorRestartedOnTheSameLinkIsFoundWithoutTheOperator)
     EXPECT_LT(log.front().time - back, 1000ms);
     EXPECT_EQ(f.StatusText(), kInfo);
     EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(), QString());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Connection, ChoosingTheLostPortAgainOnceTheDeviceIsBackOpensIt)
+{
+    auto& f = createForm();
+    tick();
+    ASSERT_TRUE(f.DeviceFound);
+    pty->stop();
+    linkPort(2);
+    tick();
+    tick();
+    ASSERT_EQ(f.StatusText(), kNoDevice);
+    ASSERT_EQ(widget<QLabel>("PortProblemPanel")->text(),
+              QStringLiteral("COM2: связь потеряна, повторное подключение…"));
+
+    // Back, and chosen by the operator before any tick could reopen it.
+    ASSERT_TRUE(pty->start());
+    linkPort(2, pty->slavePath());
+    f.mnCOM1Click(f.PortItems[1]);
+    EXPECT_EQ(f.WakePort->Port, 2);
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(), QString());
+    pty->clearRequests();
+    tick();
+    ASSERT_FALSE(pty->requests().empty());
+    EXPECT_EQ(commandsOf(pty->requests()).front(), wire::GetInfo);
+    EXPECT_TRUE(f.DeviceFound);
+    EXPECT_EQ(f.StatusText(), kInfo);
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -212,7 +251,8 @@ TEST_F(Connection, NoiseTrickleNeitherStopsThePollNorHoldsAPageSwitch)
     QElapsedTimer clock;
     clock.start();
     pages->setCurrentIndex(1);  // runs a tick at once
-    EXPECT_LT(clock.elapsed(), kRequestGapBoundMs);
+    EXPECT_LT(clock.elapsed(), kPageSwitchBoundMs);
+    RecordProperty("page_switch_ms", int(clock.elapsed()));
     EXPECT_EQ(f.StatusText(), kNoDevice);
     EXPECT_TRUE(boxes.empty());
 }

@@ -122,7 +122,7 @@ TEST_F(Monitor, RowsDecodeEachExchangeAndNameItsOutcome)
         "GetN|||устройство занято.",
         // The tick identifies the actuator again after a failure.
         "GetInfo|||нет ответа",
-        "GetInfo|||нет ответа",  // a damaged frame is no frame
+        "GetInfo|||повреждённый ответ (возможно, два привода с одним адресом)",
         "GetInfo|||неверный ответ",
         // Without a port the client sends nothing, and the tick stops at its
         // first command.

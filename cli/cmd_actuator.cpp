@@ -165,7 +165,8 @@ int setAddress(Context& ctx, int newAddress, bool force)
     static const std::map<service::AddressOutcome::Result, const char*> results{
         {service::AddressOutcome::Assigned, "assigned"},
         {service::AddressOutcome::Occupied, "occupied"},
-        {service::AddressOutcome::NotAnswering, "not-answering"}};
+        {service::AddressOutcome::NotAnswering, "not-answering"},
+        {service::AddressOutcome::Several, "several"}};
     if (ctx.json()) {
         printJson(
             {{"address", newAddress}, {"result", results.at(out.result)}, {"type", out.type}});
@@ -174,9 +175,16 @@ int setAddress(Context& ctx, int newAddress, bool force)
     } else if (out.result == service::AddressOutcome::Occupied) {
         std::cerr << "По адресу " << newAddress << " уже отвечает привод «" << out.type
                   << "»: ничего не отправлено (--force, чтобы присвоить всё равно).\n";
+    } else if (out.result == service::AddressOutcome::Several) {
+        std::cerr << "На линии отвечает больше одного привода: кадр без адреса примут все, и адрес "
+                  << newAddress
+                  << " получат они все. Ничего не отправлено: оставьте на линии один привод "
+                     "(--force, чтобы присвоить всё равно).\n";
     } else {
         std::cerr << "SetAddr отправлена, но по адресу " << newAddress << " никто не отвечает.\n";
     }
+    if (out.result == service::AddressOutcome::Several)
+        return ExitUsage;
     return out.result == service::AddressOutcome::Assigned ? ExitDone : ExitFailed;
 }
 
@@ -233,9 +241,12 @@ void addActuatorCommands(CLI::App& app, Context& ctx)
         ->type_name("")
         ->required()
         ->check(within(1, 127));
-    setAddr->add_flag("--force", *force, "присвоить, даже если по NEW уже кто-то отвечает");
+    setAddr->add_flag("--force", *force,
+                      "присвоить, даже если по NEW уже кто-то отвечает или на линии "
+                      "больше одного привода");
     setAddr->footer("На линии должен быть только тот привод, которому присваивается адрес: "
-                    "кадр без адреса принимают все.");
+                    "кадр без адреса принимают все. Перед отправкой GetInfo без адреса "
+                    "проверяет, сколько приводов его слышат.");
     setAddr->callback([&ctx, newAddress, force] {
         ctx.run = [&ctx, newAddress, force] { return setAddress(ctx, *newAddress, *force); };
     });

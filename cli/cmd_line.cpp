@@ -7,6 +7,7 @@
 #include "addressscope.h"
 #include "subcommands.h"
 #include "context.h"
+#include "exchangetext.h"
 #include "platform.h"
 #include "portname.h"
 #include "portproblem.h"
@@ -44,6 +45,14 @@ int listPorts(Context& ctx)
     return ExitDone;
 }
 
+// "ТИРС-70 №0002 (ответ с опозданием)", or the damaged answer's text.
+std::string describe(const service::FoundActuator& a)
+{
+    if (a.damaged)
+        return service::exchangetext::DamagedAnswer;
+    return a.late ? a.type + "  (ответ с опозданием)" : a.type;
+}
+
 int scan(Context& ctx, int first, int last)
 {
     if (first > last)
@@ -51,19 +60,20 @@ int scan(Context& ctx, int first, int last)
     TWakePort& port = ctx.line();
     ProgressBar bar("Сканирование", last - first + 1);
     int found = 0;
+    int damaged = 0;
     service::ScanOptions options;
     options.first = first;
     options.last = last;
     options.cancelled = [] { return Context::interrupted.load(); };
     options.progress = [&](int address, const service::FoundActuator* actuator) {
         if (actuator != nullptr) {
-            ++found;
+            ++(actuator->damaged ? damaged : found);
             // Rows as they come, so that a long scan shows its finds at once.
             if (!ctx.json()) {
                 bar.clear();
                 const std::string name = ctx.nameOf(address);
-                std::cout << address << "  " << actuator->type << (name.empty() ? "" : "  " + name)
-                          << std::endl;
+                std::cout << address << "  " << describe(*actuator)
+                          << (name.empty() ? "" : "  " + name) << std::endl;
             }
         }
         bar.show(address - first + 1, "найдено " + std::to_string(found));
@@ -73,11 +83,16 @@ int scan(Context& ctx, int first, int last)
     if (ctx.json()) {
         Json rows = Json::array();
         for (const service::FoundActuator& a : actuators)
-            rows.push_back(
-                {{"address", a.address}, {"type", a.type}, {"name", ctx.nameOf(a.address)}});
+            rows.push_back({{"address", a.address},
+                            {"type", a.type},
+                            {"name", ctx.nameOf(a.address)},
+                            {"late", a.late},
+                            {"damaged", a.damaged}});
         printJson(rows);
     } else {
-        std::cerr << "Найдено приводов: " << actuators.size() << '\n';
+        std::cerr << "Найдено приводов: " << found << '\n';
+        if (damaged > 0)
+            std::cerr << "Адресов с повреждённым ответом: " << damaged << '\n';
     }
     return Context::interrupted ? ExitFailed : ExitDone;
 }

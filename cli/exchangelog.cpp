@@ -20,8 +20,10 @@ std::string exchangeLine(const ExchangeRecord& r)
             line += " " + answer;
     }
     const double ms = std::chrono::duration<double, std::milli>(r.duration).count();
-    return line + " " + service::exchangetext::outcome(r) + " " +
-           service::exchangetext::milliseconds(ms) + " мс";
+    line += " " + service::exchangetext::outcome(r) + " " +
+            service::exchangetext::milliseconds(ms) + " мс";
+    const std::string skipped = service::exchangetext::skipped(r);
+    return skipped.empty() ? line : line + "; " + skipped;
 }
 
 void printExchange(const ExchangeRecord& record)

@@ -8,12 +8,17 @@
 #include "deviceerror.h"
 #include "portname.h"
 #include "serlink.h"
+#include "wakecodec.h"
 
 namespace {
 
 constexpr const char* NoAnswer = "Нет ответа на команду.";
 constexpr const char* WrongAnswer = "Неверный ответ на команду.";
 constexpr const char* NoPort = "Порт не открыт.";
+constexpr const char* DamagedAnswer =
+    "Повреждённый ответ на команду (возможно, два привода с одним адресом).";
+// Never a decoded address (those are 0..127): the receiver saw no frame start.
+constexpr std::uint8_t NoFrameStart = 0xFF;
 // The library's handle after a failed open and once the device has gone.
 constexpr std::intptr_t NoDevice = -1;
 
@@ -114,7 +119,11 @@ void TWakePort::SendRequest(int code, const std::string& name, int n)
     // Without a port there is no answer to decode: RxBuf holds an old one.
     if (!Connected())
         Fail(ExchangeOutcome::NoPort, NoPort);
+    skipped_.clear();
+    damagedFrames_ = 0;
     // Not checked: a request that was not written shows as a missing answer.
+    // The library drops what is queued in the input before it sends, so an
+    // answer that came between two exchanges never counts for this one.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
             static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
 }
@@ -135,30 +144,73 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
     // A device that went away during the request shows as a missing answer.
     if (Port == 0)
         Fail(ExchangeOutcome::NoPort, NoPort);
-    std::uint8_t address = 0, command = 0, count = 0;
-    const bool ok = RxFrame(static_cast<std::uint32_t>(std::max(timeout, 0)), &address, &command,
-                            &count, RxBuf.data()) != 0;
-    lastCount_ = ok ? count : 0;
-    if (!ok)
-        Fail(ExchangeOutcome::NoAnswer, NoAnswer);
-    // An addressed request is answered by that actuator alone: a frame from
-    // another one is a late answer to an earlier request, not this answer.
-    if (DevAddr != 0 && address != 0 && address != DevAddr && address != alsoFrom)
-        Fail(ExchangeOutcome::NoAnswer, NoAnswer);
-    if (command != Cmd)
-        Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
-    if (wake::answerHasErrorByte(command)) {
-        // Without data the error byte would be a byte of an earlier answer.
-        if (count == 0)
+    skipped_.clear();
+    damagedFrames_ = 0;
+    lastCount_ = 0;
+    timeout = std::max(timeout, 0);
+    const auto deadline = std::chrono::steady_clock::now() + ExchangeBound(timeout);
+    bool wrongCommand = false;  // a frame of our actuator that answers another command
+    for (bool first = true;; first = false) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (!first && left <= 0)
+            break;
+        const int wait = first ? timeout : static_cast<int>(std::min<long long>(timeout, left));
+        // The receiver leaves the address alone until it has read a frame
+        // start, and never stores a value above 127 there.
+        std::uint8_t address = NoFrameStart, command = 0, count = 0;
+        const bool ok = RxFrame(static_cast<std::uint32_t>(wait), &address, &command, &count,
+                                RxBuf.data()) != 0;
+        if (!ok) {
+            if (address == NoFrameStart)
+                break;  // the line stayed quiet for a whole byte time-out
+            // Garbled: perhaps two actuators at once, perhaps another
+            // actuator's late answer; ours may still follow.
+            ++damagedFrames_;
+            lastCount_ = 0;
+            continue;
+        }
+        // An addressed request is answered by that actuator alone: a frame from
+        // another one, or for another command, is a late answer to an earlier
+        // request (or a foreign one), not this answer.
+        const bool ours = DevAddr == 0 || address == 0 || address == DevAddr || address == alsoFrom;
+        if (!ours || command != Cmd) {
+            skipped_.push_back({address, command, {RxBuf.begin(), RxBuf.begin() + count}});
+            wrongCommand = wrongCommand || ours;
+            // The record shows the answer bytes of a wrong answer while RxBuf holds them.
+            lastCount_ = ours ? count : 0;
+            continue;
+        }
+        lastCount_ = count;
+        if (wake::answerHasErrorByte(command)) {
+            // Without data the error byte would be a byte of an earlier answer.
+            if (count == 0)
+                Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+            if (RxBuf[0] != 0)
+                Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
+        }
+        // After the error byte: a device reporting an error may leave its values out.
+        if (count < minCount)
             Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
-        if (RxBuf[0] != 0)
-            Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
+        lastOutcome_ = ExchangeOutcome::Answer;
+        return count;
     }
-    // After the error byte: a device reporting an error may leave its values out.
-    if (count < minCount)
+    if (wrongCommand)
         Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
-    lastOutcome_ = ExchangeOutcome::Answer;
-    return count;
+    if (damagedFrames_ > 0)
+        Fail(ExchangeOutcome::DamagedAnswer, DamagedAnswer);
+    Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+}
+
+std::chrono::milliseconds TWakePort::ExchangeBound(int timeout) const
+{
+    // As long as the library gives one frame: the byte time-out, the line
+    // time of the longest hunt and the longest frame (10 bits a byte) and a
+    // little for the scheduler. Frames for others cannot stretch it.
+    const long long bytes = wake::HuntLimit + static_cast<long long>(wake::LongestFrame);
+    const long long lineMs = bytes * 10'000LL / std::max(Baud, 1);
+    return std::chrono::milliseconds(std::max(timeout, 0) + lineMs + 10);
 }
 
 int TWakePort::Exchange(wake::Command command, int alsoFrom)
@@ -194,6 +246,8 @@ void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const
         record.answer.assign(RxBuf.begin(), RxBuf.begin() + lastCount_);
     if (outcome == ExchangeOutcome::DeviceError)
         record.deviceError = RxBuf[0];
+    record.skipped = skipped_;
+    record.damagedFrames = damagedFrames_;
     try {
         observer_(record);
     } catch (...) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "codes.h"
 #include "commands.h"
@@ -90,11 +92,22 @@ public:
     // empty observer costs nothing. What the observer throws is swallowed.
     void SetObserver(ExchangeObserver observer);
 
+    // How the last exchange (or ReceiveAnswer) ended, and the good frames it
+    // skipped because they were not its answer (late or foreign answers).
+    ExchangeOutcome LastOutcome() const { return lastOutcome_; }
+    const std::vector<SkippedFrame>& LastSkipped() const { return skipped_; }
+    int LastDamagedFrames() const { return damagedFrames_; }
+
 private:
     // ReceiveAnswer that also asks for at least minCount data bytes (the
     // error byte included), so that a short answer never decodes stale bytes.
-    // An addressed request takes answers from DevAddr, or alsoFrom, only.
+    // An addressed request takes answers from DevAddr, or alsoFrom, only;
+    // frames from others, or for another command, are skipped, and the wait
+    // goes on within ExchangeBound. So it does past a frame that did not
+    // decode: the outcome is then a damaged answer unless ours follows.
     int ReceiveAnswer(int timeout, int minCount, int alsoFrom = -1);
+    // The longest one answer may take to arrive, whatever else the line carries.
+    std::chrono::milliseconds ExchangeBound(int timeout) const;
     // Sends the command with its request data from TxBuf and takes an answer
     // of the command's full length (from alsoFrom too, see ReceiveAnswer).
     // Returns how many RxBuf bytes belong to the answer.
@@ -112,4 +125,6 @@ private:
     // How the last ReceiveAnswer ended, for the observer.
     ExchangeOutcome lastOutcome_ = ExchangeOutcome::NoAnswer;
     int lastCount_ = 0;
+    std::vector<SkippedFrame> skipped_;
+    int damagedFrames_ = 0;
 };

@@ -19,12 +19,45 @@ std::optional<std::string> identify(TWakePort& port, int address)
     }
 }
 
+bool garbled(const TWakePort& port)
+{
+    return port.LastOutcome() == ExchangeOutcome::DamagedAnswer || port.LastDamagedFrames() > 0;
+}
+
 }  // namespace
+
+Listeners whoIsThere(TWakePort& port)
+{
+    Listeners out;
+    AddressScope scope(port, 0);
+    try {
+        out.type = port.GetInfo();
+    } catch (const EHardwareException&) {
+        out.count = garbled(port) ? Listeners::Several : Listeners::None;
+        return out;
+    }
+    if (garbled(port)) {
+        out.count = Listeners::Several;
+        return out;
+    }
+    // Each actuator answers in turn on a line that keeps the answers apart.
+    try {
+        port.ReceiveAnswer(port.AnswerTimeout);
+        out.count = Listeners::Several;
+    } catch (const EHardwareException&) {
+        out.count = garbled(port) ? Listeners::Several : Listeners::One;
+    }
+    return out;
+}
 
 AddressOutcome assignAddress(TWakePort& port, int newAddress, bool force)
 {
     AddressOutcome out;
     if (!force) {
+        if (whoIsThere(port).count == Listeners::Several) {
+            out.result = AddressOutcome::Several;
+            return out;
+        }
         if (auto occupant = identify(port, newAddress)) {
             out.result = AddressOutcome::Occupied;
             out.type = *occupant;

@@ -9,18 +9,35 @@ class TWakePort;
 
 namespace service {
 
+// Who hears a frame without address: the answer to a GetInfo sent without
+// address, and whether a second answer follows it.
+struct Listeners {
+    enum Count {
+        None,    // nothing answered
+        One,     // one clean answer, and nothing after it
+        Several  // a damaged answer (answers on top of one another) or more than one
+    } count = None;
+    std::string type;  // the first clean answer's text, when there was one
+};
+
+// One unaddressed GetInfo, then one more byte time-out for a second answer.
+// Never raises; the client's address is given back.
+Listeners whoIsThere(TWakePort& port);
+
 struct AddressOutcome {
     enum Result {
-        Assigned,     // sent, and the new address answers
-        Occupied,     // another actuator already answers there: nothing sent
-        NotAnswering  // sent, but nothing answers at the new address
+        Assigned,      // sent, and the new address answers
+        Occupied,      // another actuator already answers there: nothing sent
+        NotAnswering,  // sent, but nothing answers at the new address
+        Several        // more than one actuator hears a frame without address: nothing sent
     } result = NotAnswering;
     std::string type;  // what answers at the new address (the occupant, or the actuator)
 };
 
 // Every actuator on the line that hears the frame takes the address: only
-// one may be connected. force skips the occupancy check. EHardwareException
-// from SetAddr passes to the caller; the client's address is given back.
+// one may be connected, and whoIsThere is asked first. force skips that
+// check and the occupancy check. EHardwareException from SetAddr passes to
+// the caller; the client's address is given back.
 AddressOutcome assignAddress(TWakePort& port, int newAddress, bool force);
 
 }  // namespace service

@@ -17,6 +17,7 @@ bool ExchangeFilter::passes(const LoggedExchange& e) const
     case OutcomeFilter::NoAnswer: return o == ExchangeOutcome::NoAnswer;
     case OutcomeFilter::WrongAnswer: return o == ExchangeOutcome::WrongAnswer;
     case OutcomeFilter::NoPort: return o == ExchangeOutcome::NoPort;
+    case OutcomeFilter::DamagedAnswer: return o == ExchangeOutcome::DamagedAnswer;
     }
     return true;
 }

@@ -5,7 +5,16 @@
 
 namespace service {
 
-enum class OutcomeFilter { All, Failures, Answer, DeviceError, NoAnswer, WrongAnswer, NoPort };
+enum class OutcomeFilter {
+    All,
+    Failures,
+    Answer,
+    DeviceError,
+    NoAnswer,
+    WrongAnswer,
+    NoPort,
+    DamagedAnswer
+};
 
 struct ExchangeFilter {
     bool hideRoutine = false;

@@ -60,7 +60,9 @@ void ExchangeStats::add(const ExchangeRecord& r)
     case ExchangeOutcome::NoAnswer: ++c.noAnswers; break;
     case ExchangeOutcome::WrongAnswer: ++c.wrongAnswers; break;
     case ExchangeOutcome::NoPort: ++c.noPort; break;
+    case ExchangeOutcome::DamagedAnswer: ++c.damagedAnswers; break;
     }
+    c.skippedFrames += r.skipped.size();
     // A time-out or an exchange that never went out is no round trip.
     if (r.outcome != ExchangeOutcome::NoAnswer && r.outcome != ExchangeOutcome::NoPort)
         c.roundTrips.add(r.duration);

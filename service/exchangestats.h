@@ -33,8 +33,15 @@ struct AddressCounters {
     std::uint64_t noAnswers = 0;
     std::uint64_t wrongAnswers = 0;
     std::uint64_t noPort = 0;
+    std::uint64_t damagedAnswers = 0;
+    // Frames skipped as not the exchange's answer (late or foreign answers),
+    // whatever the exchange's outcome: a slow actuator shows here.
+    std::uint64_t skippedFrames = 0;
     RoundTripHistogram roundTrips;
-    std::uint64_t failures() const { return deviceErrors + noAnswers + wrongAnswers + noPort; }
+    std::uint64_t failures() const
+    {
+        return deviceErrors + noAnswers + wrongAnswers + noPort + damagedAnswers;
+    }
 };
 
 class ExchangeStats {

@@ -17,8 +17,23 @@ std::string outcome(const ExchangeRecord& r)
     case ExchangeOutcome::NoAnswer: return "нет ответа";
     case ExchangeOutcome::WrongAnswer: return "неверный ответ";
     case ExchangeOutcome::NoPort: return "порт не открыт";
+    case ExchangeOutcome::DamagedAnswer: return DamagedAnswer;
     }
     return {};
+}
+
+std::string skipped(const ExchangeRecord& r)
+{
+    if (r.skipped.empty())
+        return {};
+    std::string out = "пропущены чужие или запоздавшие ответы:";
+    for (std::size_t i = 0; i < r.skipped.size(); ++i) {
+        const SkippedFrame& f = r.skipped[i];
+        const wake::CommandInfo* entry = wake::findCommand(f.command);
+        out += (i ? ", от " : " от ") + std::to_string(f.address) + " (" +
+               (entry ? std::string(entry->name) : std::to_string(f.command)) + ")";
+    }
+    return out;
 }
 
 std::string request(const ExchangeRecord& r)

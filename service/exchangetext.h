@@ -11,8 +11,16 @@ namespace service {
 
 namespace exchangetext {
 
-// "ответ", the device's error text, "нет ответа", "неверный ответ", "порт не открыт".
+// A frame that began but did not decode; most often two actuators at one address.
+inline constexpr const char* DamagedAnswer =
+    "повреждённый ответ (возможно, два привода с одним адресом)";
+
+// "ответ", the device's error text, "нет ответа", "неверный ответ", "порт не открыт",
+// DamagedAnswer.
 std::string outcome(const ExchangeRecord& r);
+// The frames the exchange skipped as not its answer: "пропущены чужие или
+// запоздавшие ответы: от 2 (GetInfo)"; empty when there were none.
+std::string skipped(const ExchangeRecord& r);
 // The request's fields by name: "A=200 Ia=1500".
 std::string request(const ExchangeRecord& r);
 // The answer's fields by name; empty when the frame cannot be read as this

@@ -111,12 +111,32 @@ TEST_F(Tirsctl, ScanListsTheActuatorsAsTextAndJson)
     const ProcessResult js = onLine({"--json", "scan", "--first", "2", "--last", "18"});
     ASSERT_EQ(js.exitCode, 0) << js.err;
     EXPECT_EQ(json::parse(js.out),
-              json::parse(R"([{"address": 3, "type": "ТИРС-70 №0003", "name": "Задвижка 3"},
-                                                   {"address": 17, "type": "Насос 17", "name": ""}])"));
+              json::parse(R"([{"address": 3, "type": "ТИРС-70 №0003", "name": "Задвижка 3",
+                                "late": false, "damaged": false},
+                               {"address": 17, "type": "Насос 17", "name": "",
+                                "late": false, "damaged": false}])"));
     // Ascending, one GetInfo per address, nothing else.
     const auto log = pty->requests();
     ASSERT_EQ(countRequests(log, 3), 20 + 17);
     EXPECT_EQ(log.back().address, 18);
+}
+
+TEST_F(Tirsctl, ScanFindsEveryActuatorPastOneThatAnswersLate)
+{
+    line.removeActuator(3);
+    line.removeActuator(17);
+    for (int a = 1; a <= 6; ++a)
+        addStillActuator(line, a, "ТИРС-70 №000" + std::to_string(a));
+    sim::Faults late;
+    late.delay = std::chrono::milliseconds(104);  // just past the 100 ms byte time-out
+    line.setFaults(2, late);
+    const ProcessResult js = onLine({"--json", "scan", "--last", "8"});
+    ASSERT_EQ(js.exitCode, 0) << js.err;
+    std::vector<int> found;
+    for (const auto& row : json::parse(js.out))
+        found.push_back(row["address"].get<int>());
+    EXPECT_EQ(found, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(json::parse(js.out)[1]["late"].get<bool>());
 }
 
 TEST_F(Tirsctl, StatusWatchGivesOneReadingPerLine)
@@ -191,14 +211,21 @@ TEST_F(Tirsctl, AWriteWhoseReadBackDiffersFails)
               json::parse(R"([{"key": "V1", "device": 200, "file": 300}])"));
 }
 
-TEST_F(Tirsctl, SetAddressRefusesAnOccupiedAddress)
+TEST_F(Tirsctl, SetAddressRefusesSeveralActuatorsAndAnOccupiedAddress)
 {
+    const ProcessResult several = run({"set-address", "40"});
+    EXPECT_EQ(several.exitCode, 2);
+    EXPECT_NE(several.err.find("больше одного привода"), std::string::npos) << several.err;
+    EXPECT_EQ(countRequests(pty->requests(), 4), 0);
+
+    line.removeActuator(3);
     const ProcessResult refused = run({"set-address", "17"});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("Насос 17"), std::string::npos) << refused.err;
     EXPECT_EQ(countRequests(pty->requests(), 4), 0);
 
     line.removeActuator(17);
+    addStillActuator(line, 3, "ТИРС-70 №0003");
     const ProcessResult assigned = run({"set-address", "17"});
     ASSERT_EQ(assigned.exitCode, 0) << assigned.err;
     EXPECT_EQ(line.addresses(), std::vector<int>{17});

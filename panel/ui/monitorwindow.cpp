@@ -34,11 +34,12 @@ const std::pair<const char*, service::OutcomeFilter> kOutcomes[] = {
     {"нет ответа", service::OutcomeFilter::NoAnswer},
     {"неверный ответ", service::OutcomeFilter::WrongAnswer},
     {"порт не открыт", service::OutcomeFilter::NoPort},
+    {"повреждённый ответ", service::OutcomeFilter::DamagedAnswer},
 };
 
-const char* const kCounterHeadings[] = {"Адрес",        "Обменов",     "Сбоев",
-                                        "Ошибка устр.", "Нет ответа",  "Неверный",
-                                        "Без порта",    "Медиана, мс", "Худший, мс"};
+const char* const kCounterHeadings[] = {"Адрес",      "Обменов",     "Сбоев",     "Ошибка устр.",
+                                        "Нет ответа", "Неверный",    "Без порта", "Повреждён",
+                                        "Пропущено",  "Медиана, мс", "Худший, мс"};
 
 QTableWidgetItem* numberItem(const QString& text)
 {
@@ -180,10 +181,12 @@ void MonitorWindow::refreshCounters()
                        ? QString::fromStdString(service::exchangetext::milliseconds(v))
                        : QStringLiteral("—");
         };
-        const QString cells[] = {
-            QString::number(address), count(c.exchanges),          count(c.failures()),
-            count(c.deviceErrors),    count(c.noAnswers),          count(c.wrongAnswers),
-            count(c.noPort),          ms(c.roundTrips.medianMs()), ms(c.roundTrips.worstMs())};
+        const QString cells[] = {QString::number(address),  count(c.exchanges),
+                                 count(c.failures()),       count(c.deviceErrors),
+                                 count(c.noAnswers),        count(c.wrongAnswers),
+                                 count(c.noPort),           count(c.damagedAnswers),
+                                 count(c.skippedFrames),    ms(c.roundTrips.medianMs()),
+                                 ms(c.roundTrips.worstMs())};
         for (int col = 0; col < int(std::size(cells)); ++col) {
             QTableWidgetItem* item = counters_->item(row, col);
             if (!item)

@@ -29,6 +29,8 @@ std::string commandError(const std::string& command, const std::string& reason);
 inline const std::string NoAnswer = "Нет ответа на команду.";
 inline const std::string WrongAnswer = "Неверный ответ на команду.";
 inline const std::string NoPort = "Порт не открыт.";
+inline const std::string DamagedAnswer =
+    "Повреждённый ответ на команду (возможно, два привода с одним адресом).";
 
 // The message of the EHardwareException that f raises, or "" when it raises none.
 std::string hardwareError(const std::function<void()>& f);

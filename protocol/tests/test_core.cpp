@@ -223,24 +223,111 @@ TEST_F(WakePortLine, MessageBytes)
     EXPECT_EQ(message.find('\n'), std::string::npos);
 }
 
-TEST_F(WakePortLine, DamagedSilentAndCutAnswersAreNoAnswer)
+TEST_F(WakePortLine, DamagedAndCutAnswersAreToldApartFromSilence)
 {
+    std::vector<ExchangeOutcome> outcomes;
+    port.SetObserver([&outcomes](const ExchangeRecord& r) { outcomes.push_back(r.outcome); });
     sim::Faults bad;
     bad.badCheckByte = true;
     sim::Faults silent;
     silent.silent = true;
     sim::Faults cut;
     cut.cutAfter = 4;
-    for (const auto& faults : {bad, silent, cut}) {
-        setFaults(faults);
+    const struct {
+        sim::Faults faults;
+        std::string reason;
+    } rows[] = {{bad, DamagedAnswer}, {silent, NoAnswer}, {cut, DamagedAnswer}};
+    for (const auto& r : rows) {
+        setFaults(r.faults);
         int nt = -7;
-        EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+        EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", r.reason));
         EXPECT_EQ(nt, -7);
     }
+    EXPECT_EQ(outcomes, (std::vector<ExchangeOutcome>{ExchangeOutcome::DamagedAnswer,
+                                                      ExchangeOutcome::NoAnswer,
+                                                      ExchangeOutcome::DamagedAnswer}));
     line.clearFaults();
     int nt = -7;
     port.GetT(nt);  // the next exchange starts afresh
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
+}
+
+TEST_F(WakePortLine, TwoActuatorsAtOneAddressGiveADamagedAnswer)
+{
+    addStillActuator(line, SimAddress, "ТИРС-70 №9001");
+    line.setCollisions(true);
+    ExchangeRecord seen;
+    port.SetObserver([&seen](const ExchangeRecord& r) { seen = r; });
+    EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", DamagedAnswer));
+    EXPECT_EQ(seen.outcome, ExchangeOutcome::DamagedAnswer);
+    EXPECT_EQ(seen.damagedFrames, 1);
+}
+
+TEST_F(WakePortLine, ALateAnswerOfAnotherActuatorIsSkippedAndTheOwnAnswerTaken)
+{
+    addStillActuator(line, 2, "ТИРС-70 №0002");
+    sim::Faults late;
+    late.delay = 104ms;  // just past the 100 ms byte time-out
+    line.setFaults(2, late);
+    line.with(SimAddress, [](sim::ActuatorState& s) { s.Nt = 1234; });
+    std::vector<ExchangeRecord> seen;
+    port.SetObserver([&seen](const ExchangeRecord& r) { seen.push_back(r); });
+    int nt = -7;
+    port.SetDevAddr(2);
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+    port.SetDevAddr(SimAddress);
+    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), "");
+    EXPECT_EQ(nt, 1234);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].outcome, ExchangeOutcome::Answer);
+    ASSERT_EQ(seen[1].skipped.size(), 1u);
+    EXPECT_EQ(seen[1].skipped[0].address, 2);
+    EXPECT_EQ(seen[1].skipped[0].command, 21);
+    EXPECT_EQ(port.LastSkipped().size(), 1u);
+}
+
+TEST_F(WakePortLine, FramesForOthersOrAnotherCommandAreSkippedWithinTheBound)
+{
+    sim::Faults faults;
+    faults.silent = true;
+    setFaults(faults);
+    const auto frame = [](std::uint8_t address, std::uint8_t command, std::vector<std::uint8_t> d) {
+        wake::TxBuffer out;
+        const std::size_t n =
+            wake::encodeFrame(address, command, std::uint8_t(d.size()), d.data(), out);
+        return std::vector<std::uint8_t>(out.begin(), out.begin() + n);
+    };
+    // A foreign GetT answer, our own late GetS answer, then our GetT answer.
+    std::vector<std::uint8_t> bytes = frame(2, 21, {0, 0x11, 0x11});
+    const auto late = frame(SimAddress, 17, {0, 1, 2});
+    const auto own = frame(SimAddress, 21, {0, 0x02, 0x01});
+    bytes.insert(bytes.end(), late.begin(), late.end());
+    bytes.insert(bytes.end(), own.begin(), own.end());
+    port.SendRequest(21, "GetT", 0);
+    pty->injectBytes(bytes);
+    EXPECT_EQ(port.ReceiveAnswer(100), 3);
+    EXPECT_EQ(port.RxBuf[1] | port.RxBuf[2] << 8, 0x0102);
+    EXPECT_EQ(port.LastSkipped().size(), 2u);
+
+    // Our actuator answering another command only is still a wrong answer.
+    port.SendRequest(21, "GetT", 0);
+    pty->injectBytes(late);
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), commandError("GetT", WrongAnswer));
+
+    // A flood of foreign frames (about 3 s of line time) cannot hold the
+    // exchange much past its bound of about 1.2 s.
+    std::vector<std::uint8_t> flood;
+    for (int i = 0; i < 400; ++i) {
+        const auto f = frame(2, 21, {0, std::uint8_t(i), 0});
+        flood.insert(flood.end(), f.begin(), f.end());
+    }
+    pty->setPace(9600);
+    const auto start = std::chrono::steady_clock::now();
+    port.SendRequest(21, "GetT", 0);
+    std::thread feeder([&] { pty->injectBytes(flood); });
+    EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), commandError("GetT", NoAnswer));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+    feeder.join();
 }
 
 TEST_F(WakePortLine, WrongCommandIsReportedBeforeTheErrorByte)

@@ -210,6 +210,7 @@ TEST_F(LineService, BackupWritesLoadableFilesAndRestoreBringsThemBack)
 
 TEST_F(LineService, AnAddressIsAssignedOnlyWhereNobodyAnswers)
 {
+    line.removeActuator(3);
     pty->clearRequests();
     const service::AddressOutcome occupied = service::assignAddress(port, 17, false);
     EXPECT_EQ(occupied.result, service::AddressOutcome::Occupied);
@@ -217,10 +218,40 @@ TEST_F(LineService, AnAddressIsAssignedOnlyWhereNobodyAnswers)
     EXPECT_EQ(countOf(pty->requests(), SetAddrCode), 0);
 
     line.removeActuator(17);
+    addStillActuator(line, 3, "ТИРС-70 №0003");
     const service::AddressOutcome assigned = service::assignAddress(port, 40, false);
     EXPECT_EQ(assigned.result, service::AddressOutcome::Assigned);
     EXPECT_EQ(line.addresses(), std::vector<int>{40});
     EXPECT_EQ(port.DevAddr, 5);
+}
+
+TEST_F(LineService, SeveralActuatorsHearingAFrameWithoutAddressGetNoAddress)
+{
+    // Answers one after another, then on top of one another (garbled).
+    for (const bool collisions : {false, true}) {
+        line.setCollisions(collisions);
+        EXPECT_EQ(service::whoIsThere(port).count, service::Listeners::Several) << collisions;
+        pty->clearRequests();
+        EXPECT_EQ(service::assignAddress(port, 40, false).result, service::AddressOutcome::Several);
+        EXPECT_EQ(countOf(pty->requests(), SetAddrCode), 0);
+        const auto getInfo = pty->requests().front();
+        EXPECT_FALSE(getInfo.hasAddress);
+    }
+    EXPECT_EQ(port.DevAddr, 5);
+
+    line.removeActuator(17);
+    const service::Listeners one = service::whoIsThere(port);
+    EXPECT_EQ(one.count, service::Listeners::One);
+    EXPECT_EQ(one.type, "ТИРС-70 №0003");
+    line.removeActuator(3);
+    EXPECT_EQ(service::whoIsThere(port).count, service::Listeners::None);
+
+    // Two at one address: forced, both take the new one.
+    addStillActuator(line, 3, "ТИРС-70 №0003");
+    addStillActuator(line, 3, "ТИРС-70 №9003");
+    EXPECT_EQ(service::assignAddress(port, 40, true).result,
+              service::AddressOutcome::NotAnswering);  // the answer at 40 is garbled too
+    EXPECT_EQ(line.addresses(), (std::vector<int>{40, 40}));
 }
 
 TEST_F(LineService, AStrokeIsFollowedToItsEnd)

@@ -51,12 +51,30 @@ std::vector<std::uint8_t> strayBytes(int count)
     return out;
 }
 
+// Answers sent at once: byte by byte, a 0 bit of any of them wins (an idle
+// line is 1s). The longest sets the length; the earliest start and slowest
+// pace stand for all.
+Line::Answer overlap(const std::vector<Line::Answer>& answers)
+{
+    Line::Answer out = answers.front();
+    for (const Line::Answer& a : answers) {
+        if (a.bytes.size() > out.bytes.size())
+            out.bytes.resize(a.bytes.size(), 0xFF);
+        for (std::size_t i = 0; i < a.bytes.size(); ++i)
+            out.bytes[i] &= a.bytes[i];
+        out.delay = std::min(out.delay, a.delay);
+        out.byteGap = std::max(out.byteGap, a.byteGap);
+    }
+    return out;
+}
+
 }  // namespace
 
 struct Line::Impl {
     mutable std::mutex mutex;
     std::vector<Actuator> actuators;
     double timeScale = 1.0;
+    bool collisions = false;
     std::chrono::steady_clock::time_point lastAdvance = std::chrono::steady_clock::now();
     std::mt19937 random{20240607};  // fixed seed: a failing run repeats
 
@@ -139,6 +157,12 @@ void Line::clearFaults()
         a.faults = Faults{};
 }
 
+void Line::setCollisions(bool on)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->collisions = on;
+}
+
 void Line::setTimeScale(double factor)
 {
     std::lock_guard lock(impl_->mutex);
@@ -199,6 +223,8 @@ std::vector<Line::Answer> Line::handleRequest(bool hasAddress, int address, int 
         answer.bytes.insert(answer.bytes.end(), frame.begin(), frame.end());
         answers.push_back(std::move(answer));
     }
+    if (impl_->collisions && answers.size() > 1)
+        return {overlap(answers)};
     return answers;
 }
 

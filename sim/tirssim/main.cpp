@@ -37,6 +37,8 @@ struct Options {
     std::vector<std::pair<int, int>> inputCurrents;  // address, microamperes
     double faultRate = 0;  // chance per answer of silence, damage or a wrong answer
     int silentEvery = 0;   // leave every k-th request of each actuator unanswered
+    std::vector<std::pair<int, int>> lateAnswers;    // address, milliseconds
+    std::vector<std::pair<int, std::string>> twins;  // a second actuator at the address
 };
 
 void usage(std::FILE* to)
@@ -45,7 +47,8 @@ void usage(std::FILE* to)
         to, "usage: tirssim [--port COMn | --link PATH] [--device ADDR[:TEXT]]... [--baud N]\n"
             "               [--pace] [--time-scale X] [--log FILE] [--state-file FILE]\n"
             "               [--relay A:R:MODE:MIN:MAX:HYST]... [--input A:MICROAMPS]...\n"
-            "               [--fault-rate X] [--silent-every K]\n"
+            "               [--fault-rate X] [--silent-every K] [--late A:MS]...\n"
+            "               [--twin A[:TEXT]]...\n"
             "  --port COMn      make the link ports/COMn beside tirssim (default COM2)\n"
             "  --link PATH      make the link at PATH instead\n"
             "  --device A[:T]   an actuator at address A (1..127) with the text T\n"
@@ -62,13 +65,26 @@ void usage(std::FILE* to)
             "  --input A:UA     the current input of actuator A in microamperes (default 12000)\n"
             "  --fault-rate X   each answer is, with chance X (0..1), left out, damaged or\n"
             "                   wrong (a flaky line, for long runs of the program)\n"
-            "  --silent-every K every actuator leaves every K-th request unanswered\n");
+            "  --silent-every K every actuator leaves every K-th request unanswered\n"
+            "  --late A:MS      actuator A answers MS ms late (0..10000): past the program's\n"
+            "                   100 ms its answer lands in the next exchange, a late answer\n"
+            "  --twin A[:T]     a second actuator at address A (text T, default\n"
+            "                   \"ТИРС-70 №9AAA\"): answers to one request overlap on the line\n"
+            "                   and arrive garbled, as two actuators at one address do\n");
 }
 
 std::string defaultText(int address)
 {
     char buf[32];
     std::snprintf(buf, sizeof buf, "ТИРС-70 №%04d", address);
+    return buf;
+}
+
+// Another serial number than the first actuator's at that address.
+std::string twinText(int address)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "ТИРС-70 №9%03d", address);
     return buf;
 }
 
@@ -172,6 +188,20 @@ bool parse(int argc, char** argv, Options& o, bool& help)
         } else if (a == "--silent-every") {
             if (!value(v) || !parseInt(v, 1, 1000000, o.silentEvery))
                 return false;
+        } else if (a == "--late") {
+            std::vector<int> n;
+            if (!value(v) || !parseInts(v, {{1, 127}, {0, 10000}}, n))
+                return false;
+            o.lateAnswers.emplace_back(n[0], n[1]);
+        } else if (a == "--twin") {
+            if (!value(v))
+                return false;
+            const auto colon = v.find(':');
+            int address;
+            if (!parseInt(v.substr(0, colon), 1, 127, address))
+                return false;
+            o.twins.emplace_back(address, colon == std::string::npos ? twinText(address)
+                                                                     : v.substr(colon + 1));
         } else if (a == "--time-scale") {
             if (!value(v))
                 return false;
@@ -280,6 +310,17 @@ int main(int argc, char** argv)
         faults.randomFaultRate = options.faultRate;
         faults.silentEvery = options.silentEvery;
         line.setFaults(0, faults);
+    }
+    for (const auto& [address, text] : options.twins)
+        line.addActuator(address, text);
+    line.setCollisions(!options.twins.empty());
+    for (const auto& [address, ms] : options.lateAnswers) {
+        // On top of the line-wide faults, for each actuator at that address.
+        sim::Faults faults;
+        faults.randomFaultRate = options.faultRate;
+        faults.silentEvery = options.silentEvery;
+        faults.delay = std::chrono::milliseconds(ms);
+        line.setFaults(address, faults);
     }
     sim::PtyLine host(line);
     if (options.pace)

@@ -89,6 +89,12 @@ public:
     void setFaults(int address, const Faults& faults);  // address 0: every actuator
     void clearFaults();
 
+    // On: when several actuators answer one request (two at one address, or
+    // a frame without address), their answers overlap on the wire as on a
+    // real bus, a 0 bit of either winning, and arrive as one garbled
+    // stream. Off (the default): they follow one another, each frame whole.
+    void setCollisions(bool on);
+
     // Simulated time runs with the wall clock times this factor (1 = real time).
     void setTimeScale(double factor);
 

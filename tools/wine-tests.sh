@@ -51,7 +51,8 @@ wineserver -p 2>"$work/wineserver.log"
 wineboot -i >/dev/null 2>&1
 echo "fresh Wine prefix in $((($(date +%s%N) - started) / 1000000)) ms"
 
-"$TIRSSIM" --link "$work/line" >"$work/tirssim.out" 2>&1 &
+"$TIRSSIM" --link "$work/line" --log "$work/requests.log" --state-file "$work/state.txt" \
+  --time-scale 50 >"$work/tirssim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.1; done
 pty=$(readlink -f "$work/line")
@@ -145,6 +146,52 @@ if tirsctl_checks; then
 else
   echo "-- tirsctl FAILED" >&2
   failed=$((failed + 1))
+fi
+
+# serlink.dll is taken from the program's own folder only: a program whose
+# folder lacks it does not reach the line, though the current folder and
+# PATH hold one.
+dll_rule_checks() {
+  mkdir -p "$work/planted/bin" "$work/planted/cwd"
+  cp "$build/dist/tirsctl.exe" "$work/planted/bin/"
+  cp "$build/dist/serlink.dll" "$work/planted/cwd/"
+  check_mapping
+  local code=0
+  (cd "$work/planted/cwd" && WINEPATH='C:\windows;Z:'"$work/planted/cwd" \
+    timeout 120 wine "$work/planted/bin/tirsctl.exe" --port COM5 --address 1 status) \
+    >"$work/out" 2>"$work/err" || code=$?
+  if [ "$code" != 3 ]; then
+    echo "tirsctl.exe without serlink.dll beside it: exit $code, expected 3" >&2
+    tr -d '\r' <"$work/out" >&2
+    return 1
+  fi
+}
+echo "== serlink.dll from the program's folder only"
+if dll_rule_checks; then
+  echo "-- serlink.dll from the program's folder only passed"
+else
+  echo "-- serlink.dll from the program's folder only FAILED" >&2
+  failed=$((failed + 1))
+fi
+
+if [ -e "$build/dist/tirspanel.exe" ]; then
+  . "$root/tests/wine/window.sh"
+  echo "== tirspanel.exe"
+  if (wine_window_test); then
+    echo "-- tirspanel.exe passed"
+  else
+    echo "-- tirspanel.exe FAILED" >&2
+    cat "$work/window/tirspanel.out" >&2 2>/dev/null || true
+    failed=$((failed + 1))
+  fi
+  . "$root/tests/wine/installer.sh"
+  echo "== the installer"
+  if (wine_installer_test); then
+    echo "-- the installer passed"
+  else
+    echo "-- the installer FAILED" >&2
+    failed=$((failed + 1))
+  fi
 fi
 
 [ $failed -eq 0 ] || { echo "$failed Wine test program(s) failed" >&2; exit 1; }

@@ -36,12 +36,24 @@ work=$(mktemp -d /tmp/tirs-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
 sim_pid=
+x_pid=
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   wineserver -k 2>/dev/null || true
+  [ -n "$x_pid" ] && kill "$x_pid" 2>/dev/null && wait "$x_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The window's tests need an X server of their own from the start: Wine's
+# desktop process, started by the first program, keeps the display it found.
+if [ -e "$build/dist/tirspanel.exe" ]; then
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.out" 2>&1 &
+  x_pid=$!
+  for _ in $(seq 100); do grep -q '[0-9]' "$work/display" && break; sleep 0.1; done
+  grep -q '[0-9]' "$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.out" >&2; exit 1; }
+  export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
+fi
 
 started=$(date +%s%N)
 # One wine server for the whole run, so that the device mapping made below is
@@ -52,7 +64,7 @@ wineboot -i >/dev/null 2>&1
 echo "fresh Wine prefix in $((($(date +%s%N) - started) / 1000000)) ms"
 
 "$TIRSSIM" --link "$work/line" --log "$work/requests.log" --state-file "$work/state.txt" \
-  --time-scale 50 >"$work/tirssim.out" 2>&1 &
+  >"$work/tirssim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.1; done
 pty=$(readlink -f "$work/line")

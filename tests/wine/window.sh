@@ -75,13 +75,14 @@ wine_window_test() {
   click_tab 1
   click_central bbOpen
   e2e_wait 20 "SetS 5 to 1" grep -q ' 1 16 05$' "$E2E_DIR/requests.log" || return 1
-  sleep 2
+  sleep 4
   import -window "$wid" "$shots/page-2-position-windows.png"
   before=$(request_count)
   click_tab 3
   params_read() { requests_since "$before" | grep -q '^1 9 -$'; }
   e2e_wait 30 "the parameter read (GetA)" params_read || return 1
-  sleep 2
+  # The whole set takes a few seconds at 9600 baud.
+  sleep 8
   import -window "$wid" "$shots/page-4-params-windows.png"
 
   press_keys alt+x

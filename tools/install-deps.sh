@@ -20,6 +20,8 @@ if [ "${1:-}" = --windows ]; then
     cmake ninja-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     googletest wine wine64 util-linux
+    qt6-translations-l10n wixl msitools zip
+    xvfb xdotool x11-utils imagemagick fonts-dejavu-core
   )
 elif [ "${1:-}" = --windows-qt ]; then
   packages=(

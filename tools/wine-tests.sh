@@ -36,12 +36,24 @@ work=$(mktemp -d /tmp/tirs-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
 unset DISPLAY WAYLAND_DISPLAY
 sim_pid=
+x_pid=
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   wineserver -k 2>/dev/null || true
+  [ -n "$x_pid" ] && kill "$x_pid" 2>/dev/null && wait "$x_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The window's tests need an X server of their own from the start: Wine's
+# desktop process, started by the first program, keeps the display it found.
+if [ -e "$build/dist/tirspanel.exe" ]; then
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.out" 2>&1 &
+  x_pid=$!
+  for _ in $(seq 100); do grep -q '[0-9]' "$work/display" && break; sleep 0.1; done
+  grep -q '[0-9]' "$work/display" || { echo "Xvfb did not start" >&2; cat "$work/xvfb.out" >&2; exit 1; }
+  export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
+fi
 
 started=$(date +%s%N)
 # One wine server for the whole run, so that the device mapping made below is
@@ -51,7 +63,8 @@ wineserver -p 2>"$work/wineserver.log"
 wineboot -i >/dev/null 2>&1
 echo "fresh Wine prefix in $((($(date +%s%N) - started) / 1000000)) ms"
 
-"$TIRSSIM" --link "$work/line" >"$work/tirssim.out" 2>&1 &
+"$TIRSSIM" --link "$work/line" --log "$work/requests.log" --state-file "$work/state.txt" \
+  >"$work/tirssim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.1; done
 pty=$(readlink -f "$work/line")
@@ -145,6 +158,52 @@ if tirsctl_checks; then
 else
   echo "-- tirsctl FAILED" >&2
   failed=$((failed + 1))
+fi
+
+# serlink.dll is taken from the program's own folder only: a program whose
+# folder lacks it does not reach the line, though the current folder and
+# PATH hold one.
+dll_rule_checks() {
+  mkdir -p "$work/planted/bin" "$work/planted/cwd"
+  cp "$build/dist/tirsctl.exe" "$work/planted/bin/"
+  cp "$build/dist/serlink.dll" "$work/planted/cwd/"
+  check_mapping
+  local code=0
+  (cd "$work/planted/cwd" && WINEPATH='C:\windows;Z:'"$work/planted/cwd" \
+    timeout 120 wine "$work/planted/bin/tirsctl.exe" --port COM5 --address 1 status) \
+    >"$work/out" 2>"$work/err" || code=$?
+  if [ "$code" != 3 ]; then
+    echo "tirsctl.exe without serlink.dll beside it: exit $code, expected 3" >&2
+    tr -d '\r' <"$work/out" >&2
+    return 1
+  fi
+}
+echo "== serlink.dll from the program's folder only"
+if dll_rule_checks; then
+  echo "-- serlink.dll from the program's folder only passed"
+else
+  echo "-- serlink.dll from the program's folder only FAILED" >&2
+  failed=$((failed + 1))
+fi
+
+if [ -e "$build/dist/tirspanel.exe" ]; then
+  . "$root/tests/wine/window.sh"
+  echo "== tirspanel.exe"
+  if (wine_window_test); then
+    echo "-- tirspanel.exe passed"
+  else
+    echo "-- tirspanel.exe FAILED" >&2
+    cat "$work/window/tirspanel.out" >&2 2>/dev/null || true
+    failed=$((failed + 1))
+  fi
+  . "$root/tests/wine/installer.sh"
+  echo "== the installer"
+  if (wine_installer_test); then
+    echo "-- the installer passed"
+  else
+    echo "-- the installer FAILED" >&2
+    failed=$((failed + 1))
+  fi
 fi
 
 [ $failed -eq 0 ] || { echo "$failed Wine test program(s) failed" >&2; exit 1; }

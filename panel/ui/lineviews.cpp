@@ -12,6 +12,7 @@
 #include "mainform.h"
 #include "pollextras.h"
 #include "servicetools.h"
+#include "trendsfeature.h"
 #include "trendswindow.h"
 #include "ui_mainform.h"
 #include "ui_netpage.h"
@@ -36,6 +37,10 @@ void LineViews::addMenuItems(QMenu* menu)
     QAction* trends = menu->addAction(QStringLiteral("Графики"));
     trends->setObjectName(QStringLiteral("mnTrends"));
     trends->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    if (!TrendsInThisBuild()) {
+        trends->setText(QStringLiteral("Графики (нет в этой сборке)"));
+        trends->setEnabled(false);
+    }
     QAction* line = menu->addAction(QStringLiteral("Линия"));
     line->setObjectName(QStringLiteral("mnLine"));
     line->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -58,8 +63,10 @@ bool LineViews::lineOpen() const
 TrendsWindow* LineViews::showTrends()
 {
     if (!trends_)
-        trends_ = new TrendsWindow(record_, &form_);
-    trends_->setActuator(form_.Address, caption(form_.Address));
+        trends_ = NewTrendsWindow(record_, &form_);
+    if (!trends_)
+        return nullptr;
+    SetTrendsActuator(trends_, form_.Address, caption(form_.Address));
     trends_->show();
     trends_->raise();
     trends_->activateWindow();
@@ -126,7 +133,7 @@ void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
         record_.addPoll(snapshot, QDateTime::currentMSecsSinceEpoch(), address,
                         PositionScale{form_.MMPerStep, form_.MotSteps, form_.OptoBlades});
     if (trends_)
-        trends_->setActuator(address, caption(address));
+        SetTrendsActuator(trends_, address, caption(address));
     if (!lineOpen())
         return;
     takeDevices();

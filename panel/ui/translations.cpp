@@ -26,7 +26,10 @@ bool InstallQtTranslations(QCoreApplication* app)
 {
     // The window is Russian whatever the system's language is.
     auto* translator = new QTranslator(app);
-    if (!translator->load(QStringLiteral("qtbase_ru"),
+    // A program that carries Qt's texts inside (the static Windows one) has
+    // them among its resources; others take the installed Qt's.
+    if (!translator->load(QStringLiteral("qtbase_ru"), QStringLiteral(":/i18n")) &&
+        !translator->load(QStringLiteral("qtbase_ru"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;

@@ -14,6 +14,9 @@
 #if defined(_WIN32)
 #if defined(SERLINK_BUILDING)
 #define SERLINK_API __declspec(dllexport)
+#elif defined(SERLINK_LOADED_AT_RUN_TIME)
+/* The program loads serlink.dll itself, from its own folder only. */
+#define SERLINK_API
 #else
 #define SERLINK_API __declspec(dllimport)
 #endif

@@ -1,0 +1,14 @@
+// A build whose Qt has no Qt Charts: no trends window.
+#include "trendsfeature.h"
+
+bool TrendsInThisBuild()
+{
+    return false;
+}
+
+TrendsWindow* NewTrendsWindow(const TrendRecord&, QWidget*)
+{
+    return nullptr;
+}
+
+void SetTrendsActuator(TrendsWindow*, int, const QString&) {}

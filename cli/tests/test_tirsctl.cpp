@@ -338,6 +338,8 @@ TEST_F(Tirsctl, VerboseDecodesEveryExchangeAndPortsNamesTheirTargets)
     const ProcessResult ok = run({"-v", "relays", "read"});
     ASSERT_EQ(ok.exitCode, 0);
     EXPECT_NE(ok.err.find(" 3 GetR -> RelEn1=0 RelMin1=0"), std::string::npos) << ok.err;
+    const ProcessResult stop = run({"-v", "move", "stop"});
+    EXPECT_NE(stop.err.find(" 3 SetS MotionCode=4 (Стоп) ->"), std::string::npos) << stop.err;
 
     const ProcessResult ports = run({"--json", "ports"});
     ASSERT_EQ(ports.exitCode, 0);

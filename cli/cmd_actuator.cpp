@@ -221,7 +221,7 @@ void addActuatorCommands(CLI::App& app, Context& ctx)
     move->add_option("ACTION", *word, "open | close | stop | off")
         ->type_name("")
         ->required()
-        ->check(CLI::IsMember({"open", "close", "stop", "off"}));
+        ->check(oneOf({"open", "close", "stop", "off"}));
     move->add_flag("--wait", *wait, "следить до остановки; время хода и флаги в конце");
     move->add_option("--max-wait", *maxWait, "не дольше SECONDS секунд (600)")
         ->type_name("SECONDS")

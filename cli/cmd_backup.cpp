@@ -18,6 +18,9 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
 {
     service::BackupOptions options;
     options.addresses = parseAddressList(list);
+    std::error_code ec;
+    if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
+        throw UsageError("не папка: " + dir);
     options.name = [&ctx](int address) { return ctx.nameOf(address); };
     TWakePort& port = ctx.line();
     ProgressBar bar("Сканирование", 127);

@@ -54,12 +54,19 @@ TWakePort& Context::line()
     }
     const int baud = options.baud > 0 ? options.baud : settings().baud;
     auto port = std::make_unique<TWakePort>(HighestPort);
+    // A name that is no port at all is wrong usage, not a port that failed.
+    if (service::normalPortName(*port, name).empty())
+        throw UsageError("--port " + name + ": неизвестный порт (COM1…COM" +
+                         std::to_string(HighestPort) + " или путь к устройству)");
     port->AnswerTimeout = options.timeout;
     const service::PortOpenResult opened = service::openPort(*port, name, baud);
     if (!opened.opened)
         throw PortError(name + ": " + opened.problem);
-    if (options.verbose)
-        port->SetObserver(printExchange);
+    port->SetObserver([this](const ExchangeRecord& record) {
+        lastAddress_ = record.address;
+        if (options.verbose)
+            printExchange(record);
+    });
     port_ = std::move(port);
     return *port_;
 }
@@ -79,6 +86,13 @@ int Context::address()
 std::string Context::nameOf(int address)
 {
     return service::nameOf(settings(), address);
+}
+
+std::string Context::failureText(const std::exception& e) const
+{
+    if (lastAddress_ < 0)
+        return messageOf(e);
+    return "адрес " + std::to_string(lastAddress_) + ": " + messageOf(e);
 }
 
 std::string messageOf(const std::exception& e)

@@ -57,11 +57,14 @@ public:
     int address();
     std::string nameOf(int address);
     bool json() const { return options.json; }
+    // A failed exchange for the operator, with the address it went to.
+    std::string failureText(const std::exception& e) const;
 
 private:
     std::unique_ptr<service::LineSettings> settings_;
     std::unique_ptr<TWakePort> port_;
     bool warned_ = false;
+    int lastAddress_ = -1;  // of the last exchange, -1 before the first
 };
 
 // The text of an exception for the operator: the client's line breaks

@@ -10,12 +10,14 @@ std::string exchangeLine(const ExchangeRecord& r)
     // The record's start is on the steady clock; the line shows wall time.
     std::string line = service::localClockTime(service::wallClockAt(r.start)) + " " + r.port + " " +
                        std::to_string(r.address) + " " + r.name;
-    const std::string request = service::exchangetext::request(r);
+    const std::string request =
+        service::exchangetext::operatorValues(r.name, service::exchangetext::request(r));
     if (!request.empty())
         line += " " + request;
     line += " ->";
     if (r.outcome == ExchangeOutcome::Answer) {
-        const std::string answer = service::exchangetext::answer(r);
+        const std::string answer =
+            service::exchangetext::operatorValues(r.name, service::exchangetext::answer(r));
         if (!answer.empty())
             line += " " + answer;
     }

@@ -5,37 +5,27 @@
 //
 // Exit codes: 0 done; 1 the line or a device failed (no answer, device
 // error, verification failed, differences for "params diff"); 2 wrong usage;
-// 3 the port cannot be opened.
+// 3 the port cannot be opened. With --json a failure is also an object
+// {"error": text, "code": exit code} on stdout.
 #include <CLI/CLI.hpp>
 
 #include <csignal>
 #include <iostream>
+#include <sstream>
 
 #include "subcommands.h"
 #include "context.h"
 #include "hardwareexception.h"
 #include "inifile.h"
+#include "parserwords.h"
 #include "platform.h"
+#include "presentation.h"
 
 namespace {
 
 extern "C" void onInterrupt(int)
 {
     Context::interrupted = true;
-}
-
-// CLI11's own words in the help, in the program's language.
-void russianHelp(CLI::App& app)
-{
-    const auto formatter = app.get_formatter();
-    formatter->label("Usage", "Вызов");
-    formatter->label("OPTIONS", "ПАРАМЕТРЫ");
-    formatter->label("SUBCOMMAND", "КОМАНДА");
-    formatter->label("SUBCOMMANDS", "КОМАНДЫ");
-    formatter->label("Positionals", "Аргументы");
-    // CLI11 pads this column by bytes: Cyrillic there would misalign it.
-    formatter->label("REQUIRED", "");
-    formatter->column_width(34);
 }
 
 // Every command's -h with its other options, not in a group of its own.
@@ -47,16 +37,14 @@ void groupHelpFlags(CLI::App& app)
         groupHelpFlags(*sub);
 }
 
-std::string usageText(const CLI::ParseError& e)
+// A command that did not get done: the reason on stderr, and with --json
+// also as an object on stdout, so that a script reads why and the code.
+int failed(bool json, const std::string& text, int code)
 {
-    if (dynamic_cast<const CLI::ExtrasError*>(&e))
-        return "лишние аргументы: ";
-    if (dynamic_cast<const CLI::RequiredError*>(&e))
-        return "не хватает аргумента: ";
-    if (dynamic_cast<const CLI::ValidationError*>(&e) ||
-        dynamic_cast<const CLI::ConversionError*>(&e))
-        return "неверное значение: ";
-    return "ошибка вызова: ";
+    std::cerr << "tirsctl: " << text << '\n';
+    if (json)
+        printJson({{"error", text}, {"code", code}});
+    return code;
 }
 
 }  // namespace
@@ -65,9 +53,13 @@ int main(int argc, char** argv)
 {
     Context ctx;
     CLI::App app{"tirsctl — приводы ТИРС на линии из командной строки", "tirsctl"};
-    russianHelp(app);
+    // Before the commands are added: each takes its parent's formatter.
+    app.formatter(std::make_shared<RussianFormatter>());
     app.option_defaults()->group("Параметры");
     app.set_help_flag("-h,--help", "справка (у каждой команды своя)");
+    app.set_version_flag("--version",
+                         "tirsctl " TIRSPANEL_VERSION " (сборка " TIRSPANEL_BUILD_DATE ")",
+                         "версия программы");
     app.require_subcommand(1);
     // Global options may also stand after the command.
     app.fallthrough();
@@ -103,18 +95,26 @@ int main(int argc, char** argv)
     std::vector<char*> argPointers;
     for (std::string& arg : args)
         argPointers.push_back(arg.data());
+    app.failure_message([&args](const CLI::App* parser, const CLI::Error& e) {
+        return usageFailure(*parser, e, args);
+    });
+    const auto wantsJson = [&app, &ctx] {
+        return ctx.options.json || app.get_option("--json")->count() > 0;
+    };
     try {
         app.parse(static_cast<int>(argPointers.size()), argPointers.data());
-    } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        return ExitDone;
-    } catch (const CLI::CallForAllHelp&) {
-        std::cout << app.help("", CLI::AppFormatMode::All);
-        return ExitDone;
     } catch (const CLI::ParseError& e) {
-        // The help of the command that was being parsed.
-        std::cerr << "tirsctl: " << usageText(e) << e.what()
-                  << "\nСправка: tirsctl --help, tirsctl КОМАНДА --help\n";
+        // Help and version on stdout, done; anything else is wrong usage.
+        std::ostringstream out, err;
+        const int code = app.exit(e, out, err);
+        std::cout << out.str();
+        if (code == 0)
+            return ExitDone;
+        std::string text = err.str();
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        failed(wantsJson(), text, ExitUsage);
+        std::cerr << "Справка: tirsctl --help, tirsctl КОМАНДА --help\n";
         return ExitUsage;
     }
 
@@ -122,16 +122,14 @@ int main(int argc, char** argv)
     try {
         return ctx.run ? ctx.run() : ExitUsage;
     } catch (const UsageError& e) {
-        std::cerr << "tirsctl: " << e.what() << '\n';
-        return ExitUsage;
+        return failed(wantsJson(), e.what(), ExitUsage);
     } catch (const PortError& e) {
-        std::cerr << "tirsctl: порт не открывается: " << e.what() << '\n';
-        return ExitPort;
+        return failed(wantsJson(), std::string("порт не открывается: ") + e.what(), ExitPort);
     } catch (const EHardwareException& e) {
-        std::cerr << "tirsctl: " << messageOf(e) << '\n';
-        return ExitFailed;
+        return failed(wantsJson(), ctx.failureText(e), ExitFailed);
     } catch (const IniFileError& e) {
-        std::cerr << "tirsctl: " << e.what() << '\n';
-        return ExitFailed;
+        // A file given on the command line that cannot be read as one
+        // (too large, not a regular file) is wrong usage like a missing one.
+        return failed(wantsJson(), e.what(), ExitUsage);
     }
 }

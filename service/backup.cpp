@@ -153,8 +153,9 @@ RestoreItem restoreFile(TWakePort& port, const std::string& path, const RestoreO
         item.error = e.what();
         return item;
     }
+    const bool differs = !item.params.before.empty() || !item.relays.before.empty();
     if (options.dryRun)
-        item.result = RestoreItem::DryRun;
+        item.result = differs ? RestoreItem::DryRun : RestoreItem::Unchanged;
     else if (!item.params.verified() || !item.relays.verified())
         item.result = RestoreItem::VerifyFailed;
     else if (item.params.written || item.relays.written)

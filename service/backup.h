@@ -58,8 +58,8 @@ struct RestoreOptions {
 struct RestoreItem {
     enum Result {
         Restored,      // written and verified
-        Unchanged,     // the actuator already held the file's values
-        DryRun,        // compared only
+        Unchanged,     // the actuator already held the file's values (a dry run too)
+        DryRun,        // compared only, and the actuator differs
         TypeMismatch,  // another type of actuator answers there: nothing written
         VerifyFailed,  // written, but the read-back differs
         Failed,        // an exchange failed (error says which)

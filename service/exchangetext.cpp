@@ -1,9 +1,12 @@
 #include "exchangetext.h"
 
+#include <charconv>
 #include <cstdio>
+#include <string_view>
 
 #include "commands.h"
 #include "deviceerror.h"
+#include "drivestate.h"
 
 namespace service {
 
@@ -51,6 +54,28 @@ std::string answer(const ExchangeRecord& r)
         (r.outcome != ExchangeOutcome::Answer && r.outcome != ExchangeOutcome::DeviceError))
         return {};
     return wake::formatFields(wake::decodeAnswer(*entry, r.answer.data(), r.answer.size()));
+}
+
+std::string operatorValues(const std::string& command, const std::string& values)
+{
+    if (command == "SetS") {
+        constexpr std::string_view key = "MotionCode=";
+        if (values.rfind(key, 0) != 0)
+            return values;
+        int code = -1;
+        const char* digits = values.c_str() + key.size();
+        const auto [end, ec] = std::from_chars(digits, values.c_str() + values.size(), code);
+        const char* button =
+            ec == std::errc{} && *end == '\0' ? drivestate::motionText(code) : nullptr;
+        return button ? values + " (" + button + ")" : values;
+    }
+    if (command == "SetM" || command == "GetM") {
+        // The parameter page sends the acceleration current Ia there.
+        const std::string::size_type at = values.find(" Extra=");
+        if (at != std::string::npos)
+            return values.substr(0, at) + " Ia=" + values.substr(at + 7);
+    }
+    return values;
 }
 
 std::string hex(const std::vector<std::uint8_t>& bytes)

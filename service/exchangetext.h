@@ -26,6 +26,11 @@ std::string request(const ExchangeRecord& r);
 // The answer's fields by name; empty when the frame cannot be read as this
 // command's answer (a wrong answer) or none came.
 std::string answer(const ExchangeRecord& r);
+// Fields as an operator reads them, from a command's name and its fields'
+// text: a motion code with its button beside it ("MotionCode=5 (Открыть)"),
+// SetM's extra value under the parameter it carries ("Vmin=80 Ia=1500").
+// Other texts stay as they are.
+std::string operatorValues(const std::string& command, const std::string& values);
 // "C8 00 DC 05"
 std::string hex(const std::vector<std::uint8_t>& bytes);
 // Round trip in milliseconds with one decimal: "12.4".

@@ -24,6 +24,17 @@ const char* text(int code)
     return code >= 0 && code < Count ? texts[code] : nullptr;
 }
 
+const char* motionText(int code)
+{
+    switch (code) {
+    case CmdOpen: return "Открыть";
+    case CmdClose: return "Закрыть";
+    case CmdStop: return "Стоп";
+    case CmdStopOff: return "Стоп/откл.";
+    }
+    return nullptr;
+}
+
 std::string flagsText(int driveFlags)
 {
     namespace flag = wake::flag;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "inifile.h"
@@ -252,6 +253,10 @@ TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
     EXPECT_EQ(IniImage::load((work / "A3.par").string()).readString("Device", "Name", ""),
               "Задвижка 3");
 
+    const ProcessResult matching = onLine({"restore", work.string(), "--dry-run"});
+    EXPECT_EQ(matching.exitCode, 0) << matching.out;
+    EXPECT_NE(matching.out.find("  без изменений\n"), std::string::npos) << matching.out;
+
     line.with(17, [](sim::ActuatorState& s) {
         s.relays[1] = {};
         s.Nc = 100;
@@ -284,16 +289,22 @@ TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
 
 TEST_F(Tirsctl, WrongUsageGivesTwoAndAPortThatCannotOpenThree)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--no-such-option", "info"},
-             {},
-             {"scan", "--first", "0"},
-             {"--address", "128", "info"},
-             {"status", "--count", "3"},
-             {"move", "sideways"},
-             {"params", "diff", (work / "missing.par").string()},
-             {"backup", work.string(), "--addresses", "5-2"},
-             {"relays", "write", "2", "sometimes", "0", "0", "0"}}) {
+    std::ofstream(work / "a-file") << "x";
+    std::ofstream(work / "huge.par").close();
+    fs::resize_file(work / "huge.par", 50 * 1024 * 1024);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--no-such-option", "info"},
+                                               {},
+                                               {"scan", "--first", "0"},
+                                               {"--address", "128", "info"},
+                                               {"status", "--count", "3"},
+                                               {"move", "sideways"},
+                                               {"params", "diff", (work / "missing.par").string()},
+                                               {"backup", work.string(), "--addresses", "5-2"},
+                                               {"relays", "write", "2", "sometimes", "0", "0", "0"},
+                                               {"--port", "COM9", "info"},
+                                               {"backup", (work / "a-file").string()},
+                                               {"params", "diff", (work / "huge.par").string()}}) {
         const ProcessResult r = run(args);
         EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args) << r.err;
         EXPECT_FALSE(r.err.empty());
@@ -303,7 +314,38 @@ TEST_F(Tirsctl, WrongUsageGivesTwoAndAPortThatCannotOpenThree)
     const ProcessResult missing = run({"--port", "COM4", "info"});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.err.find("не найдено"), std::string::npos) << missing.err;
-    EXPECT_EQ(run({"--port", "COM9", "info"}).exitCode, 3);
+}
+
+TEST_F(Tirsctl, TheParserSpeaksRussianAndNamesWhatIsWrong)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"bogus"}, "неизвестная команда «bogus»"},
+        {{}, "не указана команда"},
+        {{"params"}, "не указана команда после «params»"},
+        {{"info", "extra"}, "лишние аргументы: extra"},
+        {{"--no-such-option", "info"}, "неизвестный параметр: --no-such-option"},
+        {{"scan", "--first", "200"}, "--first: 200 вне 1…127"},
+        {{"scan", "--first"}, "у параметра --first не хватает значения"},
+        {{"backup"}, "не хватает аргумента: DIR"}};
+    for (const auto& [args, text] : cases) {
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+        // No word of CLI11's own: the Latin letters left are option names.
+        for (const char* english : {"required", "expected", "range", "Subcommand", "missing"})
+            EXPECT_EQ(r.err.find(english), std::string::npos) << r.err;
+    }
+    const ProcessResult help = run({"params", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("\nКоманды:\n"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("Subcommands"), std::string::npos) << help.out;
+
+    const ProcessResult version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("tirsctl " TIRSPANEL_VERSION " (сборка ", 0), 0u) << version.out;
+
+    const ProcessResult js = run({"--json", "bogus"});
+    EXPECT_EQ(json::parse(js.out)["code"], 2);
 }
 
 TEST_F(Tirsctl, VerboseDecodesEveryExchangeAndPortsNamesTheirTargets)
@@ -314,12 +356,20 @@ TEST_F(Tirsctl, VerboseDecodesEveryExchangeAndPortsNamesTheirTargets)
     const ProcessResult r = run({"-v", "--timeout", "30", "--address", "17", "info"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(" 17 GetInfo -> нет ответа "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Ошибка команды GetInfo: Нет ответа на команду."), std::string::npos)
+    EXPECT_NE(r.err.find("адрес 17: Ошибка команды GetInfo: Нет ответа на команду."),
+              std::string::npos)
         << r.err;
+    const ProcessResult js = run({"--json", "--timeout", "30", "--address", "17", "info"});
+    EXPECT_EQ(js.exitCode, 1);
+    EXPECT_EQ(
+        json::parse(js.out),
+        json({{"error", "адрес 17: Ошибка команды GetInfo: Нет ответа на команду."}, {"code", 1}}));
 
     const ProcessResult ok = run({"-v", "relays", "read"});
     ASSERT_EQ(ok.exitCode, 0);
     EXPECT_NE(ok.err.find(" 3 GetR -> RelEn1=0 RelMin1=0"), std::string::npos) << ok.err;
+    const ProcessResult stop = run({"-v", "move", "stop"});
+    EXPECT_NE(stop.err.find(" 3 SetS MotionCode=4 (Стоп) ->"), std::string::npos) << stop.err;
 
     const ProcessResult ports = run({"--json", "ports"});
     ASSERT_EQ(ports.exitCode, 0);

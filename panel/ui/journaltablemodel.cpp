@@ -3,6 +3,8 @@
 #include <QBrush>
 #include <QColor>
 
+#include "exchangetext.h"
+
 void JournalTableModel::setRows(std::vector<service::journal::Row> rows)
 {
     beginResetModel();
@@ -75,7 +77,8 @@ QVariant JournalTableModel::data(const QModelIndex& index, int role) const
     case Address: return r->address;
     case Type: return QString::fromStdString(r->type);
     case Action: return QString::fromStdString(r->action);
-    case Values: return QString::fromStdString(r->values);
+    case Values:
+        return QString::fromStdString(service::exchangetext::operatorValues(r->action, r->values));
     case Result: return QString::fromStdString(r->result);
     default: return {};
     }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -38,7 +39,6 @@ namespace {
 
 const QString kTitleBase = QStringLiteral("Программа управления приводом");
 const QString kModel = QStringLiteral("ТИРС-70");
-const QString kContactAddress = QStringLiteral("support@tirspanel.example");
 
 constexpr int kDesignLeft = 421;
 constexpr int kDesignTop = 276;
@@ -343,9 +343,16 @@ void TMainForm::mnExitClick()
 
 void TMainForm::mnAboutClick()
 {
+    // Where the program keeps what it writes, for a service engineer's question.
+    const QString settingsFolder =
+        QDir::toNativeSeparators(QFileInfo(SettingsPath()).absolutePath());
+    const QString journalFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     QMessageBox::information(this, ApplicationTitle(),
-                             ApplicationTitle() + QLatin1Char('\n') + QStringLiteral("e-mail: ") +
-                                 kContactAddress + QLatin1Char('\n') + ProgramVersionText(),
+                             ApplicationTitle() + QLatin1Char('\n') + ProgramVersionText() +
+                                 QStringLiteral(", сборка ") +
+                                 QStringLiteral(TIRSPANEL_BUILD_DATE) +
+                                 QStringLiteral("\nПапка файла настроек: ") + settingsFolder +
+                                 QStringLiteral("\nПапка журнала: ") + journalFolder,
                              QMessageBox::Ok);
 }
 

@@ -137,6 +137,18 @@ TEST(ExchangeText, FieldsByNameAndOutcomesInWords)
         "порт не открыт");
 }
 
+TEST(ExchangeText, AnOperatorReadsTheButtonAndTheParameterName)
+{
+    using service::exchangetext::operatorValues;
+    EXPECT_EQ(operatorValues("SetS", "MotionCode=5"), "MotionCode=5 (Открыть)");
+    EXPECT_EQ(operatorValues("SetS", "MotionCode=6"), "MotionCode=6 (Закрыть)");
+    EXPECT_EQ(operatorValues("SetS", "MotionCode=4"), "MotionCode=4 (Стоп)");
+    EXPECT_EQ(operatorValues("SetS", "MotionCode=0"), "MotionCode=0 (Стоп/откл.)");
+    EXPECT_EQ(operatorValues("SetS", "MotionCode=7"), "MotionCode=7");
+    EXPECT_EQ(operatorValues("SetM", "Vmin=80 Extra=1500"), "Vmin=80 Ia=1500");
+    EXPECT_EQ(operatorValues("SetA", "A=200 Ia=1500"), "A=200 Ia=1500");
+}
+
 TEST(ExchangeStats, CountsFailuresByKindAndTheRoundTrip)
 {
     service::ExchangeStats stats;

@@ -4,6 +4,7 @@
 // reached.
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -49,7 +50,7 @@ TEST_F(Identity, QtsOwnDialogsAndButtonsSpeakRussian)
     EXPECT_EQ(title, QStringLiteral("Сохранить как"));
 }
 
-TEST_F(Identity, AboutNamesTheVersion)
+TEST_F(Identity, AboutNamesTheVersionTheBuildAndWhereFilesLie)
 {
     auto& f = createForm();
     QString text;
@@ -60,8 +61,13 @@ TEST_F(Identity, AboutNamesTheVersion)
         }
     });
     f.mnAboutClick();
-    EXPECT_TRUE(text.endsWith(QStringLiteral("\nВерсия ") + QStringLiteral(TIRSPANEL_VERSION)))
+    const QString folder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    EXPECT_TRUE(text.contains(QStringLiteral("\nВерсия ") + QStringLiteral(TIRSPANEL_VERSION) +
+                              QStringLiteral(", сборка ") + QStringLiteral(TIRSPANEL_BUILD_DATE)))
         << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nПапка журнала: ") + folder)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nПапка файла настроек: "))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1Char('@'))) << text.toStdString();
     EXPECT_FALSE(QStringLiteral(TIRSPANEL_VERSION).isEmpty());
 }
 

@@ -207,6 +207,8 @@ TEST_F(Journal, TheWindowShowsBothFilesFilteredByAddressAndNewRowsAtOnce)
     ASSERT_EQ(model->rowCount(), 4);
     EXPECT_EQ(model->row(0)->action, "SetA");
     EXPECT_EQ(model->row(3)->values, "MotionCode=6");
+    EXPECT_EQ(model->data(model->index(3, JournalTableModel::Values), Qt::DisplayRole),
+              "MotionCode=6 (Закрыть)");
     EXPECT_EQ(model->headerData(JournalTableModel::Values, Qt::Horizontal, Qt::DisplayRole),
               "Значения");
 

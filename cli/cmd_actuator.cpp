@@ -112,7 +112,7 @@ const Motion& motionOf(const std::string& word)
 int move(Context& ctx, const std::string& word, bool wait, double maxWait)
 {
     const Motion& m = motionOf(word);
-    const int address = ctx.address();
+    const int address = ctx.addressToChange();
     TWakePort& port = ctx.line();
     if (!wait) {
         service::sendMotion(port, address, m.code);
@@ -150,7 +150,7 @@ int move(Context& ctx, const std::string& word, bool wait, double maxWait)
 
 int resetPosition(Context& ctx)
 {
-    const int address = ctx.address();
+    const int address = ctx.addressToChange();
     service::resetPosition(ctx.line(), address);
     if (ctx.json())
         printJson({{"address", address}, {"reset", true}});

@@ -68,7 +68,7 @@ int paramsDiff(Context& ctx, const std::string& path)
 int paramsWrite(Context& ctx, const std::string& path, const service::WriteOptions& options)
 {
     const service::ParamSet wanted = service::paramsFromFile(existingFile(path));
-    const int address = ctx.address();
+    const int address = options.dryRun ? ctx.address() : ctx.addressToChange();
     const service::WriteOutcome out =
         service::writeParamsVerified(ctx.line(), address, wanted, options);
     if (ctx.json()) {
@@ -116,7 +116,7 @@ int relaysRead(Context& ctx)
 
 int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
 {
-    const int address = ctx.address();
+    const int address = ctx.addressToChange();
     TWakePort& port = ctx.line();
     // SetR carries all three relays: the other two keep what they hold.
     service::RelaySet wanted = service::readRelays(port, address);

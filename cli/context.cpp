@@ -76,6 +76,15 @@ int Context::address()
     return a;
 }
 
+int Context::addressToChange()
+{
+    const int a = options.address >= 0 ? options.address : settings().address;
+    if (a == 0 && !options.addressGiven)
+        throw UsageError("адрес 0: команду выполнят все приводы на линии. Задайте адрес привода "
+                         "(--address A) или --address 0, чтобы отправить её всем.");
+    return address();
+}
+
 std::string Context::nameOf(int address)
 {
     return service::nameOf(settings(), address);

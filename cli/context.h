@@ -12,7 +12,13 @@
 #include "linesettings.h"
 #include "wakeport.h"
 
-enum ExitCode : int { ExitDone = 0, ExitFailed = 1, ExitUsage = 2, ExitPort = 3 };
+enum ExitCode : int {
+    ExitDone = 0,
+    ExitFailed = 1,
+    ExitUsage = 2,
+    ExitPort = 3,
+    ExitInterrupted = 130  // Ctrl+C, as a shell reports it
+};
 
 // Wrong usage found after parsing (a file that is not there, a bad list).
 class UsageError : public std::runtime_error {
@@ -27,10 +33,11 @@ public:
 };
 
 struct GlobalOptions {
-    std::string port;   // empty: the settings file's Port
-    int baud = 0;       // 0: the settings file's Baud Rate
-    int address = -1;   // -1: the settings file's Address
-    int timeout = 100;  // ms per answer byte
+    std::string port;           // empty: the settings file's Port
+    int baud = 0;               // 0: the settings file's Baud Rate
+    int address = -1;           // -1: the settings file's Address
+    bool addressGiven = false;  // --address stood on the command line
+    int timeout = 100;          // ms per answer byte
     bool json = false;
     bool verbose = false;
 };
@@ -55,6 +62,10 @@ public:
     TWakePort& line();
     // The actuator the commands address; warns once on stderr for address 0.
     int address();
+    // The actuator a command that changes it goes to. Address 0 reaches
+    // every actuator on the line: refused (UsageError) unless --address 0
+    // was given on the command line.
+    int addressToChange();
     std::string nameOf(int address);
     bool json() const { return options.json; }
 

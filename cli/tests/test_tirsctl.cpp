@@ -4,6 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+
+#include <atomic>
 #include <filesystem>
 #include <memory>
 
@@ -81,6 +84,24 @@ protected:
     {
         args.insert(args.begin(), {"--port", pty->slavePath()});
         return run(args);
+    }
+    // On the line, interrupted (SIGINT) at the first request that interrupt picks.
+    ProcessResult interruptedOnLine(std::vector<std::string> args,
+                                    std::function<bool(const sim::LoggedRequest&)> interrupt)
+    {
+        std::atomic<int> pid{0};
+        std::atomic<bool> sent{false};
+        pty->setRequestObserver([&](const sim::LoggedRequest& r) {
+            if (pid > 0 && !sent && interrupt(r)) {
+                sent = true;
+                ::kill(pid, SIGINT);
+            }
+        });
+        args.insert(args.begin(), {"--port", pty->slavePath()});
+        ProcessResult result = runProcess((appDir() / "tirsctl").string(), args,
+                                          std::chrono::seconds(60), [&](int p) { pid = p; });
+        pty->setRequestObserver({});
+        return result;
     }
     std::string paramFile(const std::string& name,
                           const std::vector<std::pair<std::string, int>>& values)
@@ -250,6 +271,51 @@ TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
     EXPECT_EQ(line.state(17).V4, 900);
     EXPECT_EQ(onLine({"restore", work.string(), "--force"}).exitCode, 0);
     EXPECT_EQ(line.state(17).V4, 200);
+}
+
+TEST_F(Tirsctl, AddressZeroChangesNothingUnlessGivenExplicitly)
+{
+    IniImage settings = IniImage::load((appDir() / "tirspanel.ini").string());
+    settings.writeInteger("Params", "Address", 0);
+    settings.save((appDir() / "tirspanel.ini").string());
+    const std::string file = paramFile("set.par", {{"V1", 250}});
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"move", "open"},
+                                               {"params", "write", file},
+                                               {"reset-position"},
+                                               {"relays", "write", "1", "off", "0", "0", "0"}}) {
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args) << r.out;
+        EXPECT_NE(r.err.find("все приводы на линии"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(pty->requests().empty());
+
+    run({"--address", "0", "move", "open"});
+    EXPECT_EQ(countRequests(pty->requests(), 16), 1);  // SetS, to every actuator
+}
+
+TEST_F(Tirsctl, AnInterruptedBackupOrRestoreNamesWhatWasNotDone)
+{
+    addStillActuator(line, 1, "ТИРС-70 №0001");
+    addStillActuator(line, 2, "ТИРС-70 №0002");
+    constexpr int GetInfoCode = 3;
+    const auto atTwo = [](const sim::LoggedRequest& r) {
+        return r.address == 2 && r.command != GetInfoCode;
+    };
+    const ProcessResult backup =
+        interruptedOnLine({"backup", work.string(), "--addresses", "1-3"}, atTwo);
+    EXPECT_EQ(backup.exitCode, 130) << backup.out << backup.err;
+    const auto lines = linesOf(backup.out);
+    ASSERT_GE(lines.size(), 2u) << backup.out;
+    EXPECT_EQ(lines[lines.size() - 2], "Прервано.");
+    EXPECT_EQ(lines.back(), "Не сохранены: 3");
+    EXPECT_FALSE(fs::exists(work / "A3.par"));
+
+    ASSERT_EQ(onLine({"backup", work.string(), "--addresses", "1-3"}).exitCode, 0);
+    const ProcessResult restore = interruptedOnLine({"restore", work.string()}, atTwo);
+    EXPECT_EQ(restore.exitCode, 130) << restore.out << restore.err;
+    EXPECT_NE(restore.out.find("Прервано.\nНе записаны: A3.par\n"), std::string::npos)
+        << restore.out;
 }
 
 TEST_F(Tirsctl, WrongUsageGivesTwoAndAPortThatCannotOpenThree)

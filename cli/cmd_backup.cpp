@@ -1,6 +1,7 @@
 // backup and restore of a whole line.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -192,7 +193,13 @@ int restore(Context& ctx, const std::string& dir, const service::RestoreOptions&
                   << '\n';
     if (Context::interrupted)
         return ctx.json() ? ExitInterrupted : interrupted("Не записаны", left);
-    return !items.empty() && bad == 0 && !Context::interrupted ? ExitDone : ExitFailed;
+    // A file that is no backup of parameters is wrong input, not a line failure.
+    const bool badFile = std::any_of(items.begin(), items.end(), [](const auto& item) {
+        return item.result == service::RestoreItem::BadFile;
+    });
+    if (badFile)
+        return ExitUsage;
+    return !items.empty() && bad == 0 ? ExitDone : ExitFailed;
 }
 
 }  // namespace
@@ -218,6 +225,8 @@ void addBackupCommands(CLI::App& app, Context& ctx)
     restoreCmd->add_flag("--dry-run", options->dryRun, "только показать различия");
     restoreCmd->add_flag("--travel", options->travel, "записать и ход Nt (SetT)");
     restoreCmd->add_flag("--force", options->force, "записать, даже если тип привода другой");
+    restoreCmd->add_flag("--allow-defaults", options->allowDefaults,
+                         "записать и файлы без части параметров (по умолчанию)");
     restoreCmd->callback([&ctx, dir, options] {
         ctx.run = [&ctx, dir, options] { return restore(ctx, *dir, *options); };
     });

@@ -134,6 +134,14 @@ RestoreItem restoreFile(TWakePort& port, const std::string& path, const RestoreO
         item.error = "в файле нет адреса привода ([Device] Address)";
         return item;
     }
+    const paramfile::Reading reading = paramfile::inspect(file);
+    item.error = paramfile::refusal(reading);
+    if (item.error.empty() && !options.allowDefaults)
+        item.error = paramfile::missingText(reading);
+    if (!item.error.empty()) {
+        item.result = RestoreItem::BadFile;
+        return item;
+    }
     const int address = item.device.address;
     try {
         {

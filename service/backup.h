@@ -54,8 +54,9 @@ std::vector<int> addressesNotBackedUp(const std::vector<int>& wanted,
 
 struct RestoreOptions {
     bool dryRun = false;
-    bool travel = false;                                  // also write Nt
-    bool force = false;                                   // restore even when the type text differs
+    bool travel = false;         // also write Nt
+    bool force = false;          // restore even when the type text differs
+    bool allowDefaults = false;  // write a file that lacks keys, with their defaults
     std::function<void(const struct RestoreItem&)> done;  // after each file
     std::function<bool()> cancelled;                      // asked before each file
 };

@@ -8,9 +8,11 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "inifile.h"
+#include "paramfile.h"
 #include "portlinks.h"
 #include "process.h"
 #include "simport.h"
@@ -176,7 +178,7 @@ TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
     EXPECT_EQ(linesOf(diff.out),
               (std::vector<std::string>{"Vmin 80 1", "V1 200 250", "A 200 4000"}));
 
-    const ProcessResult write = run({"params", "write", file});
+    const ProcessResult write = run({"params", "write", file, "--allow-defaults"});
     ASSERT_EQ(write.exitCode, 0) << write.out << write.err;
     EXPECT_NE(write.out.find("Записано и проверено"), std::string::npos);
     const sim::ActuatorState s = line.state(3);
@@ -198,15 +200,73 @@ TEST_F(Tirsctl, AWriteWhoseReadBackDiffersFails)
     });
     ASSERT_TRUE(pty->start());
     const std::string file = paramFile("v1.par", {{"V1", 300}});
-    const ProcessResult write = onLine({"--address", "17", "params", "write", file});
+    const ProcessResult write =
+        onLine({"--address", "17", "params", "write", file, "--allow-defaults"});
     EXPECT_EQ(write.exitCode, 1);
     EXPECT_NE(write.out.find("Ошибка проверки"), std::string::npos) << write.out;
     EXPECT_NE(write.out.find("  V1 200 300"), std::string::npos) << write.out;
 
-    const ProcessResult js = onLine({"--address", "17", "--json", "params", "write", file});
+    const ProcessResult js =
+        onLine({"--address", "17", "--json", "params", "write", file, "--allow-defaults"});
     EXPECT_EQ(js.exitCode, 1);
     EXPECT_EQ(json::parse(js.out)["mismatches"],
               json::parse(R"([{"key": "V1", "device": 200, "file": 300}])"));
+}
+
+TEST_F(Tirsctl, OnlyAWholeParameterFileForThisActuatorIsWritten)
+{
+    const auto writeFile = [&](const std::string& name, const std::string& bytes) {
+        const std::string path = (work / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    };
+    std::string whole = "[Device]\nAddress=3\n";
+    for (const auto& k : paramfile::ParamKeys)
+        whole += "[" + std::string(k.section) + "]\n" + std::string(k.key) + "=" +
+                 std::to_string(k.defaultValue + 1) + "\n";
+    std::string random;
+    for (int i = 0; i < 65536; ++i)
+        random += static_cast<char>((i * 7919 + 13) % 251);
+    std::string nan = whole;
+    nan.replace(nan.find("V1=201"), 6, "V1=NaN");
+    std::string hex = whole;
+    hex.replace(hex.find("A=201"), 5, "A=0x123456789abcdef012");
+
+    const struct {
+        std::string file;
+        std::vector<std::string> extra;
+        std::string said;
+    } refused[] = {
+        {writeFile("empty.par", ""), {"--allow-defaults"}, "ни одного параметра"},
+        {writeFile("random.par", random), {"--allow-defaults"}, "ни одного параметра"},
+        {writeFile("nan.par", nan), {"--allow-defaults"}, "конечным числом: V1"},
+        {writeFile("hex.par", hex), {"--allow-defaults"}, "конечным числом: A"},
+        {paramFile("some.par", {{"V1", 250}}), {}, "Vmin, I1"},
+        {writeFile("a2.par", std::string(whole).replace(17, 1, "2")), {}, "с привода 2"},
+    };
+    for (const auto& r : refused) {
+        std::vector<std::string> args{"params", "write", r.file};
+        args.insert(args.end(), r.extra.begin(), r.extra.end());
+        const ProcessResult p = run(args);
+        EXPECT_EQ(p.exitCode, 2) << r.file << p.out;
+        EXPECT_NE(p.err.find(r.said), std::string::npos) << r.file << p.err;
+    }
+    EXPECT_EQ(countRequests(pty->requests(), 16), 0);  // no SetS: nothing written
+    EXPECT_EQ(line.state(3).V1, 200);
+
+    // Saved from address 2, written to 3 only when forced.
+    const ProcessResult forced =
+        run({"params", "write", (work / "a2.par").string(), "--force", "--travel"});
+    ASSERT_EQ(forced.exitCode, 0) << forced.out << forced.err;
+    EXPECT_EQ(line.state(3).V1, 201);
+
+    // A backup folder holding such a file: restore writes nothing.
+    const fs::path dir = work / "backup";
+    fs::create_directories(dir);
+    std::ofstream((dir / "A3.par").string(), std::ios::binary) << "[Device]\nAddress=3\n" << random;
+    const ProcessResult restore = onLine({"restore", dir.string(), "--allow-defaults"});
+    EXPECT_EQ(restore.exitCode, 2) << restore.out;
+    EXPECT_NE(restore.out.find("ни одного параметра"), std::string::npos) << restore.out;
 }
 
 TEST_F(Tirsctl, SetAddressRefusesAnOccupiedAddress)

@@ -58,8 +58,17 @@ TWakePort& Context::line()
     const service::PortOpenResult opened = service::openPort(*port, name, baud);
     if (!opened.opened)
         throw PortError(name + ": " + opened.problem);
+    journal_ = std::make_unique<service::OperationRecorder>(platform::programFolder());
+    journal_->source = "tirsctl";
+    journal_->onRow = [this](const service::journal::Row&) {
+        if (const auto warning = journal_->journal().takeWarning())
+            std::cerr << "tirsctl: журнал операций не записывается: " << *warning << '\n';
+    };
+    service::OperationRecorder* recorder = journal_.get();
+    observers_.add([recorder](const ExchangeRecord& r) { recorder->observe(r); });
     if (options.verbose)
-        port->SetObserver(printExchange);
+        observers_.add(printExchange);
+    port->SetObserver(observers_.observer());
     port_ = std::move(port);
     return *port_;
 }

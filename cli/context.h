@@ -9,7 +9,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "exchangefanout.h"
 #include "linesettings.h"
+#include "operationrecorder.h"
 #include "wakeport.h"
 
 enum ExitCode : int {
@@ -58,7 +60,8 @@ public:
     // tirspanel.ini beside the program, read on first use.
     const service::LineSettings& settings();
     // The client on the chosen port, opened on first use (PortError when it
-    // cannot be). -v reports every exchange from then on.
+    // cannot be). Commands that change an actuator go to the operation
+    // journal; -v reports every exchange from then on.
     TWakePort& line();
     // The actuator the commands address; warns once on stderr for address 0.
     int address();
@@ -71,6 +74,9 @@ public:
 
 private:
     std::unique_ptr<service::LineSettings> settings_;
+    // The operation journal beside the program, as the window keeps it.
+    std::unique_ptr<service::OperationRecorder> journal_;
+    service::ExchangeFanOut observers_;
     std::unique_ptr<TWakePort> port_;
     bool warned_ = false;
 };

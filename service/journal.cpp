@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "csv.h"
+#include "filelock.h"
 
 namespace service {
 
@@ -78,12 +79,14 @@ std::vector<Row> readFile(const std::string& path)
 
 OperationJournal::OperationJournal(const std::string& folder, std::uintmax_t rotateBytes)
     : path_((fs::path(folder) / journal::FileName).string()),
-      oldPath_((fs::path(folder) / journal::OldFileName).string()), rotateBytes_(rotateBytes)
+      oldPath_((fs::path(folder) / journal::OldFileName).string()),
+      lockPath_((fs::path(folder) / journal::LockFileName).string()), rotateBytes_(rotateBytes)
 {
 }
 
 bool OperationJournal::append(const journal::Row& row)
 {
+    const FileLock lock(lockPath_);
     const bool ok = write(row);
     if (ok) {
         failing_ = false;

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "inifile.h"
+#include "journal.h"
 #include "paramfile.h"
 #include "portlinks.h"
 #include "process.h"
@@ -186,6 +187,12 @@ TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
     EXPECT_EQ(s.Vmin, 1);
     EXPECT_EQ(s.A, 4000);
     EXPECT_EQ(countRequests(pty->requests(), 20), 0);  // no SetT without --travel
+    // Journalled beside the program, as the window journals its writes.
+    const auto rows = service::journal::readFile((appDir() / "tirspanel-journal.csv").string());
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().action, "SetW");
+    EXPECT_EQ(rows.back().address, 3);
+    EXPECT_NE(rows.back().values.find("source=tirsctl"), std::string::npos) << rows.back().values;
     EXPECT_EQ(run({"params", "diff", file}).exitCode, 0);
 }
 

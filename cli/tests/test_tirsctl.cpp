@@ -168,6 +168,8 @@ TEST_F(Tirsctl, StatusWatchGivesOneReadingPerLine)
               "time;address;state;stateText;flags;position;percent;mm;travel;inputCurrent;relays");
     EXPECT_NE(lines[1].find(";3;0;Привод остановлен;0x14;400;20;8.3;2000;12000;000"),
               std::string::npos);
+    // Times to the millisecond: 2026-12-08T18:40:51.123+03:00
+    EXPECT_EQ(lines[1].substr(19, 1), ".") << lines[1];
 }
 
 TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)

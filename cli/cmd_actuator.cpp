@@ -15,6 +15,7 @@
 #include "drivestate.h"
 #include "isotime.h"
 #include "motion.h"
+#include "portopen.h"
 #include "presentation.h"
 #include "status.h"
 
@@ -54,19 +55,26 @@ int watch(Context& ctx, int address, const WatchOptions& w)
         std::chrono::duration<double>(w.seconds));
     auto next = std::chrono::steady_clock::now();
     int failures = 0;
+    bool lost = false;  // said once per spell: lost, then back
     for (int n = 0; (w.count == 0 || n < w.count) && !Context::interrupted; ++n) {
         if (n > 0)
             pause(next);
         next += interval;
         const auto now = std::chrono::system_clock::now();
+        // As the window does: a device that went away is opened again by name.
+        if (service::reopenLostPort(port) == service::Reopen::Reopened && lost) {
+            lost = false;
+            std::cerr << "Связь восстановлена: " << port.PortName << std::endl;
+        }
         try {
             const service::StatusReading r = service::readStatus(port, address);
             if (ctx.json()) {
-                Json j{{"time", service::isoLocalTime(now)}};
+                Json j{{"time", service::isoLocalTimeMillis(now)}};
                 j.update(statusJson(address, r, ctx.settings()));
                 printJson(j, true);
             } else if (w.csv) {
-                std::cout << statusCsvRow(service::isoLocalTime(now), address, r, ctx.settings())
+                std::cout << statusCsvRow(service::isoLocalTimeMillis(now), address, r,
+                                          ctx.settings())
                           << '\n';
             } else {
                 std::cout << statusWatchLine(service::localClockTime(now), r, ctx.settings())
@@ -75,14 +83,19 @@ int watch(Context& ctx, int address, const WatchOptions& w)
         } catch (const EHardwareException& e) {
             // A flaky line is what a watch is for: note it and go on.
             ++failures;
+            if (!port.Connected() && !lost) {
+                lost = true;
+                std::cerr << "Связь потеряна: " << port.PortName << ", повторное подключение…"
+                          << std::endl;
+            }
             if (ctx.json())
-                printJson({{"time", service::isoLocalTime(now)},
+                printJson({{"time", service::isoLocalTimeMillis(now)},
                            {"address", address},
                            {"error", messageOf(e)}},
                           true);
             else if (w.csv)
-                std::cout << service::isoLocalTime(now) << ';' << address << ";;" << messageOf(e)
-                          << '\n';
+                std::cout << service::isoLocalTimeMillis(now) << ';' << address << ";;"
+                          << messageOf(e) << '\n';
             else
                 std::cout << service::localClockTime(now) << "  " << messageOf(e) << '\n';
         }
@@ -112,7 +125,7 @@ const Motion& motionOf(const std::string& word)
 int move(Context& ctx, const std::string& word, bool wait, double maxWait)
 {
     const Motion& m = motionOf(word);
-    const int address = ctx.address();
+    const int address = ctx.addressToChange();
     TWakePort& port = ctx.line();
     if (!wait) {
         service::sendMotion(port, address, m.code);
@@ -150,7 +163,7 @@ int move(Context& ctx, const std::string& word, bool wait, double maxWait)
 
 int resetPosition(Context& ctx)
 {
-    const int address = ctx.address();
+    const int address = ctx.addressToChange();
     service::resetPosition(ctx.line(), address);
     if (ctx.json())
         printJson({{"address", address}, {"reset", true}});

@@ -1,6 +1,7 @@
 // backup and restore of a whole line.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -14,6 +15,19 @@
 
 namespace {
 
+// "Прервано" and what was left undone; the exit code of an interruption.
+int interrupted(const std::string& what, const std::vector<std::string>& left)
+{
+    std::cout << "Прервано.\n";
+    if (!left.empty()) {
+        std::cout << what << ':';
+        for (const std::string& item : left)
+            std::cout << ' ' << item;
+        std::cout << '\n';
+    }
+    return ExitInterrupted;
+}
+
 int backup(Context& ctx, const std::string& dir, const std::string& list)
 {
     service::BackupOptions options;
@@ -25,8 +39,15 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
     TWakePort& port = ctx.line();
     ProgressBar bar("Сканирование", 127);
     options.scan.cancelled = [] { return Context::interrupted.load(); };
-    options.scan.progress = [&bar](int address, const service::FoundActuator*) {
+    // What the scan found and how far it came, for an interruption's account.
+    std::vector<int> found;
+    int scanned = 0;
+    options.scan.progress = [&bar, &found, &scanned](int address,
+                                                     const service::FoundActuator* actuator) {
         bar.show(address);
+        scanned = address;
+        if (actuator)
+            found.push_back(address);
     };
     options.done = [&ctx, &bar](const service::BackupItem& item) {
         bar.clear();
@@ -50,11 +71,34 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
                         {"error", messageOf(item.error)}});
     }
     const int failed = static_cast<int>(items.size()) - saved;
-    if (ctx.json())
-        printJson({{"dir", dir}, {"saved", saved}, {"failed", failed}, {"actuators", rows}});
-    else
+    std::vector<int> left =
+        service::addressesNotBackedUp(options.addresses.empty() ? found : options.addresses, items);
+    const bool scanCut =
+        Context::interrupted && options.addresses.empty() && scanned < options.scan.last;
+    if (ctx.json()) {
+        Json j{{"dir", dir}, {"saved", saved}, {"failed", failed}, {"actuators", rows}};
+        if (Context::interrupted) {
+            j["interrupted"] = true;
+            j["notDone"] = left;
+            if (scanCut)
+                j["notScannedFrom"] = scanned + 1;
+        }
+        printJson(j);
+    } else {
         std::cout << "Сохранено приводов: " << saved << ", с ошибками: " << failed << " (" << dir
                   << ")\n";
+    }
+    if (Context::interrupted) {
+        if (ctx.json())
+            return ExitInterrupted;
+        std::vector<std::string> texts;
+        for (int address : left)
+            texts.push_back(std::to_string(address));
+        if (scanCut)
+            texts.push_back("адреса " + std::to_string(scanned + 1) + "…" +
+                            std::to_string(options.scan.last) + " не просмотрены");
+        return interrupted("Не сохранены", texts);
+    }
     const bool complete = items.size() > 0 && failed == 0 && !Context::interrupted;
     return complete ? ExitDone : ExitFailed;
 }
@@ -134,14 +178,31 @@ int restore(Context& ctx, const std::string& dir, const service::RestoreOptions&
                         {"error", messageOf(item.error)}});
     }
     const int bad = static_cast<int>(items.size()) - good;
-    if (ctx.json())
-        printJson({{"dir", dir}, {"ok", good}, {"failed", bad}, {"files", rows}});
-    else if (items.empty())
+    std::vector<std::string> left;
+    if (Context::interrupted)
+        for (const std::string& path : service::filesNotRestored(dir, items))
+            left.push_back(std::filesystem::path(path).filename().string());
+    if (ctx.json()) {
+        Json j{{"dir", dir}, {"ok", good}, {"failed", bad}, {"files", rows}};
+        if (Context::interrupted) {
+            j["interrupted"] = true;
+            j["notDone"] = left;
+        }
+        printJson(j);
+    } else if (items.empty() && !Context::interrupted)
         std::cout << "В папке " << dir << " нет файлов A<адрес>.par.\n";
     else
         std::cout << "Файлов: " << items.size() << ", успешно: " << good << ", с ошибками: " << bad
                   << '\n';
-    return !items.empty() && bad == 0 && !Context::interrupted ? ExitDone : ExitFailed;
+    if (Context::interrupted)
+        return ctx.json() ? ExitInterrupted : interrupted("Не записаны", left);
+    // A file that is no backup of parameters is wrong input, not a line failure.
+    const bool badFile = std::any_of(items.begin(), items.end(), [](const auto& item) {
+        return item.result == service::RestoreItem::BadFile;
+    });
+    if (badFile)
+        return ExitUsage;
+    return !items.empty() && bad == 0 ? ExitDone : ExitFailed;
 }
 
 }  // namespace
@@ -167,6 +228,8 @@ void addBackupCommands(CLI::App& app, Context& ctx)
     restoreCmd->add_flag("--dry-run", options->dryRun, "только показать различия");
     restoreCmd->add_flag("--travel", options->travel, "записать и ход Nt (SetT)");
     restoreCmd->add_flag("--force", options->force, "записать, даже если тип привода другой");
+    restoreCmd->add_flag("--allow-defaults", options->allowDefaults,
+                         "записать и файлы без части параметров (по умолчанию)");
     restoreCmd->callback([&ctx, dir, options] {
         ctx.run = [&ctx, dir, options] { return restore(ctx, *dir, *options); };
     });

@@ -24,6 +24,30 @@ IniImage existingFile(const std::string& path)
     return IniImage::load(path);
 }
 
+struct FileChecks {
+    bool allowDefaults = false;  // missing keys take their defaults
+    bool force = false;          // write a file made for another address
+};
+
+// The file's values as the page would send them; a file that is no
+// parameter file, holds a value that is no finite number, lacks keys (unless
+// allowed) or was made for another actuator (unless forced) is refused.
+service::ParamSet fileParams(const std::string& path, const FileChecks& checks, int address)
+{
+    const IniImage file = existingFile(path);
+    const paramfile::Reading reading = paramfile::inspect(file);
+    if (const std::string refused = paramfile::refusal(reading); !refused.empty())
+        throw UsageError(path + ": " + refused);
+    if (const std::string missing = paramfile::missingText(reading);
+        !missing.empty() && !checks.allowDefaults)
+        throw UsageError(path + ": " + missing + " — записать так: --allow-defaults");
+    const int fileAddress = service::deviceFromFile(file).address;
+    if (address >= 0 && fileAddress != 0 && fileAddress != address && !checks.force)
+        throw UsageError(path + ": файл сохранён с привода " + std::to_string(fileAddress) +
+                         ", запись в привод " + std::to_string(address) + " — только с --force");
+    return service::paramsFromFile(file);
+}
+
 int paramsRead(Context& ctx, const std::string& output)
 {
     const int address = ctx.address();
@@ -55,7 +79,8 @@ int paramsRead(Context& ctx, const std::string& output)
 
 int paramsDiff(Context& ctx, const std::string& path)
 {
-    const service::ParamSet wanted = service::paramsFromFile(existingFile(path));
+    // A comparison writes nothing: missing keys and another address are shown as differences.
+    const service::ParamSet wanted = fileParams(path, {true, true}, -1);
     const int address = ctx.address();
     const auto differences = service::diffParams(service::readParams(ctx.line(), address), wanted);
     if (ctx.json())
@@ -65,10 +90,11 @@ int paramsDiff(Context& ctx, const std::string& path)
     return differences.empty() ? ExitDone : ExitFailed;
 }
 
-int paramsWrite(Context& ctx, const std::string& path, const service::WriteOptions& options)
+int paramsWrite(Context& ctx, const std::string& path, const service::WriteOptions& options,
+                const FileChecks& checks)
 {
-    const service::ParamSet wanted = service::paramsFromFile(existingFile(path));
-    const int address = ctx.address();
+    const int address = options.dryRun ? ctx.address() : ctx.addressToChange();
+    const service::ParamSet wanted = fileParams(path, checks, address);
     const service::WriteOutcome out =
         service::writeParamsVerified(ctx.line(), address, wanted, options);
     if (ctx.json()) {
@@ -116,7 +142,7 @@ int relaysRead(Context& ctx)
 
 int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
 {
-    const int address = ctx.address();
+    const int address = ctx.addressToChange();
     TWakePort& port = ctx.line();
     // SetR carries all three relays: the other two keep what they hold.
     service::RelaySet wanted = service::readRelays(port, address);
@@ -177,8 +203,15 @@ void addParamCommands(CLI::App& app, Context& ctx)
     write->add_option("FILE", *file, "файл параметров (.par)")->type_name("")->required();
     write->add_flag("--travel", options->travel, "записать и ход Nt (SetT)");
     write->add_flag("--dry-run", options->dryRun, "только показать различия");
-    write->callback([&ctx, file, options] {
-        ctx.run = [&ctx, file, options] { return paramsWrite(ctx, *file, *options); };
+    auto checks = std::make_shared<FileChecks>();
+    write->add_flag("--allow-defaults", checks->allowDefaults,
+                    "записать, даже если в файле нет части параметров (по умолчанию)");
+    write->add_flag("--force", checks->force,
+                    "записать, даже если файл сохранён с другого адреса ([Device])");
+    write->callback([&ctx, file, options, checks] {
+        ctx.run = [&ctx, file, options, checks] {
+            return paramsWrite(ctx, *file, *options, *checks);
+        };
     });
 
     CLI::App* relays = app.add_subcommand("relays", "Настройки трёх реле");

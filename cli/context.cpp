@@ -62,11 +62,18 @@ TWakePort& Context::line()
     const service::PortOpenResult opened = service::openPort(*port, name, baud);
     if (!opened.opened)
         throw PortError(name + ": " + opened.problem);
-    port->SetObserver([this](const ExchangeRecord& record) {
-        lastAddress_ = record.address;
-        if (options.verbose)
-            printExchange(record);
-    });
+    journal_ = std::make_unique<service::OperationRecorder>(platform::programFolder());
+    journal_->source = "tirsctl";
+    journal_->onRow = [this](const service::journal::Row&) {
+        if (const auto warning = journal_->journal().takeWarning())
+            std::cerr << "tirsctl: журнал операций не записывается: " << *warning << '\n';
+    };
+    observers_.add([this](const ExchangeRecord& r) { lastAddress_ = r.address; });
+    service::OperationRecorder* recorder = journal_.get();
+    observers_.add([recorder](const ExchangeRecord& r) { recorder->observe(r); });
+    if (options.verbose)
+        observers_.add(printExchange);
+    port->SetObserver(observers_.observer());
     port_ = std::move(port);
     return *port_;
 }
@@ -81,6 +88,15 @@ int Context::address()
         std::cerr << "Внимание: адрес 0 — команду выполнят все приводы на линии.\n";
     }
     return a;
+}
+
+int Context::addressToChange()
+{
+    const int a = options.address >= 0 ? options.address : settings().address;
+    if (a == 0 && !options.addressGiven)
+        throw UsageError("адрес 0: команду выполнят все приводы на линии. Задайте адрес привода "
+                         "(--address A) или --address 0, чтобы отправить её всем.");
+    return address();
 }
 
 std::string Context::nameOf(int address)

@@ -9,10 +9,18 @@
 #include <stdexcept>
 #include <string>
 
+#include "exchangefanout.h"
 #include "linesettings.h"
+#include "operationrecorder.h"
 #include "wakeport.h"
 
-enum ExitCode : int { ExitDone = 0, ExitFailed = 1, ExitUsage = 2, ExitPort = 3 };
+enum ExitCode : int {
+    ExitDone = 0,
+    ExitFailed = 1,
+    ExitUsage = 2,
+    ExitPort = 3,
+    ExitInterrupted = 130  // Ctrl+C, as a shell reports it
+};
 
 // Wrong usage found after parsing (a file that is not there, a bad list).
 class UsageError : public std::runtime_error {
@@ -27,10 +35,11 @@ public:
 };
 
 struct GlobalOptions {
-    std::string port;   // empty: the settings file's Port
-    int baud = 0;       // 0: the settings file's Baud Rate
-    int address = -1;   // -1: the settings file's Address
-    int timeout = 100;  // ms per answer byte
+    std::string port;           // empty: the settings file's Port
+    int baud = 0;               // 0: the settings file's Baud Rate
+    int address = -1;           // -1: the settings file's Address
+    bool addressGiven = false;  // --address stood on the command line
+    int timeout = 100;          // ms per answer byte
     bool json = false;
     bool verbose = false;
 };
@@ -51,10 +60,15 @@ public:
     // tirspanel.ini beside the program, read on first use.
     const service::LineSettings& settings();
     // The client on the chosen port, opened on first use (PortError when it
-    // cannot be). -v reports every exchange from then on.
+    // cannot be). Commands that change an actuator go to the operation
+    // journal; -v reports every exchange from then on.
     TWakePort& line();
     // The actuator the commands address; warns once on stderr for address 0.
     int address();
+    // The actuator a command that changes it goes to. Address 0 reaches
+    // every actuator on the line: refused (UsageError) unless --address 0
+    // was given on the command line.
+    int addressToChange();
     std::string nameOf(int address);
     bool json() const { return options.json; }
     // A failed exchange for the operator, with the address it went to.
@@ -62,6 +76,9 @@ public:
 
 private:
     std::unique_ptr<service::LineSettings> settings_;
+    // The operation journal beside the program, as the window keeps it.
+    std::unique_ptr<service::OperationRecorder> journal_;
+    service::ExchangeFanOut observers_;
     std::unique_ptr<TWakePort> port_;
     bool warned_ = false;
     int lastAddress_ = -1;  // of the last exchange, -1 before the first

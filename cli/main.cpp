@@ -73,9 +73,10 @@ int main(int argc, char** argv)
     app.add_option("--baud", o.baud, "скорость линии, бод")
         ->type_name("N")
         ->check(within(50, 4000000));
-    app.add_option("--address", o.address, "адрес привода 0…127 (0: все приводы линии)")
-        ->type_name("A")
-        ->check(within(0, 127));
+    CLI::Option* addressOption =
+        app.add_option("--address", o.address, "адрес привода 0…127 (0: все приводы линии)")
+            ->type_name("A")
+            ->check(within(0, 127));
     app.add_option("--timeout", o.timeout, "ожидание каждого байта ответа, мс (100)")
         ->type_name("MS")
         ->check(within(1, 10000));
@@ -118,6 +119,7 @@ int main(int argc, char** argv)
         return ExitUsage;
     }
 
+    o.addressGiven = addressOption->count() > 0;
     std::signal(SIGINT, onInterrupt);
     try {
         return ctx.run ? ctx.run() : ExitUsage;

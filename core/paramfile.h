@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
 
 class IniImage;
 
@@ -48,6 +50,25 @@ using ParamValues = std::array<double, ParamCount>;
 // Every key as an integer (decimal, or hexadecimal after "0x" or "$");
 // a missing key or one that is not an integer gives its default.
 ParamValues read(const IniImage& ini);
+
+// A file read with an eye on what it lacks. A file of some other kind
+// (empty, random bytes, a program) holds none of the keys; a value such as
+// 1e309, NaN, inf or a hexadecimal number past 64 bits is no finite number
+// and must not quietly become the default.
+struct Reading {
+    ParamValues values{};                // as read; defaults where missing or unreadable
+    std::vector<std::string> missing;    // keys absent, or not a whole number
+    std::vector<std::string> notFinite;  // keys whose number is not finite or too large
+    bool hasNoKey() const { return missing.size() == ParamCount; }
+};
+Reading inspect(const IniImage& ini);
+
+// Why a reading must not be loaded at all (no key, or a value that is no
+// finite number, its keys named); empty when it may be.
+std::string refusal(const Reading& reading);
+// The keys that would take their defaults, for a question or a refusal;
+// empty when there are none.
+std::string missingText(const Reading& reading);
 
 // Stores every value truncated toward zero (12.7 -> 12, -0.1 -> 0) under its
 // key; other sections and keys of the image stay where they are.

@@ -94,6 +94,8 @@ std::vector<BackupItem> backupLine(TWakePort& port, const std::string& dir,
         actuators = scanLine(port, options.scan);
     } else {
         for (int address : options.addresses) {
+            if (options.scan.cancelled && options.scan.cancelled())
+                break;
             AddressScope scope(port, address);
             try {
                 actuators.push_back({address, port.GetInfo()});
@@ -132,6 +134,14 @@ RestoreItem restoreFile(TWakePort& port, const std::string& path, const RestoreO
         item.error = "в файле нет адреса привода ([Device] Address)";
         return item;
     }
+    const paramfile::Reading reading = paramfile::inspect(file);
+    item.error = paramfile::refusal(reading);
+    if (item.error.empty() && !options.allowDefaults)
+        item.error = paramfile::missingText(reading);
+    if (!item.error.empty()) {
+        item.result = RestoreItem::BadFile;
+        return item;
+    }
     const int address = item.device.address;
     try {
         {
@@ -165,8 +175,7 @@ RestoreItem restoreFile(TWakePort& port, const std::string& path, const RestoreO
     return item;
 }
 
-std::vector<RestoreItem> restoreLine(TWakePort& port, const std::string& dir,
-                                     const RestoreOptions& options)
+std::vector<std::string> backupFiles(const std::string& dir)
 {
     std::vector<std::pair<int, std::string>> files;
     std::error_code ec;
@@ -176,8 +185,39 @@ std::vector<RestoreItem> restoreLine(TWakePort& port, const std::string& dir,
             files.emplace_back(std::stoi(name.substr(1)), entry.path().string());
     }
     std::sort(files.begin(), files.end());
+    std::vector<std::string> paths;
+    for (auto& file : files)
+        paths.push_back(std::move(file.second));
+    return paths;
+}
+
+std::vector<std::string> filesNotRestored(const std::string& dir,
+                                          const std::vector<RestoreItem>& items)
+{
+    std::vector<std::string> left;
+    for (const std::string& path : backupFiles(dir))
+        if (std::none_of(items.begin(), items.end(),
+                         [&](const RestoreItem& item) { return item.file == path; }))
+            left.push_back(path);
+    return left;
+}
+
+std::vector<int> addressesNotBackedUp(const std::vector<int>& wanted,
+                                      const std::vector<BackupItem>& items)
+{
+    std::vector<int> left;
+    for (int address : wanted)
+        if (std::none_of(items.begin(), items.end(),
+                         [&](const BackupItem& item) { return item.address == address; }))
+            left.push_back(address);
+    return left;
+}
+
+std::vector<RestoreItem> restoreLine(TWakePort& port, const std::string& dir,
+                                     const RestoreOptions& options)
+{
     std::vector<RestoreItem> items;
-    for (const auto& [number, path] : files) {
+    for (const std::string& path : backupFiles(dir)) {
         if (options.cancelled && options.cancelled())
             break;
         items.push_back(restoreFile(port, path, options));

@@ -47,10 +47,16 @@ struct BackupOptions {
 std::vector<BackupItem> backupLine(TWakePort& port, const std::string& dir,
                                    const BackupOptions& options);
 
+// The addresses of wanted that have no item: what an interrupted backup
+// left undone.
+std::vector<int> addressesNotBackedUp(const std::vector<int>& wanted,
+                                      const std::vector<BackupItem>& items);
+
 struct RestoreOptions {
     bool dryRun = false;
-    bool travel = false;                                  // also write Nt
-    bool force = false;                                   // restore even when the type text differs
+    bool travel = false;         // also write Nt
+    bool force = false;          // restore even when the type text differs
+    bool allowDefaults = false;  // write a file that lacks keys, with their defaults
     std::function<void(const struct RestoreItem&)> done;  // after each file
     std::function<bool()> cancelled;                      // asked before each file
 };
@@ -77,8 +83,14 @@ struct RestoreItem {
 
 // One backup file onto the actuator at its [Device] address.
 RestoreItem restoreFile(TWakePort& port, const std::string& path, const RestoreOptions& options);
+// The paths of the folder's A<n>.par, in the order of their addresses.
+std::vector<std::string> backupFiles(const std::string& dir);
 // Every A<n>.par of the folder, in the order of their addresses.
 std::vector<RestoreItem> restoreLine(TWakePort& port, const std::string& dir,
                                      const RestoreOptions& options);
+// The folder's backup files that have no item: what an interrupted restore
+// left undone.
+std::vector<std::string> filesNotRestored(const std::string& dir,
+                                          const std::vector<RestoreItem>& items);
 
 }  // namespace service

@@ -6,6 +6,7 @@
 #include "csv.h"
 #include "filebytes.h"
 #include "inifile.h"
+#include "filelock.h"
 
 namespace service {
 
@@ -77,12 +78,14 @@ std::vector<Row> readFile(const std::string& path)
 
 OperationJournal::OperationJournal(const std::string& folder, std::uintmax_t rotateBytes)
     : path_((fs::path(folder) / journal::FileName).string()),
-      oldPath_((fs::path(folder) / journal::OldFileName).string()), rotateBytes_(rotateBytes)
+      oldPath_((fs::path(folder) / journal::OldFileName).string()),
+      lockPath_((fs::path(folder) / journal::LockFileName).string()), rotateBytes_(rotateBytes)
 {
 }
 
 bool OperationJournal::append(const journal::Row& row)
 {
+    const FileLock lock(lockPath_);
     const bool ok = write(row);
     if (ok) {
         failing_ = false;

@@ -14,6 +14,8 @@ namespace journal {
 
 inline constexpr const char* FileName = "tirspanel-journal.csv";
 inline constexpr const char* OldFileName = "tirspanel-journal.1.csv";
+// Locked for each append and its rotation, by every program that writes the journal.
+inline constexpr const char* LockFileName = "tirspanel-journal.lock";
 inline constexpr const char* Header = "time;port;address;type;action;values;result";
 inline constexpr std::uintmax_t RotateBytes = 10u * 1024 * 1024;
 inline constexpr const char* Ok = "ok";
@@ -43,7 +45,9 @@ public:
     explicit OperationJournal(const std::string& folder,
                               std::uintmax_t rotateBytes = journal::RotateBytes);
 
-    // Appends the row as one write; false when that failed (error() says why).
+    // Appends the row as one write, under the journal's lock, so that two
+    // programs appending at once neither mix rows nor rotate twice; false
+    // when that failed (error() says why).
     bool append(const journal::Row& row);
 
     const std::string& path() const { return path_; }
@@ -60,6 +64,7 @@ private:
 
     std::string path_;
     std::string oldPath_;
+    std::string lockPath_;
     std::uintmax_t rotateBytes_;
     std::string error_;
     bool failing_ = false;

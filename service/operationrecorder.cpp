@@ -78,6 +78,8 @@ std::string OperationRecorder::typeOf(int address) const
 void OperationRecorder::append(journal::Row row)
 {
     row.time = isoLocalTimeMillis(WallClock::now());
+    if (!source.empty())
+        row.values += (row.values.empty() ? "source=" : " source=") + source;
     journal_.append(row);
     if (onRow)
         onRow(row);

@@ -34,6 +34,10 @@ public:
     std::string typeOf(int address) const;
     OperationJournal& journal() { return journal_; }
 
+    // The program writing, when not the window ("tirsctl"): ends the values
+    // column as "source=<source>", so that the journal tells them apart.
+    std::string source;
+
     // Told of every row as it is appended (also when writing it failed).
     std::function<void(const journal::Row&)> onRow;
     // Told of every finished stroke.

@@ -37,4 +37,11 @@ PortOpenResult openPort(TWakePort& port, const std::string& name, int baud)
     return {false, problem};
 }
 
+Reopen reopenLostPort(TWakePort& port)
+{
+    if (port.Port == 0 || port.Connected())
+        return Reopen::NotLost;
+    return port.Reopen() ? Reopen::Reopened : Reopen::StillLost;
+}
+
 }  // namespace service

@@ -20,4 +20,14 @@ struct PortOpenResult {
 // Closes what the client had open, then opens name at that baud rate.
 PortOpenResult openPort(TWakePort& port, const std::string& name, int baud);
 
+enum class Reopen {
+    NotLost,    // no port in use, or its device is there
+    Reopened,   // its device was gone and is open again
+    StillLost,  // its device is still gone
+};
+// A port in use whose device went away (unplugged, the link re-created) is
+// opened again by its name, at the baud rate it had: the window's poll and
+// tirsctl's watch call this before their exchanges.
+Reopen reopenLostPort(TWakePort& port);
+
 }  // namespace service

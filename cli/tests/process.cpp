@@ -26,7 +26,8 @@ std::string slurp(const std::string& path)
 }  // namespace
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         std::chrono::milliseconds timeout)
+                         std::chrono::milliseconds timeout,
+                         const std::function<void(int pid)>& started)
 {
     char dir[] = "/tmp/tirsctl-run.XXXXXX";
     ProcessResult result;
@@ -45,10 +46,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    const bool started =
+    const bool spawned =
         posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    if (started) {
+    if (spawned && started)
+        started(pid);
+    if (spawned) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         int status = 0;
         while (::waitpid(pid, &status, WNOHANG) != pid) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,10 @@ struct ProcessResult {
     std::string err;
 };
 
+// started, when given, learns the process id as soon as it runs (to signal it).
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                         std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                         const std::function<void(int pid)>& started = {});
 
 // Every line of text (without the line ends).
 std::vector<std::string> linesOf(const std::string& text);

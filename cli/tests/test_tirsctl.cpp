@@ -7,11 +7,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <signal.h>
+
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "inifile.h"
+#include "journal.h"
+#include "paramfile.h"
 #include "portlinks.h"
 #include "process.h"
 #include "simport.h"
@@ -85,6 +90,24 @@ protected:
     {
         args.insert(args.begin(), {"--port", pty->slavePath()});
         return run(args);
+    }
+    // On the line, interrupted (SIGINT) at the first request that interrupt picks.
+    ProcessResult interruptedOnLine(std::vector<std::string> args,
+                                    std::function<bool(const sim::LoggedRequest&)> interrupt)
+    {
+        std::atomic<int> pid{0};
+        std::atomic<bool> sent{false};
+        pty->setRequestObserver([&](const sim::LoggedRequest& r) {
+            if (pid > 0 && !sent && interrupt(r)) {
+                sent = true;
+                ::kill(pid, SIGINT);
+            }
+        });
+        args.insert(args.begin(), {"--port", pty->slavePath()});
+        ProcessResult result = runProcess((appDir() / "tirsctl").string(), args,
+                                          std::chrono::seconds(60), [&](int p) { pid = p; });
+        pty->setRequestObserver({});
+        return result;
     }
     std::string paramFile(const std::string& name,
                           const std::vector<std::pair<std::string, int>>& values)
@@ -168,6 +191,8 @@ TEST_F(Tirsctl, StatusWatchGivesOneReadingPerLine)
               "time;address;state;stateText;flags;position;percent;mm;travel;inputCurrent;relays");
     EXPECT_NE(lines[1].find(";3;0;Привод остановлен;0x14;400;20;8.3;2000;12000;000"),
               std::string::npos);
+    // Times to the millisecond: 2026-12-08T18:40:51.123+03:00
+    EXPECT_EQ(lines[1].substr(19, 1), ".") << lines[1];
 }
 
 TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
@@ -179,7 +204,7 @@ TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
     EXPECT_EQ(linesOf(diff.out),
               (std::vector<std::string>{"Vmin 80 1", "V1 200 250", "A 200 4000"}));
 
-    const ProcessResult write = run({"params", "write", file});
+    const ProcessResult write = run({"params", "write", file, "--allow-defaults"});
     ASSERT_EQ(write.exitCode, 0) << write.out << write.err;
     EXPECT_NE(write.out.find("Записано и проверено"), std::string::npos);
     const sim::ActuatorState s = line.state(3);
@@ -187,6 +212,12 @@ TEST_F(Tirsctl, ParamsWriteIsVerifiedAndDiffTellsByExitCode)
     EXPECT_EQ(s.Vmin, 1);
     EXPECT_EQ(s.A, 4000);
     EXPECT_EQ(countRequests(pty->requests(), 20), 0);  // no SetT without --travel
+    // Journalled beside the program, as the window journals its writes.
+    const auto rows = service::journal::readFile((appDir() / "tirspanel-journal.csv").string());
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().action, "SetW");
+    EXPECT_EQ(rows.back().address, 3);
+    EXPECT_NE(rows.back().values.find("source=tirsctl"), std::string::npos) << rows.back().values;
     EXPECT_EQ(run({"params", "diff", file}).exitCode, 0);
 }
 
@@ -201,15 +232,73 @@ TEST_F(Tirsctl, AWriteWhoseReadBackDiffersFails)
     });
     ASSERT_TRUE(pty->start());
     const std::string file = paramFile("v1.par", {{"V1", 300}});
-    const ProcessResult write = onLine({"--address", "17", "params", "write", file});
+    const ProcessResult write =
+        onLine({"--address", "17", "params", "write", file, "--allow-defaults"});
     EXPECT_EQ(write.exitCode, 1);
     EXPECT_NE(write.out.find("Ошибка проверки"), std::string::npos) << write.out;
     EXPECT_NE(write.out.find("  V1 200 300"), std::string::npos) << write.out;
 
-    const ProcessResult js = onLine({"--address", "17", "--json", "params", "write", file});
+    const ProcessResult js =
+        onLine({"--address", "17", "--json", "params", "write", file, "--allow-defaults"});
     EXPECT_EQ(js.exitCode, 1);
     EXPECT_EQ(json::parse(js.out)["mismatches"],
               json::parse(R"([{"key": "V1", "device": 200, "file": 300}])"));
+}
+
+TEST_F(Tirsctl, OnlyAWholeParameterFileForThisActuatorIsWritten)
+{
+    const auto writeFile = [&](const std::string& name, const std::string& bytes) {
+        const std::string path = (work / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    };
+    std::string whole = "[Device]\nAddress=3\n";
+    for (const auto& k : paramfile::ParamKeys)
+        whole += "[" + std::string(k.section) + "]\n" + std::string(k.key) + "=" +
+                 std::to_string(k.defaultValue + 1) + "\n";
+    std::string random;
+    for (int i = 0; i < 65536; ++i)
+        random += static_cast<char>((i * 7919 + 13) % 251);
+    std::string nan = whole;
+    nan.replace(nan.find("V1=201"), 6, "V1=NaN");
+    std::string hex = whole;
+    hex.replace(hex.find("A=201"), 5, "A=0x123456789abcdef012");
+
+    const struct {
+        std::string file;
+        std::vector<std::string> extra;
+        std::string said;
+    } refused[] = {
+        {writeFile("empty.par", ""), {"--allow-defaults"}, "ни одного параметра"},
+        {writeFile("random.par", random), {"--allow-defaults"}, "ни одного параметра"},
+        {writeFile("nan.par", nan), {"--allow-defaults"}, "конечным числом: V1"},
+        {writeFile("hex.par", hex), {"--allow-defaults"}, "конечным числом: A"},
+        {paramFile("some.par", {{"V1", 250}}), {}, "Vmin, I1"},
+        {writeFile("a2.par", std::string(whole).replace(17, 1, "2")), {}, "с привода 2"},
+    };
+    for (const auto& r : refused) {
+        std::vector<std::string> args{"params", "write", r.file};
+        args.insert(args.end(), r.extra.begin(), r.extra.end());
+        const ProcessResult p = run(args);
+        EXPECT_EQ(p.exitCode, 2) << r.file << p.out;
+        EXPECT_NE(p.err.find(r.said), std::string::npos) << r.file << p.err;
+    }
+    EXPECT_EQ(countRequests(pty->requests(), 16), 0);  // no SetS: nothing written
+    EXPECT_EQ(line.state(3).V1, 200);
+
+    // Saved from address 2, written to 3 only when forced.
+    const ProcessResult forced =
+        run({"params", "write", (work / "a2.par").string(), "--force", "--travel"});
+    ASSERT_EQ(forced.exitCode, 0) << forced.out << forced.err;
+    EXPECT_EQ(line.state(3).V1, 201);
+
+    // A backup folder holding such a file: restore writes nothing.
+    const fs::path dir = work / "backup";
+    fs::create_directories(dir);
+    std::ofstream((dir / "A3.par").string(), std::ios::binary) << "[Device]\nAddress=3\n" << random;
+    const ProcessResult restore = onLine({"restore", dir.string(), "--allow-defaults"});
+    EXPECT_EQ(restore.exitCode, 2) << restore.out;
+    EXPECT_NE(restore.out.find("ни одного параметра"), std::string::npos) << restore.out;
 }
 
 TEST_F(Tirsctl, SetAddressRefusesSeveralActuatorsAndAnOccupiedAddress)
@@ -285,6 +374,51 @@ TEST_F(Tirsctl, BackupThenRestoreBringsBackTheOldValues)
     EXPECT_EQ(line.state(17).V4, 900);
     EXPECT_EQ(onLine({"restore", work.string(), "--force"}).exitCode, 0);
     EXPECT_EQ(line.state(17).V4, 200);
+}
+
+TEST_F(Tirsctl, AddressZeroChangesNothingUnlessGivenExplicitly)
+{
+    IniImage settings = IniImage::load((appDir() / "tirspanel.ini").string());
+    settings.writeInteger("Params", "Address", 0);
+    settings.save((appDir() / "tirspanel.ini").string());
+    const std::string file = paramFile("set.par", {{"V1", 250}});
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"move", "open"},
+                                               {"params", "write", file},
+                                               {"reset-position"},
+                                               {"relays", "write", "1", "off", "0", "0", "0"}}) {
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args) << r.out;
+        EXPECT_NE(r.err.find("все приводы на линии"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(pty->requests().empty());
+
+    run({"--address", "0", "move", "open"});
+    EXPECT_EQ(countRequests(pty->requests(), 16), 1);  // SetS, to every actuator
+}
+
+TEST_F(Tirsctl, AnInterruptedBackupOrRestoreNamesWhatWasNotDone)
+{
+    addStillActuator(line, 1, "ТИРС-70 №0001");
+    addStillActuator(line, 2, "ТИРС-70 №0002");
+    constexpr int GetInfoCode = 3;
+    const auto atTwo = [](const sim::LoggedRequest& r) {
+        return r.address == 2 && r.command != GetInfoCode;
+    };
+    const ProcessResult backup =
+        interruptedOnLine({"backup", work.string(), "--addresses", "1-3"}, atTwo);
+    EXPECT_EQ(backup.exitCode, 130) << backup.out << backup.err;
+    const auto lines = linesOf(backup.out);
+    ASSERT_GE(lines.size(), 2u) << backup.out;
+    EXPECT_EQ(lines[lines.size() - 2], "Прервано.");
+    EXPECT_EQ(lines.back(), "Не сохранены: 3");
+    EXPECT_FALSE(fs::exists(work / "A3.par"));
+
+    ASSERT_EQ(onLine({"backup", work.string(), "--addresses", "1-3"}).exitCode, 0);
+    const ProcessResult restore = interruptedOnLine({"restore", work.string()}, atTwo);
+    EXPECT_EQ(restore.exitCode, 130) << restore.out << restore.err;
+    EXPECT_NE(restore.out.find("Прервано.\nНе записаны: A3.par\n"), std::string::npos)
+        << restore.out;
 }
 
 TEST_F(Tirsctl, WrongUsageGivesTwoAndAPortThatCannotOpenThree)

@@ -27,6 +27,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "lineviews.h"
+#include "portopen.h"
 #include "portproblem.h"
 #include "statusbarline.h"
 #include "ui_controlpage.h"
@@ -464,9 +465,10 @@ void TMainForm::SelectPort(int n)
 
 void TMainForm::ReopenLostPort()
 {
-    if (WakePort->Port == 0 || WakePort->Connected())
+    const service::Reopen reopen = service::reopenLostPort(*WakePort);
+    if (reopen == service::Reopen::NotLost)
         return;
-    if (WakePort->Reopen()) {
+    if (reopen == service::Reopen::Reopened) {
         portWasOpen_ = true;
         StatusLine->SetPortProblem({}, {}, {});
         DeviceFound = false;

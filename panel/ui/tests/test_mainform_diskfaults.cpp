@@ -113,7 +113,7 @@ TEST_F(SettingsDiskFaults, FolderInPlaceOfTheFileGivesDefaultsAndTouchesNothingE
 {
     ASSERT_TRUE(fs::create_directory(settings()));
     writeFile(settings() + "/keep.txt", "the operator's");
-    const auto before = entriesOf(programDir());
+    auto before = entriesOf(programDir());
 
     auto& f = createForm();
     ASSERT_EQ(boxes.size(), 1u);
@@ -130,9 +130,12 @@ TEST_F(SettingsDiskFaults, FolderInPlaceOfTheFileGivesDefaultsAndTouchesNothingE
     EXPECT_EQ(boxes[1].caption, QStringLiteral("Error"));
     EXPECT_TRUE(boxes[1].message.contains(settingsPath())) << boxes[1].message.toStdString();
     EXPECT_EQ(f.WakePort, nullptr);  // the shutdown went on to its end
-    // Beside the journal (the shutdown's stop command is journalled) nothing is new.
+    // Beside the journal and its lock (the shutdown's stop command is
+    // journalled) nothing is new.
     auto after = entriesOf(programDir());
     EXPECT_EQ(after.erase(service::journal::FileName), 1u);
+    after.erase(service::journal::LockFileName);
+    before.erase(service::journal::LockFileName);
     EXPECT_EQ(after, before);
     EXPECT_EQ(entriesOf(settingsPath()), std::set<std::string>{"keep.txt"});
     EXPECT_EQ(readFile(settings() + "/keep.txt"), "the operator's");

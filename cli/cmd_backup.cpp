@@ -17,7 +17,11 @@ namespace {
 int backup(Context& ctx, const std::string& dir, const std::string& list)
 {
     service::BackupOptions options;
-    options.addresses = parseAddressList(list);
+    try {
+        options.addresses = service::parseAddressList(list);
+    } catch (const service::AddressListError& e) {
+        throw UsageError(e.what());
+    }
     options.name = [&ctx](int address) { return ctx.nameOf(address); };
     TWakePort& port = ctx.line();
     ProgressBar bar("Сканирование", 127);

@@ -9,10 +9,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "exitcode.h"
 #include "linesettings.h"
 #include "wakeport.h"
-
-enum ExitCode : int { ExitDone = 0, ExitFailed = 1, ExitUsage = 2, ExitPort = 3 };
 
 // Wrong usage found after parsing (a file that is not there, a bad list).
 class UsageError : public std::runtime_error {

@@ -248,6 +248,25 @@ TEST_F(Gate, PublishesRetainedStateOfEveryActuatorAndMarksTheSilentOneOffline)
               std::vector<std::string>{std::string(Prefix) + "/status online"});
 }
 
+TEST_F(Gate, ASilentActuatorCostsOneRequestPerCycle)
+{
+    constexpr int GetNCode = 19;
+    pty->clearRequests();
+    ASSERT_TRUE(pty->waitForRequests([](const auto& log) { return log.size() >= 60; }, 10s));
+    const auto log = pty->requests();
+    std::vector<int> toSilent;  // requests to address 9 between two GetN of address 1
+    for (const auto& r : log) {
+        if (r.address == 1 && r.command == GetNCode)
+            toSilent.push_back(0);
+        else if (r.address == 9 && !toSilent.empty())
+            ++toSilent.back();
+    }
+    ASSERT_GE(toSilent.size(), 4u);
+    toSilent.pop_back();  // the cycle still under way
+    for (int n : toSilent)
+        EXPECT_EQ(n, 1);
+}
+
 TEST_F(Gate, CommandForAnAllowedAddressReachesTheLineAndAnotherIsRefused)
 {
     auto results = std::async(std::launch::async,

@@ -60,6 +60,9 @@ std::string programFolder()
 bool splitHostPort(const std::string& text, std::string& host, int& port)
 {
     const auto colon = text.rfind(':');
+    if (colon == std::string::npos && !text.empty() &&
+        text.find_first_not_of("0123456789") == std::string::npos)
+        return splitHostPort(":" + text, host, port);  // a port alone
     if (colon == std::string::npos) {
         host = text;
         return !host.empty();
@@ -81,13 +84,22 @@ std::string hostName()
     return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string("host");
 }
 
+std::string joined(const std::vector<std::string>& pieces)
+{
+    std::string text;
+    for (const auto& p : pieces)
+        text += (text.empty() ? "" : ",") + p;
+    return text;
+}
+
 struct Options {
     std::string port;
     int baud = 0;
     int timeout = 100;
-    std::string addresses;
+    // Lists as pieces: an INI value "1,3" arrives split at the commas.
+    std::vector<std::string> addresses;
     bool allowCommands = false;
-    std::string commandAddresses;
+    std::vector<std::string> commandAddresses;
     std::string mqtt;
     std::string mqttUser;
     std::string mqttPasswordFile;
@@ -116,8 +128,8 @@ int run(const Options& o)
     CommandPolicy policy;
     policy.allow = o.allowCommands;
     try {
-        addresses = service::parseAddressList(o.addresses);
-        policy.addresses = service::parseAddressList(o.commandAddresses);
+        addresses = service::parseAddressList(joined(o.addresses));
+        policy.addresses = service::parseAddressList(joined(o.commandAddresses));
     } catch (const service::AddressListError& e) {
         std::cerr << "tirsgate: " << e.what() << "\n";
         return ExitUsage;
@@ -219,10 +231,12 @@ int main(int argc, char** argv)
     app.add_option("--baud", o.baud, "скорость линии, бод");
     app.add_option("--timeout", o.timeout, "ожидание каждого байта ответа, мс (100)")
         ->check(CLI::Range(1, 10000));
-    app.add_option("--addresses", o.addresses, "адреса приводов, например 1,3,5-9 (иначе поиск)");
+    app.add_option("--addresses", o.addresses, "адреса приводов, например 1,3,5-9 (иначе поиск)")
+        ->delimiter(',');
     app.add_flag("--allow-commands", o.allowCommands, "принимать команды из MQTT и Modbus");
     app.add_option("--command-addresses", o.commandAddresses,
-                   "команды только этим приводам, например 1,3");
+                   "команды только этим приводам, например 1,3")
+        ->delimiter(',');
     app.add_option("--mqtt", o.mqtt, "брокер MQTT: HOST[:PORT]");
     app.add_option("--mqtt-user", o.mqttUser, "имя пользователя брокера");
     app.add_option("--mqtt-password-file", o.mqttPasswordFile, "файл с паролем брокера");
@@ -231,7 +245,7 @@ int main(int argc, char** argv)
     app.add_option("--heartbeat", o.heartbeat, "публикация состояния не реже, с (10)")
         ->check(CLI::Range(1, 86400));
     app.add_flag("--ha-discovery", o.haDiscovery, "сообщения обнаружения Home Assistant");
-    app.add_option("--modbus", o.modbus, "сервер Modbus TCP: [ADDR]:PORT (127.0.0.1)");
+    app.add_option("--modbus", o.modbus, "сервер Modbus TCP: [ADDR:]PORT (адрес 127.0.0.1)");
     app.add_option("--modbus-clients", o.modbusClients, "соединений Modbus не более (8)")
         ->check(CLI::Range(1, 64));
     app.add_option("--journal-folder", o.journalFolder, "папка журнала операций (у программы)");

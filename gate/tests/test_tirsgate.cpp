@@ -164,6 +164,7 @@ protected:
                                      "--allow-commands",
                                      "--command-addresses",
                                      "1",
+                                     "--ha-discovery",
                                      "--journal-folder",
                                      workDir().string()},
             workDir() / "gate.log");
@@ -246,6 +247,19 @@ TEST_F(Gate, PublishesRetainedStateOfEveryActuatorAndMarksTheSilentOneOffline)
     EXPECT_EQ(stateOf(messages, 9)["online"], false);
     EXPECT_EQ(subscribe({std::string(Prefix) + "/status"}, 1, 5),
               std::vector<std::string>{std::string(Prefix) + "/status online"});
+}
+
+TEST_F(Gate, AnnouncesEveryActuatorToHomeAssistant)
+{
+    const auto messages = subscribe({"homeassistant/valve/+/config"}, 3, 10);
+    ASSERT_EQ(messages.size(), 3u);
+    int commandTopics = 0;
+    for (const auto& m : messages) {
+        const json config = json::parse(m.substr(m.find(' ') + 1));
+        commandTopics += config["command_topic"] == std::string(Prefix) + "/1/set";
+        EXPECT_EQ(config["payload_open"], "open");
+    }
+    EXPECT_EQ(commandTopics, 1);
 }
 
 TEST_F(Gate, ASilentActuatorCostsOneRequestPerCycle)

@@ -31,7 +31,11 @@ int interrupted(const std::string& what, const std::vector<std::string>& left)
 int backup(Context& ctx, const std::string& dir, const std::string& list)
 {
     service::BackupOptions options;
-    options.addresses = parseAddressList(list);
+    try {
+        options.addresses = service::parseAddressList(list);
+    } catch (const service::AddressListError& e) {
+        throw UsageError(e.what());
+    }
     std::error_code ec;
     if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
         throw UsageError("не папка: " + dir);

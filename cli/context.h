@@ -10,17 +10,10 @@
 #include <string>
 
 #include "exchangefanout.h"
+#include "exitcode.h"
 #include "linesettings.h"
 #include "operationrecorder.h"
 #include "wakeport.h"
-
-enum ExitCode : int {
-    ExitDone = 0,
-    ExitFailed = 1,
-    ExitUsage = 2,
-    ExitPort = 3,
-    ExitInterrupted = 130  // Ctrl+C, as a shell reports it
-};
 
 // Wrong usage found after parsing (a file that is not there, a bad list).
 class UsageError : public std::runtime_error {

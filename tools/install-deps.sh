@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  libmosquitto-dev mosquitto mosquitto-clients libmodbus-dev python3-pymodbus python3-serial-asyncio
   xvfb xdotool x11-utils imagemagick fonts-dejavu-core
 )
 if [ "${1:-}" = --windows ]; then

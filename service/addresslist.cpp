@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "context.h"
 #include "numbertext.h"
+
+namespace service {
 
 namespace {
 
@@ -12,7 +13,8 @@ int addressOf(const std::string& text, const std::string& whole)
 {
     const auto v = numtext::parseInteger(text, false);
     if (!v || *v < 1 || *v > 127)
-        throw UsageError("неверный список адресов: " + whole + " (адреса 1…127, например 1,3,5-9)");
+        throw AddressListError("неверный список адресов: " + whole +
+                               " (адреса 1…127, например 1,3,5-9)");
     return static_cast<int>(*v);
 }
 
@@ -28,13 +30,16 @@ std::vector<int> parseAddressList(const std::string& text)
         const int from = addressOf(item.substr(0, dash), text);
         const int to = dash == std::string::npos ? from : addressOf(item.substr(dash + 1), text);
         if (from > to)
-            throw UsageError("неверный список адресов: " + text + " (диапазон по возрастанию)");
+            throw AddressListError("неверный список адресов: " + text +
+                                   " (диапазон по возрастанию)");
         for (int a = from; a <= to; ++a)
             out.push_back(a);
     }
     if (!text.empty() && out.empty())
-        throw UsageError("неверный список адресов: " + text);
+        throw AddressListError("неверный список адресов: " + text);
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
+
+}  // namespace service

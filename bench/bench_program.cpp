@@ -261,7 +261,7 @@ BENCHMARK(BM_StartUp)
     ->Arg(0)
     ->Iterations(11)
     ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+    ->Unit(benchmark::Millisecond);
 
 void BM_IdlePolling(benchmark::State& state)
 {
@@ -311,6 +311,6 @@ void BM_IdlePolling(benchmark::State& state)
     }
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_IdlePolling)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdlePolling)->Iterations(1)->UseManualTime()->Unit(benchmark::Second);
 
 }  // namespace

@@ -43,7 +43,7 @@ int statusOnce(Context& ctx, int address)
         for (const std::string& line : statusLines(address, ctx.nameOf(address), r, ctx.settings()))
             std::cout << line << '\n';
     }
-    return ExitDone;
+    return service::ExitDone;
 }
 
 int watch(Context& ctx, int address, const WatchOptions& w)
@@ -101,7 +101,7 @@ int watch(Context& ctx, int address, const WatchOptions& w)
         }
         std::cout.flush();
     }
-    return failures == 0 ? ExitDone : ExitFailed;
+    return failures == 0 ? service::ExitDone : service::ExitFailed;
 }
 
 struct Motion {
@@ -109,10 +109,10 @@ struct Motion {
     int code;
     const char* caption;  // the window's button
 };
-constexpr Motion Motions[] = {{"open", CmdOpen, "Открыть"},
-                              {"close", CmdClose, "Закрыть"},
-                              {"stop", CmdStop, "Стоп"},
-                              {"off", CmdStopOff, "Стоп/откл."}};
+constexpr Motion Motions[] = {{"open", wake::CmdOpen, "Открыть"},
+                              {"close", wake::CmdClose, "Закрыть"},
+                              {"stop", wake::CmdStop, "Стоп"},
+                              {"off", wake::CmdStopOff, "Стоп/откл."}};
 
 const Motion& motionOf(const std::string& word)
 {
@@ -133,7 +133,7 @@ int move(Context& ctx, const std::string& word, bool wait, double maxWait)
             printJson({{"address", address}, {"command", m.word}, {"sent", true}});
         else
             std::cout << "Команда «" << m.caption << "» отправлена приводу " << address << ".\n";
-        return ExitDone;
+        return service::ExitDone;
     }
     service::FollowOptions follow;
     follow.timeout = std::chrono::milliseconds(static_cast<long long>(maxWait * 1000));
@@ -158,7 +158,7 @@ int move(Context& ctx, const std::string& word, bool wait, double maxWait)
                   << " с: " << (state ? state : "код " + std::to_string(r.driveState)) << ", флаги "
                   << (flags.empty() ? "-" : flags) << ", N=" << r.position << '\n';
     }
-    return r.ended ? ExitDone : ExitFailed;
+    return r.ended ? service::ExitDone : service::ExitFailed;
 }
 
 int resetPosition(Context& ctx)
@@ -169,7 +169,7 @@ int resetPosition(Context& ctx)
         printJson({{"address", address}, {"reset", true}});
     else
         std::cout << "Счётчик положения привода " << address << " сброшен.\n";
-    return ExitDone;
+    return service::ExitDone;
 }
 
 int setAddress(Context& ctx, int newAddress, bool force)
@@ -197,8 +197,9 @@ int setAddress(Context& ctx, int newAddress, bool force)
         std::cerr << "SetAddr отправлена, но по адресу " << newAddress << " никто не отвечает.\n";
     }
     if (out.result == service::AddressOutcome::Several)
-        return ExitUsage;
-    return out.result == service::AddressOutcome::Assigned ? ExitDone : ExitFailed;
+        return service::ExitUsage;
+    return out.result == service::AddressOutcome::Assigned ? service::ExitDone
+                                                           : service::ExitFailed;
 }
 
 }  // namespace
@@ -253,7 +254,7 @@ void addActuatorCommands(CLI::App& app, Context& ctx)
     setAddr->add_option("NEW", *newAddress, "новый адрес 1…127")
         ->type_name("")
         ->required()
-        ->check(within(1, 127));
+        ->check(within(1, wake::MaxAddress));
     setAddr->add_flag("--force", *force,
                       "присвоить, даже если по NEW уже кто-то отвечает или на линии "
                       "больше одного привода");

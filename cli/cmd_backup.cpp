@@ -12,6 +12,7 @@
 #include "context.h"
 #include "presentation.h"
 #include "progressbar.h"
+#include "codes.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ int interrupted(const std::string& what, const std::vector<std::string>& left)
             std::cout << ' ' << item;
         std::cout << '\n';
     }
-    return ExitInterrupted;
+    return service::ExitInterrupted;
 }
 
 int backup(Context& ctx, const std::string& dir, const std::string& list)
@@ -41,7 +42,7 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
         throw UsageError("не папка: " + dir);
     options.name = [&ctx](int address) { return ctx.nameOf(address); };
     TWakePort& port = ctx.line();
-    ProgressBar bar("Сканирование", 127);
+    ProgressBar bar("Сканирование", wake::MaxAddress);
     options.scan.cancelled = [] { return Context::interrupted.load(); };
     // What the scan found and how far it came, for an interruption's account.
     std::vector<int> found;
@@ -94,7 +95,7 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
     }
     if (Context::interrupted) {
         if (ctx.json())
-            return ExitInterrupted;
+            return service::ExitInterrupted;
         std::vector<std::string> texts;
         for (int address : left)
             texts.push_back(std::to_string(address));
@@ -104,7 +105,7 @@ int backup(Context& ctx, const std::string& dir, const std::string& list)
         return interrupted("Не сохранены", texts);
     }
     const bool complete = items.size() > 0 && failed == 0 && !Context::interrupted;
-    return complete ? ExitDone : ExitFailed;
+    return complete ? service::ExitDone : service::ExitFailed;
 }
 
 const char* resultWord(service::RestoreItem::Result r)
@@ -199,14 +200,14 @@ int restore(Context& ctx, const std::string& dir, const service::RestoreOptions&
         std::cout << "Файлов: " << items.size() << ", успешно: " << good << ", с ошибками: " << bad
                   << '\n';
     if (Context::interrupted)
-        return ctx.json() ? ExitInterrupted : interrupted("Не записаны", left);
+        return ctx.json() ? service::ExitInterrupted : interrupted("Не записаны", left);
     // A file that is no backup of parameters is wrong input, not a line failure.
     const bool badFile = std::any_of(items.begin(), items.end(), [](const auto& item) {
         return item.result == service::RestoreItem::BadFile;
     });
     if (badFile)
-        return ExitUsage;
-    return !items.empty() && bad == 0 ? ExitDone : ExitFailed;
+        return service::ExitUsage;
+    return !items.empty() && bad == 0 ? service::ExitDone : service::ExitFailed;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "presentation.h"
 #include "progressbar.h"
 #include "scan.h"
+#include "codes.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int listPorts(Context& ctx)
     }
     if (ctx.json())
         printJson(rows);
-    return ExitDone;
+    return service::ExitDone;
 }
 
 // "ТИРС-70 №0002 (ответ с опозданием)", or the damaged answer's text.
@@ -94,7 +95,7 @@ int scan(Context& ctx, int first, int last)
         if (damaged > 0)
             std::cerr << "Адресов с повреждённым ответом: " << damaged << '\n';
     }
-    return Context::interrupted ? ExitFailed : ExitDone;
+    return Context::interrupted ? service::ExitFailed : service::ExitDone;
 }
 
 int info(Context& ctx)
@@ -111,7 +112,7 @@ int info(Context& ctx)
         printJson({{"address", address}, {"type", type}, {"name", name}});
     else
         std::cout << address << "  " << type << (name.empty() ? "" : "  " + name) << '\n';
-    return ExitDone;
+    return service::ExitDone;
 }
 
 }  // namespace
@@ -123,15 +124,15 @@ void addLineCommands(CLI::App& app, Context& ctx)
     ports->callback([&ctx] { ctx.run = [&ctx] { return listPorts(ctx); }; });
 
     auto first = std::make_shared<int>(1);
-    auto last = std::make_shared<int>(127);
+    auto last = std::make_shared<int>(wake::MaxAddress);
     CLI::App* scanCmd = app.add_subcommand(
         "scan", "Найти приводы на линии: GetInfo по каждому адресу по возрастанию");
     scanCmd->add_option("--first", *first, "первый адрес (1)")
         ->type_name("A")
-        ->check(within(1, 127));
+        ->check(within(1, wake::MaxAddress));
     scanCmd->add_option("--last", *last, "последний адрес (127)")
         ->type_name("B")
-        ->check(within(1, 127));
+        ->check(within(1, wake::MaxAddress));
     scanCmd->callback([&ctx, first, last] {
         ctx.run = [&ctx, first, last] { return scan(ctx, *first, *last); };
     });

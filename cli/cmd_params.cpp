@@ -74,7 +74,7 @@ int paramsRead(Context& ctx, const std::string& output)
     } else {
         std::cout << "Параметры привода " << address << " сохранены в " << output << '\n';
     }
-    return ExitDone;
+    return service::ExitDone;
 }
 
 int paramsDiff(Context& ctx, const std::string& path)
@@ -87,7 +87,7 @@ int paramsDiff(Context& ctx, const std::string& path)
         printJson(differencesJson(differences));
     else
         printDifferences(differences);
-    return differences.empty() ? ExitDone : ExitFailed;
+    return differences.empty() ? service::ExitDone : service::ExitFailed;
 }
 
 int paramsWrite(Context& ctx, const std::string& path, const service::WriteOptions& options,
@@ -105,11 +105,11 @@ int paramsWrite(Context& ctx, const std::string& path, const service::WriteOptio
                    {"travelSkipped", out.travelSkipped},
                    {"verified", out.verified()},
                    {"mismatches", differencesJson(out.mismatches)}});
-        return out.verified() ? ExitDone : ExitFailed;
+        return out.verified() ? service::ExitDone : service::ExitFailed;
     }
     if (out.before.empty()) {
         std::cout << "Привод " << address << " уже содержит значения файла.\n";
-        return ExitDone;
+        return service::ExitDone;
     }
     std::cout << "Различия (ключ, привод, файл):\n";
     printDifferences(out.before, "  ");
@@ -120,11 +120,11 @@ int paramsWrite(Context& ctx, const std::string& path, const service::WriteOptio
     } else if (!out.verified()) {
         std::cout << "Ошибка проверки: после записи привод содержит другое (ключ, привод, файл):\n";
         printDifferences(out.mismatches, "  ");
-        return ExitFailed;
+        return service::ExitFailed;
     } else if (out.written) {
         std::cout << "Записано и проверено чтением.\n";
     }
-    return ExitDone;
+    return service::ExitDone;
 }
 
 int relaysRead(Context& ctx)
@@ -137,7 +137,7 @@ int relaysRead(Context& ctx)
         for (int k = 0; k < 3; ++k)
             std::cout << relayText(k + 1, relays[k]) << '\n';
     }
-    return ExitDone;
+    return service::ExitDone;
 }
 
 int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
@@ -163,7 +163,7 @@ int relaysWrite(Context& ctx, int relay, const service::RelaySetting& setting)
         std::cout << relayText(relay, setting)
                   << (out.written ? " — записано и проверено." : " — уже так.") << '\n';
     }
-    return out.verified() ? ExitDone : ExitFailed;
+    return out.verified() ? service::ExitDone : service::ExitFailed;
 }
 
 int relayMode(const std::string& text)

@@ -7,6 +7,7 @@
 #include "inifile.h"
 #include "platform.h"
 #include "portopen.h"
+#include "codes.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ TWakePort& Context::line()
 int Context::address()
 {
     const int a = options.address >= 0 ? options.address : settings().address;
-    if (a < 0 || a > 127)
+    if (a < 0 || a > wake::MaxAddress)
         throw UsageError("адрес " + std::to_string(a) + " вне 0…127");
     if (a == 0 && !warned_) {
         warned_ = true;

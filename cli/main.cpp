@@ -20,6 +20,7 @@
 #include "parserwords.h"
 #include "platform.h"
 #include "presentation.h"
+#include "codes.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ int main(int argc, char** argv)
     CLI::Option* addressOption =
         app.add_option("--address", o.address, "адрес привода 0…127 (0: все приводы линии)")
             ->type_name("A")
-            ->check(within(0, 127));
+            ->check(within(0, wake::MaxAddress));
     app.add_option("--timeout", o.timeout, "ожидание каждого байта ответа, мс (100)")
         ->type_name("MS")
         ->check(within(1, 10000));
@@ -110,28 +111,29 @@ int main(int argc, char** argv)
         const int code = app.exit(e, out, err);
         std::cout << out.str();
         if (code == 0)
-            return ExitDone;
+            return service::ExitDone;
         std::string text = err.str();
         while (!text.empty() && text.back() == '\n')
             text.pop_back();
-        failed(wantsJson(), text, ExitUsage);
+        failed(wantsJson(), text, service::ExitUsage);
         std::cerr << "Справка: tirsctl --help, tirsctl КОМАНДА --help\n";
-        return ExitUsage;
+        return service::ExitUsage;
     }
 
     o.addressGiven = addressOption->count() > 0;
     std::signal(SIGINT, onInterrupt);
     try {
-        return ctx.run ? ctx.run() : ExitUsage;
+        return ctx.run ? ctx.run() : service::ExitUsage;
     } catch (const UsageError& e) {
-        return failed(wantsJson(), e.what(), ExitUsage);
+        return failed(wantsJson(), e.what(), service::ExitUsage);
     } catch (const PortError& e) {
-        return failed(wantsJson(), std::string("порт не открывается: ") + e.what(), ExitPort);
+        return failed(wantsJson(), std::string("порт не открывается: ") + e.what(),
+                      service::ExitPort);
     } catch (const EHardwareException& e) {
-        return failed(wantsJson(), ctx.failureText(e), ExitFailed);
+        return failed(wantsJson(), ctx.failureText(e), service::ExitFailed);
     } catch (const IniFileError& e) {
         // A file given on the command line that cannot be read as one
         // (too large, not a regular file) is wrong usage like a missing one.
-        return failed(wantsJson(), e.what(), ExitUsage);
+        return failed(wantsJson(), e.what(), service::ExitUsage);
     }
 }

@@ -17,7 +17,7 @@
 namespace {
 
 // A settings or parameter file is a few kilobytes; anything this big is not one.
-constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
+constexpr off_t MaxFileSize = 16 * 1024 * 1024;
 
 std::string systemReason(int err)
 {
@@ -166,7 +166,7 @@ std::string read(const std::string& path, bool& missing)
         throw IniFileError("Cannot open file " + path + ". " + systemReason(EISDIR));
     if (!S_ISREG(st.st_mode))
         throw IniFileError("Cannot open file " + path + ". Not a regular file");
-    if (st.st_size > kMaxFileSize)
+    if (st.st_size > MaxFileSize)
         throw IniFileError("File " + path + " is too large");
     std::string bytes;
     char buf[65536];
@@ -181,7 +181,7 @@ std::string read(const std::string& path, bool& missing)
             break;
         bytes.append(buf, static_cast<std::size_t>(n));
         // The file may grow while it is read.
-        if (bytes.size() > static_cast<std::size_t>(kMaxFileSize))
+        if (bytes.size() > static_cast<std::size_t>(MaxFileSize))
             throw IniFileError("File " + path + " is too large");
     }
     return bytes;

@@ -16,7 +16,7 @@
 namespace {
 
 // A settings or parameter file is a few kilobytes; anything this big is not one.
-constexpr LONGLONG kMaxFileSize = 16 * 1024 * 1024;
+constexpr LONGLONG MaxFileSize = 16 * 1024 * 1024;
 
 std::wstring wide(const std::string& utf8)
 {
@@ -74,7 +74,7 @@ std::string read(const std::string& path, bool& missing)
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h, &size))
         throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
-    if (size.QuadPart > kMaxFileSize)
+    if (size.QuadPart > MaxFileSize)
         throw IniFileError("File " + path + " is too large");
     std::string bytes;
     char buf[65536];
@@ -86,7 +86,7 @@ std::string read(const std::string& path, bool& missing)
             break;
         bytes.append(buf, n);
         // The file may grow while it is read.
-        if (bytes.size() > static_cast<std::size_t>(kMaxFileSize))
+        if (bytes.size() > static_cast<std::size_t>(MaxFileSize))
             throw IniFileError("File " + path + " is too large");
     }
     return bytes;

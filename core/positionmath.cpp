@@ -39,7 +39,7 @@ int shownPercent(double pct)
 int markerLeft(double pct)
 {
     const int left = truncToInt(pct * 256 * 0.01 + 88.5);
-    return std::clamp(left, kMarkerMinLeft, kMarkerMaxLeft);
+    return std::clamp(left, MarkerMinLeft, MarkerMaxLeft);
 }
 
 std::optional<double> travelMillimetres(int travel, double mmPerStep, int motSteps, int optoBlades)

@@ -18,8 +18,8 @@ double percentOf(int pos, int travel);
 int shownPercent(double pct);
 
 // Left edge of the stem marker: 0 % at 88, 100 % at 344, held to 4..424.
-inline constexpr int kMarkerMinLeft = 4;
-inline constexpr int kMarkerMaxLeft = 424;
+inline constexpr int MarkerMinLeft = 4;
+inline constexpr int MarkerMaxLeft = 424;
 int markerLeft(double pct);
 
 // Optical steps to millimetres: travel x mmPerStep x motSteps / optoBlades,

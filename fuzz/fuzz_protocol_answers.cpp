@@ -87,7 +87,7 @@ std::vector<Operation> operations()
                 FUZZ_REQUIRE(isWord(x));
             FUZZ_REQUIRE(isByte(status));
         },
-        [](TWakePort& p) { p.SetS(CmdOpen); },
+        [](TWakePort& p) { p.SetS(wake::CmdOpen); },
         [](TWakePort& p) {
             int state = -1, flags = -1;
             p.GetS(state, flags);

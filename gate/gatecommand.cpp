@@ -31,12 +31,12 @@ const char* gateCommandName(GateCommand command)
 int motionCodeOf(GateCommand command)
 {
     switch (command) {
-    case GateCommand::Open: return CmdOpen;
-    case GateCommand::Close: return CmdClose;
-    case GateCommand::Stop: return CmdStop;
-    case GateCommand::Off: return CmdStopOff;
+    case GateCommand::Open: return wake::CmdOpen;
+    case GateCommand::Close: return wake::CmdClose;
+    case GateCommand::Stop: return wake::CmdStop;
+    case GateCommand::Off: return wake::CmdStopOff;
     }
-    return CmdStop;
+    return wake::CmdStop;
 }
 
 bool CommandPolicy::permits(int address) const

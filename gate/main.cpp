@@ -122,7 +122,7 @@ int run(const Options& o)
     } catch (const IniFileError& e) {
         std::cerr << "tirsgate: не удаётся прочитать файл настроек " << iniPath << ": " << e.what()
                   << "\n";
-        return ExitUsage;
+        return service::ExitUsage;
     }
     std::vector<int> addresses;
     CommandPolicy policy;
@@ -132,28 +132,28 @@ int run(const Options& o)
         policy.addresses = service::parseAddressList(joined(o.commandAddresses));
     } catch (const service::AddressListError& e) {
         std::cerr << "tirsgate: " << e.what() << "\n";
-        return ExitUsage;
+        return service::ExitUsage;
     }
     if (o.mqtt.empty() && o.modbus.empty()) {
         std::cerr << "tirsgate: задайте --mqtt и/или --modbus\n";
-        return ExitUsage;
+        return service::ExitUsage;
     }
     MqttOptions mqtt;
     if (!o.mqtt.empty() && !splitHostPort(o.mqtt, mqtt.host, mqtt.port)) {
         std::cerr << "tirsgate: неверный адрес брокера: " << o.mqtt << "\n";
-        return ExitUsage;
+        return service::ExitUsage;
     }
     ModbusOptions modbus;
     if (!o.modbus.empty() && !splitHostPort(o.modbus, modbus.address, modbus.port)) {
         std::cerr << "tirsgate: неверный адрес Modbus: " << o.modbus << "\n";
-        return ExitUsage;
+        return service::ExitUsage;
     }
     modbus.maxClients = o.modbusClients;
     if (!o.mqttPasswordFile.empty()) {
         std::ifstream in(o.mqttPasswordFile);
         if (!in || !std::getline(in, mqtt.password)) {
             std::cerr << "tirsgate: не удаётся прочитать " << o.mqttPasswordFile << "\n";
-            return ExitUsage;
+            return service::ExitUsage;
         }
         if (!mqtt.password.empty() && mqtt.password.back() == '\r')
             mqtt.password.pop_back();
@@ -163,7 +163,7 @@ int run(const Options& o)
     if (name.empty()) {
         if (settings.port < 1 || settings.port > HighestPort) {
             std::cerr << "tirsgate: порт не выбран: задайте --port или Port в tirspanel.ini\n";
-            return ExitPort;
+            return service::ExitPort;
         }
         name = "COM" + std::to_string(settings.port);
     }
@@ -172,7 +172,7 @@ int run(const Options& o)
     const auto opened = service::openPort(port, name, o.baud > 0 ? o.baud : settings.baud);
     if (!opened.opened) {
         std::cerr << "tirsgate: " << name << ": " << opened.problem << "\n";
-        return ExitPort;
+        return service::ExitPort;
     }
 
     SnapshotStore store;
@@ -197,7 +197,7 @@ int run(const Options& o)
         std::string problem;
         if (!bridge->start(problem)) {
             std::cerr << "tirsgate: " << problem << "\n";
-            return ExitFailed;
+            return service::ExitFailed;
         }
     }
     std::unique_ptr<ModbusServer> server;
@@ -206,7 +206,7 @@ int run(const Options& o)
         std::string problem;
         if (!server->start(problem)) {
             std::cerr << "tirsgate: Modbus: " << problem << "\n";
-            return ExitFailed;
+            return service::ExitFailed;
         }
         std::cerr << "tirsgate: Modbus TCP на " << modbus.address << ":" << modbus.port << "\n";
     }
@@ -217,7 +217,7 @@ int run(const Options& o)
     server.reset();
     bridge.reset();  // "offline" on the status topic
     port.Close();    // the kernel's RS-485 settings given back
-    return ExitDone;
+    return service::ExitDone;
 }
 
 }  // namespace
@@ -253,13 +253,13 @@ int main(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
-        return code == 0 ? ExitDone : ExitUsage;
+        return code == 0 ? service::ExitDone : service::ExitUsage;
     }
     catchSignals();
     try {
         return run(o);
     } catch (const std::exception& e) {
         std::cerr << "tirsgate: " << e.what() << "\n";
-        return ExitFailed;
+        return service::ExitFailed;
     }
 }

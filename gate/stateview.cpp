@@ -12,16 +12,16 @@
 
 namespace {
 
-TrendSample sampleOf(const ActuatorReading& a, const service::LineSettings& settings)
+service::TrendSample sampleOf(const ActuatorReading& a, const service::LineSettings& settings)
 {
-    PollSnapshot s;
+    service::PollSnapshot s;
     s.position = a.position;
     s.driveState = a.driveState;
     s.driveFlags = a.driveFlags;
     s.inputCurrent = a.inputCurrent;
     s.relayStates = a.relayStates;
-    return sampleFromPoll(s, 0, a.address, a.travel,
-                          {settings.mmPerStep, settings.motSteps, settings.optoBlades});
+    return service::sampleFromPoll(s, 0, a.address, a.travel,
+                                   {settings.mmPerStep, settings.motSteps, settings.optoBlades});
 }
 
 double rounded(double v, double unit)
@@ -35,7 +35,7 @@ std::string stateJson(const ActuatorReading& a, const service::LineSettings& set
                       bool withTime)
 {
     using json = nlohmann::ordered_json;
-    const TrendSample s = sampleOf(a, settings);
+    const service::TrendSample s = sampleOf(a, settings);
     json j;
     j["address"] = a.address;
     j["type"] = a.type;
@@ -70,7 +70,7 @@ inputRegisters(const ActuatorReading& a, std::chrono::steady_clock::time_point n
 {
     std::array<std::uint16_t, InputRegisterCount> r{};
     const service::LineSettings plain;
-    const TrendSample s = sampleOf(a, plain);
+    const service::TrendSample s = sampleOf(a, plain);
     r[0] = static_cast<std::uint16_t>(a.position.value_or(0));
     r[1] =
         static_cast<std::uint16_t>(std::clamp(std::lround(s.percent.value_or(0) * 10), 0L, 65535L));

@@ -9,6 +9,7 @@
 #include "portname.h"
 #include "serlink.h"
 #include "wakecodec.h"
+#include "codes.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ void TWakePort::Close()
 
 void TWakePort::SetDevAddr(int a)
 {
-    DevAddr = (a >= 0 && a <= 127) ? a : 0;
+    DevAddr = (a >= 0 && a <= wake::MaxAddress) ? a : 0;
 }
 
 void TWakePort::SendRequest(int code, const std::string& name, int n)

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "numbertext.h"
+#include "codes.h"
 
 namespace service {
 
@@ -12,7 +13,7 @@ namespace {
 int addressOf(const std::string& text, const std::string& whole)
 {
     const auto v = numtext::parseInteger(text, false);
-    if (!v || *v < 1 || *v > 127)
+    if (!v || *v < 1 || *v > wake::MaxAddress)
         throw AddressListError("неверный список адресов: " + whole +
                                " (адреса 1…127, например 1,3,5-9)");
     return static_cast<int>(*v);

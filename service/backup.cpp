@@ -9,6 +9,7 @@
 #include "inifile.h"
 #include "isotime.h"
 #include "wakeport.h"
+#include "codes.h"
 
 namespace fs = std::filesystem;
 
@@ -72,7 +73,7 @@ DeviceRecord deviceFromFile(const IniImage& file)
 {
     DeviceRecord d;
     d.address = file.readInt(DeviceSection, "Address", 0);
-    if (d.address < 1 || d.address > 127)
+    if (d.address < 1 || d.address > wake::MaxAddress)
         d.address = 0;
     d.type = file.readString(DeviceSection, "Type", {});
     d.name = file.readString(DeviceSection, "Name", {});

@@ -1,6 +1,8 @@
 // How a tool over the line ends: the exit codes tirsctl and tirsgate share.
 #pragma once
 
+namespace service {
+
 enum ExitCode : int {
     ExitDone = 0,
     ExitFailed = 1,
@@ -8,3 +10,5 @@ enum ExitCode : int {
     ExitPort = 3,
     ExitInterrupted = 130  // Ctrl+C, as a shell reports it
 };
+
+}  // namespace service

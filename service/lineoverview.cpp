@@ -6,6 +6,8 @@
 #include "positionmath.h"
 #include "wakeport.h"
 
+namespace service {
+
 std::optional<int> LineEntry::percent() const
 {
     if (!position || !travel)
@@ -148,3 +150,5 @@ bool refreshNext(TWakePort& port, LineOverview& overview, LineOverview::Clock::t
     }
     return true;
 }
+
+}  // namespace service

@@ -13,6 +13,8 @@
 
 class TWakePort;
 
+namespace service {
+
 struct LineDevice {
     int address = 0;
     std::string type;  // the type text the scan found
@@ -78,3 +80,5 @@ private:
 // Makes the round's next reading at its address, then gives the client its
 // address back. False when there was nothing to read.
 bool refreshNext(TWakePort& port, LineOverview& overview, LineOverview::Clock::time_point now);
+
+}  // namespace service

@@ -75,7 +75,7 @@ std::vector<Difference> diffParams(const ParamSet& device, const ParamSet& wante
 void writeParams(TWakePort& port, int address, const ParamSet& p, bool travel)
 {
     AddressScope scope(port, address);
-    port.SetS(CmdStopOff);
+    port.SetS(wake::CmdStopOff);
     port.SetA(word(p[A]), word(p[Ia]));
     // SetM's extra value has no field on the page: it gets the current just sent.
     port.SetM(word(p[Vmin]), word(p[Ia]));

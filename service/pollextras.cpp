@@ -2,6 +2,8 @@
 
 #include "wakeport.h"
 
+namespace service {
+
 void readTrendExtras(TWakePort& port, PollPage page, PollSnapshot& snapshot)
 {
     if (page == PollPage::Control || snapshot.failed)
@@ -22,3 +24,5 @@ void readTrendExtras(TWakePort& port, PollPage page, PollSnapshot& snapshot)
     } catch (const EHardwareException&) {
     }
 }
+
+}  // namespace service

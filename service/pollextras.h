@@ -8,7 +8,11 @@
 
 class TWakePort;
 
+namespace service {
+
 // GetS on every page but the position page, then GetI on the pages other
 // than the position and relay pages. A failure of either leaves its
 // readings empty and is not a failure of the tick.
 void readTrendExtras(TWakePort& port, PollPage page, PollSnapshot& snapshot);
+
+}  // namespace service

@@ -2,6 +2,8 @@
 
 #include "wakeport.h"
 
+namespace service {
+
 PollSnapshot readPoll(TWakePort& port, PollPage page)
 {
     PollSnapshot s;
@@ -36,3 +38,5 @@ PollSnapshot readPoll(TWakePort& port, PollPage page)
     }
     return s;
 }
+
+}  // namespace service

@@ -6,6 +6,8 @@
 
 class TWakePort;
 
+namespace service {
+
 enum class PollPage { Other, Control, Relays };
 
 struct PollSnapshot {
@@ -24,3 +26,5 @@ struct PollSnapshot {
 // The tick's readings in the order the line carries them: GetN, then GetS,
 // GetT, GetL for the position page, or GetT, GetI, GetRS for the relay page.
 PollSnapshot readPoll(TWakePort& port, PollPage page);
+
+}  // namespace service

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "cp1251.h"
 #include "wakeport.h"
+#include "codes.h"
 
 namespace service {
 
@@ -31,7 +32,7 @@ std::vector<FoundActuator> scanLine(TWakePort& port, const ScanOptions& options)
     std::set<int> silent;  // probed, no answer yet: a late one may still come
     int last = 0;          // the address probed last
     const int infoCommand = static_cast<int>(wake::Command::GetInfo);
-    for (int a = std::max(options.first, 1); a <= std::min(options.last, 127); ++a) {
+    for (int a = std::max(options.first, 1); a <= std::min(options.last, wake::MaxAddress); ++a) {
         if (options.cancelled && options.cancelled())
             break;
         bool answered = true;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "codes.h"
+
 class TWakePort;
 
 namespace service {
@@ -24,7 +26,7 @@ struct FoundActuator {
 
 struct ScanOptions {
     int first = 1;
-    int last = 127;
+    int last = wake::MaxAddress;
     // After each address probed (found or not), and once more for an address
     // probed silent whose late answer a later probe brought.
     std::function<void(int address, const FoundActuator* found)> progress;

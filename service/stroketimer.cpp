@@ -51,9 +51,9 @@ std::optional<Stroke> StrokeTimer::observe(const ExchangeRecord& r)
 
 void StrokeTimer::commanded(int address, int motionCode, Clock::time_point at)
 {
-    if (motionCode == CmdOpen || motionCode == CmdClose) {
+    if (motionCode == wake::CmdOpen || motionCode == wake::CmdClose) {
         Pending p;
-        p.open = motionCode == CmdOpen;
+        p.open = motionCode == wake::CmdOpen;
         p.start = at;
         pending_[address] = p;
     } else {

@@ -9,6 +9,8 @@
 #include "drivestate.h"
 #include "trendrecord.h"
 
+namespace service {
+
 const char* const TrendCsvHeader =
     "time;address;position;percent;mm;state;state_text;flags;input_mA;relays;command";
 
@@ -48,10 +50,10 @@ std::string relayText(const std::optional<int>& states)
 std::string motionCommandText(int motionCode)
 {
     switch (motionCode) {
-    case CmdOpen: return "Открыть";
-    case CmdClose: return "Закрыть";
-    case CmdStop: return "Стоп";
-    case CmdStopOff: return "Стоп/откл.";
+    case wake::CmdOpen: return "Открыть";
+    case wake::CmdClose: return "Закрыть";
+    case wake::CmdStop: return "Стоп";
+    case wake::CmdStopOff: return "Стоп/откл.";
     default: return std::to_string(motionCode);
     }
 }
@@ -99,3 +101,5 @@ void writeTrendCsv(std::ostream& out, const TrendRecord& record,
         out << service::csv::line(row) << '\n';
     }
 }
+
+}  // namespace service

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+namespace service {
+
 class TrendRecord;
 
 // The header row: time;address;position;percent;mm;state;state_text;flags;input_mA;relays;command
@@ -20,3 +22,5 @@ void writeTrendCsv(std::ostream& out, const TrendRecord& record,
 
 // The caption of a motion command's button ("Открыть"), or its number.
 std::string motionCommandText(int motionCode);
+
+}  // namespace service

@@ -5,6 +5,8 @@
 #include "commands.h"
 #include "isotime.h"
 
+namespace service {
+
 namespace {
 
 // Fills what `into` lacks from `from`, so that a thinned sample keeps every
@@ -162,3 +164,5 @@ std::optional<double> TrendRecord::valueAt(TrendQuantity q, int address, std::in
     }
     return std::nullopt;
 }
+
+}  // namespace service

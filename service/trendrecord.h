@@ -13,6 +13,8 @@
 #include "exchangerecord.h"
 #include "trendsample.h"
 
+namespace service {
+
 // A motion command sent to an actuator.
 struct TrendMarker {
     std::int64_t time = 0;  // ms since the epoch
@@ -75,3 +77,5 @@ private:
     std::deque<TrendMarker> markers_;
     std::map<int, int> travel_;  // the last travel read, by address
 };
+
+}  // namespace service

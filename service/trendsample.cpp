@@ -3,6 +3,8 @@
 #include "codes.h"
 #include "positionmath.h"
 
+namespace service {
+
 std::optional<double> trendValue(const TrendSample& s, TrendQuantity q)
 {
     const auto relay = [&](int k) -> std::optional<double> {
@@ -49,3 +51,5 @@ TrendSample sampleFromPoll(const PollSnapshot& snapshot, std::int64_t time, int 
     }
     return s;
 }
+
+}  // namespace service

@@ -7,6 +7,8 @@
 
 #include "pollsnapshot.h"
 
+namespace service {
+
 // The conversion constants of the millimetre display (settings file).
 struct PositionScale {
     double mmPerStep = 0.00083;
@@ -40,3 +42,5 @@ std::optional<double> trendValue(const TrendSample& s, TrendQuantity q);
 // snapshot's, else travelHint (the last one read), else there is none.
 TrendSample sampleFromPoll(const PollSnapshot& snapshot, std::int64_t time, int address,
                            std::optional<int> travelHint, const PositionScale& scale);
+
+}  // namespace service

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 
+namespace wake {
+
 // The one byte of SetS.
 enum MotionCode : int { CmdStopOff = 0, CmdStop = 4, CmdOpen = 5, CmdClose = 6 };
 
-namespace wake {
+// The highest address on a line; 0 addresses every actuator at once.
+inline constexpr int MaxAddress = 127;
 
 // The two bytes that must precede the new address in SetAddr, so that noise
 // cannot change an actuator's address.

@@ -6,7 +6,7 @@ namespace cp1251 {
 namespace {
 
 // Code points of the bytes 0x80..0xBF; 0 marks 0x98, which holds no character.
-constexpr char32_t kHigh[64] = {
+constexpr char32_t High[64] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
     0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
@@ -21,7 +21,7 @@ char32_t decodeByte(unsigned char b)
         return b;
     if (b >= 0xC0)
         return 0x0410 + (b - 0xC0);  // А..я in alphabet order
-    return kHigh[b - 0x80];
+    return High[b - 0x80];
 }
 
 void appendUtf8(std::string& out, char32_t cp)
@@ -46,7 +46,7 @@ char encodeCodePoint(char32_t cp)
     if (cp >= 0x0410 && cp <= 0x044F)
         return static_cast<char>(0xC0 + (cp - 0x0410));
     for (int i = 0; i < 64; ++i)
-        if (kHigh[i] == cp && cp != 0)
+        if (High[i] == cp && cp != 0)
             return static_cast<char>(0x80 + i);
     return '?';
 }

@@ -27,10 +27,10 @@ const char* text(int code)
 const char* motionText(int code)
 {
     switch (code) {
-    case CmdOpen: return "Открыть";
-    case CmdClose: return "Закрыть";
-    case CmdStop: return "Стоп";
-    case CmdStopOff: return "Стоп/откл.";
+    case wake::CmdOpen: return "Открыть";
+    case wake::CmdClose: return "Закрыть";
+    case wake::CmdStop: return "Стоп";
+    case wake::CmdStopOff: return "Стоп/откл.";
     }
     return nullptr;
 }

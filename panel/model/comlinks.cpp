@@ -11,7 +11,7 @@ namespace {
 
 // A target that can never exist (/dev/null is no folder): the link leads
 // nowhere, and the /dev/ttyS fallback is not taken either.
-const char* const kNothing = "/dev/null/none";
+const char* const NothingTarget = "/dev/null/none";
 
 std::string entryPath(const std::string& folder, int n)
 {
@@ -36,7 +36,7 @@ PortLink ReadPortLink(const std::string& portsFolder, int n)
         link.target = "/dev/ttyS" + std::to_string(n - 1);
     } else if (fs::is_symlink(status)) {
         link.target = fs::read_symlink(entry, ec).string();
-        link.kind = link.target == kNothing ? PortLink::Kind::Nothing : PortLink::Kind::Device;
+        link.kind = link.target == NothingTarget ? PortLink::Kind::Nothing : PortLink::Kind::Device;
         if (!link.target.empty() && link.target.front() != '/')
             link.target = portsFolder + "/" + link.target;  // relative to its folder
     } else {
@@ -56,7 +56,7 @@ void WritePortLink(const std::string& portsFolder, int n, const std::string& dev
     const std::string entry = entryPath(portsFolder, n);
     const std::string staged = portsFolder + "/.COM" + std::to_string(n) + ".new";
     fs::remove(staged, ec);
-    fs::create_symlink(device.empty() ? kNothing : device, staged, ec);
+    fs::create_symlink(device.empty() ? NothingTarget : device, staged, ec);
     if (ec)
         fail(portsFolder, ec);
     fs::rename(staged, entry, ec);

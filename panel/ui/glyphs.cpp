@@ -7,11 +7,11 @@
 
 namespace {
 
-constexpr int kSize = 16;
+constexpr int Size = 16;
 
 QIcon draw(const std::function<void(QPainter&)>& paint)
 {
-    QPixmap pixmap(kSize, kSize);
+    QPixmap pixmap(Size, Size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

@@ -18,10 +18,9 @@
 #include "lineoperationsummary.h"
 #include "mainform.h"
 #include "servicetools.h"
+#include "codes.h"
 
 namespace {
-
-constexpr int kLastAddress = 127;
 
 std::string path(const QString& folder)
 {
@@ -118,7 +117,7 @@ void LineBackup::backup()
     };
     // Without a scan to go by, the library scans first: 127 steps more.
     const int count = static_cast<int>(options.addresses.size());
-    const int scanSteps = count == 0 ? kLastAddress : 0;
+    const int scanSteps = count == 0 ? wake::MaxAddress : 0;
     std::vector<service::BackupItem> items;
     bool cancelled = false;
     run(QStringLiteral("Резервная копия линии"), scanSteps + std::max(count, 1),

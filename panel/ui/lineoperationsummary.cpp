@@ -10,7 +10,7 @@
 
 namespace {
 
-const QColor kFailedRow(255, 205, 205);
+const QColor FailedRow(255, 205, 205);
 
 QTableWidget* newTable(QWidget* parent, const QString& name, const QStringList& headings)
 {
@@ -32,7 +32,7 @@ void addRow(QTableWidget* table, const QStringList& cells, bool failed)
     for (int col = 0; col < cells.size(); ++col) {
         auto* item = new QTableWidgetItem(cells[col]);
         if (failed)
-            item->setBackground(kFailedRow);
+            item->setBackground(FailedRow);
         table->setItem(row, col, item);
     }
 }

@@ -12,8 +12,8 @@
 namespace {
 
 // Ages tick on even when no reading comes.
-constexpr int kAgeRefreshMs = 500;
-const QColor kSilentRow(255, 205, 205);
+constexpr int AgeRefreshMs = 500;
+const QColor SilentRow(255, 205, 205);
 
 QString limitSwitches(int flags)
 {
@@ -45,7 +45,7 @@ void setCell(QTableWidget* table, int row, int col, const QString& text, const Q
 
 }  // namespace
 
-LineOverviewWindow::LineOverviewWindow(const LineOverview& overview, QWidget* parent)
+LineOverviewWindow::LineOverviewWindow(const service::LineOverview& overview, QWidget* parent)
     : QWidget(parent, Qt::Window), overview_(overview)
 {
     setObjectName(QStringLiteral("LineOverviewWindow"));
@@ -81,7 +81,7 @@ LineOverviewWindow::LineOverviewWindow(const LineOverview& overview, QWidget* pa
             Select(item->text().toInt());
     });
     timer_ = new QTimer(this);
-    timer_->setInterval(kAgeRefreshMs);
+    timer_->setInterval(AgeRefreshMs);
     connect(timer_, &QTimer::timeout, this, [this] {
         if (isVisible())
             refresh();
@@ -95,7 +95,8 @@ void LineOverviewWindow::showEvent(QShowEvent* event)
     refresh();
 }
 
-QString LineOverviewWindow::ageText(const LineEntry& entry, LineOverview::Clock::time_point now)
+QString LineOverviewWindow::ageText(const service::LineEntry& entry,
+                                    service::LineOverview::Clock::time_point now)
 {
     if (!entry.lastAnswer)
         return QStringLiteral("—");
@@ -109,12 +110,12 @@ QString LineOverviewWindow::ageText(const LineEntry& entry, LineOverview::Clock:
 
 void LineOverviewWindow::refresh()
 {
-    const auto now = LineOverview::Clock::now();
-    const std::vector<LineEntry>& entries = overview_.entries();
+    const auto now = service::LineOverview::Clock::now();
+    const std::vector<service::LineEntry>& entries = overview_.entries();
     table_->setRowCount(static_cast<int>(entries.size()));
     for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
-        const LineEntry& e = entries[static_cast<std::size_t>(row)];
-        const QColor background = e.silent ? kSilentRow : QColor();
+        const service::LineEntry& e = entries[static_cast<std::size_t>(row)];
+        const QColor background = e.silent ? SilentRow : QColor();
         const bool selected = e.address == overview_.selected();
         QString state;
         if (e.driveState) {

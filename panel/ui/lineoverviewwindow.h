@@ -18,7 +18,7 @@ class LineOverviewWindow : public QWidget {
 public:
     enum Column { ColAddress, ColName, ColType, ColState, ColPercent, ColFlags, ColAge, ColCount };
 
-    LineOverviewWindow(const LineOverview& overview, QWidget* parent);
+    LineOverviewWindow(const service::LineOverview& overview, QWidget* parent);
 
     // Rewrites the table from the overview.
     void refresh();
@@ -29,13 +29,14 @@ public:
     // Double click on a row: select that actuator.
     std::function<void(int address)> Select;
     // "0.4 с", "12 с", "3 мин", "—" (never answered)
-    static QString ageText(const LineEntry& entry, LineOverview::Clock::time_point now);
+    static QString ageText(const service::LineEntry& entry,
+                           service::LineOverview::Clock::time_point now);
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    const LineOverview& overview_;
+    const service::LineOverview& overview_;
     QTableWidget* table_ = nullptr;
     QTimer* timer_ = nullptr;
 };

@@ -21,13 +21,13 @@ LineViews::LineViews(TMainForm& form) : QObject(&form), form_(form)
 {
     backup_ = new LineBackup(form, [this] {
         std::vector<int> addresses;
-        for (const LineDevice& d : tableDevices())
+        for (const service::LineDevice& d : tableDevices())
             addresses.push_back(d.address);
         return addresses;
     });
     // Every motion command that goes out, whoever sends it.
     form.Service->fanOut().add([this](const ExchangeRecord& r) {
-        if (const auto marker = motionMarker(r))
+        if (const auto marker = service::motionMarker(r))
             record_.addMarker(*marker);
     });
 }
@@ -99,10 +99,10 @@ QString LineViews::caption(int address) const
     return text;
 }
 
-std::vector<LineDevice> LineViews::tableDevices() const
+std::vector<service::LineDevice> LineViews::tableDevices() const
 {
     const QTableWidget* grid = form_.uiNet->TableStrGrid;
-    std::vector<LineDevice> devices;
+    std::vector<service::LineDevice> devices;
     for (int row = 0; row < grid->rowCount(); ++row) {
         const QTableWidgetItem* address = grid->item(row, 0);
         bool ok = false;
@@ -120,25 +120,25 @@ void LineViews::takeDevices()
     overview_.setDevices(tableDevices());
 }
 
-void LineViews::pollRead(const PollSnapshot& polled, PollPage page)
+void LineViews::pollRead(const service::PollSnapshot& polled, service::PollPage page)
 {
     // Never while a scan or a backup holds the line.
     if (form_.Owner.exclusive() || !form_.WakePort)
         return;
-    PollSnapshot snapshot = polled;
+    service::PollSnapshot snapshot = polled;
     if (trendsOpen())
-        readTrendExtras(*form_.WakePort, page, snapshot);
+        service::readTrendExtras(*form_.WakePort, page, snapshot);
     const int address = form_.Address;
     if (!snapshot.failed)
         record_.addPoll(snapshot, QDateTime::currentMSecsSinceEpoch(), address,
-                        PositionScale{form_.MMPerStep, form_.MotSteps, form_.OptoBlades});
+                        service::PositionScale{form_.MMPerStep, form_.MotSteps, form_.OptoBlades});
     if (trends_)
         SetTrendsActuator(trends_, address, caption(address));
     if (!lineOpen())
         return;
     takeDevices();
     overview_.setSelected(address);
-    overview_.pollRead(address, snapshot, LineOverview::Clock::now());
+    overview_.pollRead(address, snapshot, service::LineOverview::Clock::now());
     line_->refresh();
     // Once the tick is over and its timer runs again, so that the selected
     // actuator's next tick comes on time.
@@ -166,7 +166,7 @@ void LineViews::refreshLine()
         return;
     takeDevices();
     overview_.setSelected(form_.Address);
-    if (refreshNext(*form_.WakePort, overview_, LineOverview::Clock::now()))
+    if (service::refreshNext(*form_.WakePort, overview_, service::LineOverview::Clock::now()))
         line_->refresh();
 }
 

@@ -29,7 +29,7 @@ public:
     // while their window is open), the record, the overview's row of the
     // selected actuator, and, after the tick, one reading of the overview's
     // round (only while its window is open).
-    void pollRead(const PollSnapshot& snapshot, PollPage page);
+    void pollRead(const service::PollSnapshot& snapshot, service::PollPage page);
 
     TrendsWindow* showTrends();
     LineOverviewWindow* showLine();
@@ -41,20 +41,20 @@ public:
     LineBackup* backup() const { return backup_; }
     // The menu's line actions follow the line's holder.
     void setLineActionsEnabled(bool enabled);
-    TrendRecord& record() { return record_; }
-    LineOverview& overview() { return overview_; }
+    service::TrendRecord& record() { return record_; }
+    service::LineOverview& overview() { return overview_; }
 
 private:
     void refreshLine();
     // The actuators of the device table on "Сеть" (the last scan).
-    std::vector<LineDevice> tableDevices() const;
+    std::vector<service::LineDevice> tableDevices() const;
     void takeDevices();
     void selectFromLine(int address);
     QString caption(int address) const;
 
     TMainForm& form_;
-    TrendRecord record_;
-    LineOverview overview_;
+    service::TrendRecord record_;
+    service::LineOverview overview_;
     TrendsWindow* trends_ = nullptr;
     LineOverviewWindow* line_ = nullptr;
     LineBackup* backup_ = nullptr;

@@ -1,4 +1,5 @@
 #include "logtable.h"
+#include "codes.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -31,7 +32,7 @@ QSpinBox* newAddressFilter(QWidget* parent)
 {
     auto* address = new QSpinBox(parent);
     address->setObjectName(QStringLiteral("seAddress"));
-    address->setRange(-1, 127);
+    address->setRange(-1, wake::MaxAddress);
     address->setValue(-1);
     address->setSpecialValueText(QStringLiteral("все"));
     return address;

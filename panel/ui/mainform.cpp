@@ -38,13 +38,13 @@
 
 namespace {
 
-const QString kTitleBase = QStringLiteral("Программа управления приводом");
-const QString kModel = QStringLiteral("ТИРС-70");
+const QString TitleBase = QStringLiteral("Программа управления приводом");
+const QString Model = QStringLiteral("ТИРС-70");
 
-constexpr int kDesignLeft = 421;
-constexpr int kDesignTop = 276;
-constexpr int kPortItems = 8;
-constexpr int kPageCount = 5;
+constexpr int DesignLeft = 421;
+constexpr int DesignTop = 276;
+constexpr int PortItemCount = 8;
+constexpr int PageCount = 5;
 
 std::string utf8(const QString& s)
 {
@@ -182,7 +182,7 @@ void TMainForm::FormCreate()
     // "." for every conversion, whatever the regional settings say.
     std::setlocale(LC_NUMERIC, "C");
     QLocale::setDefault(QLocale::c());
-    SetApplicationTitle(kTitleBase);
+    SetApplicationTitle(TitleBase);
     // Qt paints every widget through its backing store, so gbPos (and the
     // marker moving over its shapes) is double-buffered already; no widget
     // here paints on screen directly.
@@ -193,8 +193,8 @@ void TMainForm::FormCreate()
     GridCol = 2;
     uiNet->TableStrGrid->setCurrentCell(GridRow - 1, GridCol);
     NameEditing = false;
-    SetApplicationTitle(kTitleBase + QLatin1Char(' ') + kModel);
-    for (int n = 1; n <= kPortItems; ++n) {
+    SetApplicationTitle(TitleBase + QLatin1Char(' ') + Model);
+    for (int n = 1; n <= PortItemCount; ++n) {
         auto* item = new QAction(QStringLiteral("COM") + QString::number(n), this);
         item->setObjectName(QStringLiteral("mnCOM") + QString::number(n));
         item->setData(n);
@@ -204,7 +204,7 @@ void TMainForm::FormCreate()
         ui->mnPort->insertAction(ui->N1, item);
         PortItems[n - 1] = item;
     }
-    WakePort = std::make_unique<TWakePort>(kPortItems);
+    WakePort = std::make_unique<TWakePort>(PortItemCount);
     LoadSettings();
     uiParams->feNt->setEnabled(uiParams->cbTravel->isChecked());
     // Each field that changes brings the others, edName and the client
@@ -258,7 +258,7 @@ void TMainForm::FormClose()
     if (NameEditing)
         EndNameEdit(true);
     try {
-        WakePort->SetS(CmdStopOff);
+        WakePort->SetS(wake::CmdStopOff);
     } catch (const EHardwareException&) {
     }
     // A failed save is reported and the shutdown goes on.
@@ -267,7 +267,7 @@ void TMainForm::FormClose()
     } catch (const std::exception& e) {
         ShowFileErrorBox(this, QString::fromUtf8(e.what()));
     }
-    // 3., 4.
+    // The port is closed and the client released last.
     WakePort->Close();
     WakePort.reset();
 }
@@ -283,11 +283,11 @@ void TMainForm::LoadSettings()
         ShowFileErrorBox(this, QString::fromUtf8(e.what()));
     }
 
-    const int left = ini.readInt("General", "Left", kDesignLeft);
-    const int top = ini.readInt("General", "Top", kDesignTop);
+    const int left = ini.readInt("General", "Left", DesignLeft);
+    const int top = ini.readInt("General", "Top", DesignTop);
     move(RestoredPosition(QPoint(left, top)));
     int page = ini.readInt("General", "Page", 0);
-    if (page < 0 || page >= kPageCount)
+    if (page < 0 || page >= PageCount)
         page = 0;
     ui->PageControl->setCurrentIndex(page);
     ui->cbAutoPar->setChecked(ini.readBool("General", "AutoPar", true));
@@ -411,8 +411,7 @@ void TMainForm::FollowLineOwner()
         Timer1->start();
     }
     SetLineActionsEnabled(free);
-    if (QWidget* compare = findChild<QWidget*>(QStringLiteral("btCompare")))
-        compare->setEnabled(free);
+    uiParams->btCompare->setEnabled(free);
     uiNet->bbScanStart->setEnabled(free);
     uiNet->bbScanStop->setEnabled(Owner.holder() == service::LineUse::Scan);
     if (Views)
@@ -424,7 +423,7 @@ void TMainForm::FollowLineOwner()
 void TMainForm::SelectPort(int n)
 {
     // A number the client does not know opens nothing and checks nothing.
-    if (n < 0 || n > kPortItems)
+    if (n < 0 || n > PortItemCount)
         n = 0;
     if (n != 0 && WakePort->Port == n) {
         // Chosen again while its device is gone: tried at once.
@@ -500,14 +499,14 @@ void TMainForm::mnCOM1Click(QAction* sender)
     SelectPort(sender->data().toInt());
     // Qt toggles a checkable item before it reports the click; the marks
     // follow the port in use, also when the choice changed nothing.
-    for (int n = 1; n <= kPortItems; ++n)
+    for (int n = 1; n <= PortItemCount; ++n)
         PortItems[n - 1]->setChecked(PortNumber == n);
 }
 
 void TMainForm::mnPortClick()
 {
     ShowPortTargets();
-    for (int n = 1; n <= kPortItems; ++n) {
+    for (int n = 1; n <= PortItemCount; ++n) {
         if (n == WakePort->Port)
             continue;
         PortItems[n - 1]->setEnabled(WakePort->PortAvailable(n));

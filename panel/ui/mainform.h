@@ -158,7 +158,7 @@ public:
     // address: the identification text, then the automatic reads.
     void IdentifyDevice();
     // Shows what one tick read on the page it was read for.
-    void ShowPoll(const PollSnapshot& snapshot);
+    void ShowPoll(const service::PollSnapshot& snapshot);
     void bbCloseClick();
     void bbStopClick();
     void bbStopOffClick();

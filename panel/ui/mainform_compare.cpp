@@ -12,13 +12,7 @@
 
 void TMainForm::setupParamCompare()
 {
-    // Beside the minimum speed, where the page has room; the Parts' buttons
-    // keep their places.
-    auto* button = new QPushButton(QStringLiteral("Сравнить"), ui->tsParams);
-    button->setObjectName(QStringLiteral("btCompare"));
-    button->setGeometry(374, 55, 84, 23);
-    button->setToolTip(QStringLiteral("Сравнить значения страницы с параметрами привода"));
-    connect(button, &QPushButton::clicked, this, Guarded(&TMainForm::btCompareClick));
+    connect(uiParams->btCompare, &QPushButton::clicked, this, Guarded(&TMainForm::btCompareClick));
 }
 
 bool TMainForm::showParamComparison(bool asking)

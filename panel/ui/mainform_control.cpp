@@ -29,8 +29,8 @@ const std::array<QString, 13> DriveStateTexts = [] {
 
 namespace {
 
-const QColor kZoneInUse(255, 128, 128);
-const QColor kRelayOn(255, 0, 0);
+const QColor ZoneInUse(255, 128, 128);
+const QColor RelayOn(255, 0, 0);
 
 }  // namespace
 
@@ -64,10 +64,10 @@ void TMainForm::Timer1Timer()
     }
     if (answered) {
         QWidget* page = ui->PageControl->currentWidget();
-        const PollPage pollPage = page == ui->tsControl  ? PollPage::Control
-                                  : page == ui->tsRelays ? PollPage::Relays
-                                                         : PollPage::Other;
-        const PollSnapshot snapshot = readPoll(*WakePort, pollPage);
+        const service::PollPage pollPage = page == ui->tsControl  ? service::PollPage::Control
+                                           : page == ui->tsRelays ? service::PollPage::Relays
+                                                                  : service::PollPage::Other;
+        const service::PollSnapshot snapshot = service::readPoll(*WakePort, pollPage);
         ShowPoll(snapshot);
         Views->pollRead(snapshot, pollPage);
         answered = !snapshot.failed;
@@ -100,7 +100,7 @@ void TMainForm::IdentifyDevice()
         bbReadRelClick();
 }
 
-void TMainForm::ShowPoll(const PollSnapshot& s)
+void TMainForm::ShowPoll(const service::PollSnapshot& s)
 {
     Ui::ControlPage& c = *uiControl;
     if (s.driveState) {
@@ -124,8 +124,8 @@ void TMainForm::ShowPoll(const PollSnapshot& s)
             c.edMMxp->setText(QString::fromStdString(posmath::millimetreText(mm)));
         }
         if (s.upperZone && s.lowerZone) {
-            c.spOpen->SetBrushColor(*s.upperZone != 0 ? kZoneInUse : QColor(Qt::white));
-            c.spClose->SetBrushColor(*s.lowerZone != 0 ? kZoneInUse : QColor(Qt::white));
+            c.spOpen->SetBrushColor(*s.upperZone != 0 ? ZoneInUse : QColor(Qt::white));
+            c.spClose->SetBrushColor(*s.lowerZone != 0 ? ZoneInUse : QColor(Qt::white));
         }
         return;
     }
@@ -137,8 +137,7 @@ void TMainForm::ShowPoll(const PollSnapshot& s)
     if (s.relayStates) {
         TShape* lamps[wake::RelayCount] = {r.spRel1, r.spRel2, r.spRel3};
         for (int k = 0; k < wake::RelayCount; ++k)
-            lamps[k]->SetBrushColor(wake::relayOn(*s.relayStates, k) ? kRelayOn
-                                                                     : QColor(Qt::white));
+            lamps[k]->SetBrushColor(wake::relayOn(*s.relayStates, k) ? RelayOn : QColor(Qt::white));
     }
 }
 
@@ -147,7 +146,7 @@ void TMainForm::bbCloseClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(CmdClose);
+    WakePort->SetS(wake::CmdClose);
     reportMotion(QStringLiteral("Закрыть"));
 }
 
@@ -156,7 +155,7 @@ void TMainForm::bbStopClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(CmdStop);
+    WakePort->SetS(wake::CmdStop);
     reportMotion(QStringLiteral("Стоп"));
 }
 
@@ -165,7 +164,7 @@ void TMainForm::bbStopOffClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(CmdStopOff);
+    WakePort->SetS(wake::CmdStopOff);
     reportMotion(QStringLiteral("Стоп/откл."));
 }
 
@@ -174,6 +173,6 @@ void TMainForm::bbOpenClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(CmdOpen);
+    WakePort->SetS(wake::CmdOpen);
     reportMotion(QStringLiteral("Открыть"));
 }

@@ -20,19 +20,19 @@
 #include "ui_controlpage.h"
 #include "ui_netpage.h"
 #include "ui_paramspage.h"
+#include "codes.h"
 
 namespace {
 
-constexpr int kColAddress = 0;
-constexpr int kColType = 1;
-constexpr int kColName = 2;
-constexpr int kRowHeight = 17;
-constexpr int kAddressWidth = 42;
-constexpr int kTypeWidth = 130;
+constexpr int ColAddress = 0;
+constexpr int ColType = 1;
+constexpr int ColName = 2;
+constexpr int RowHeight = 17;
+constexpr int AddressWidth = 42;
+constexpr int TypeWidth = 130;
 // Qt draws a grid line inside the cell it closes, so lines take no width of
 // their own beyond the columns.
-constexpr int kGridLineWidth = 0;
-constexpr int kLastAddress = 127;
+constexpr int GridLineWidth = 0;
 
 QTableWidgetItem* fixedItem(const QString& text)
 {
@@ -53,9 +53,9 @@ QTableWidgetItem* nameItem(const QString& text, bool editable)
 
 void clearRow(QTableWidget* grid, int tableRow)
 {
-    grid->setItem(tableRow, kColAddress, fixedItem({}));
-    grid->setItem(tableRow, kColType, fixedItem({}));
-    grid->setItem(tableRow, kColName, nameItem({}, false));
+    grid->setItem(tableRow, ColAddress, fixedItem({}));
+    grid->setItem(tableRow, ColType, fixedItem({}));
+    grid->setItem(tableRow, ColName, nameItem({}, false));
 }
 
 QString cellText(const QTableWidget* grid, int tableRow, int col)
@@ -75,13 +75,13 @@ const QString& nameOf(const std::array<QString, 128>& names, int a)
 void TMainForm::setupNetPage()
 {
     QTableWidget* grid = uiNet->TableStrGrid;
-    grid->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    grid->verticalHeader()->setMinimumSectionSize(RowHeight);
+    grid->verticalHeader()->setDefaultSectionSize(RowHeight);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setSectionsClickable(false);
-    grid->setColumnWidth(kColAddress, kAddressWidth);
-    grid->setColumnWidth(kColType, kTypeWidth);
+    grid->setColumnWidth(ColAddress, AddressWidth);
+    grid->setColumnWidth(ColType, TypeWidth);
     clearRow(grid, 0);
 
     gridDelegate_ = new DeviceTableDelegate(grid);
@@ -132,7 +132,7 @@ void TMainForm::bbScanStartClick()
         EndNameEdit(true);
     grid->setRowCount(1);
     clearRow(grid, 0);
-    for (int a = 1; a <= kLastAddress; ++a) {
+    for (int a = 1; a <= wake::MaxAddress; ++a) {
         QCoreApplication::processEvents();
         // The window may have been closed meanwhile, releasing the client.
         if (!Scanning || !WakePort)
@@ -149,13 +149,13 @@ void TMainForm::bbScanStartClick()
             }
             if (answered) {
                 int last = grid->rowCount() - 1;
-                if (!cellText(grid, last, kColAddress).isEmpty()) {
+                if (!cellText(grid, last, ColAddress).isEmpty()) {
                     grid->setRowCount(last + 2);
                     ++last;
                 }
-                grid->setItem(last, kColAddress, fixedItem(QString::number(a)));
-                grid->setItem(last, kColType, fixedItem(info));
-                grid->setItem(last, kColName, nameItem(nameOf(Names, a), true));
+                grid->setItem(last, ColAddress, fixedItem(QString::number(a)));
+                grid->setItem(last, ColType, fixedItem(info));
+                grid->setItem(last, ColName, nameItem(nameOf(Names, a), true));
                 FitNameColumn();
                 grid->setCurrentCell(last,
                                      grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
@@ -168,7 +168,7 @@ void TMainForm::bbScanStartClick()
     Scanning = false;
     LastScanCount = 0;
     for (int r = 0; r < grid->rowCount(); ++r)
-        LastScanCount += !cellText(grid, r, kColAddress).isEmpty();
+        LastScanCount += !cellText(grid, r, ColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
     if (WakePort)
         WakePort->SetDevAddr(Address);
@@ -189,9 +189,9 @@ void TMainForm::FitNameColumn()
     // Lay the rows out now, so that a vertical scroll bar that the last row
     // brought up has already narrowed the viewport.
     grid->doItemsLayout();
-    const int width = grid->viewport()->width() - grid->columnWidth(kColAddress) -
-                      grid->columnWidth(kColType) - 3 * kGridLineWidth;
-    grid->setColumnWidth(kColName, std::max(width, 0));
+    const int width = grid->viewport()->width() - grid->columnWidth(ColAddress) -
+                      grid->columnWidth(ColType) - 3 * GridLineWidth;
+    grid->setColumnWidth(ColName, std::max(width, 0));
 }
 
 void TMainForm::TableStrGridSelectCell(int col, int row)
@@ -253,12 +253,12 @@ void TMainForm::EndNameEdit(bool commit)
     // leave the editor half open.
     NameEditing = false;
     gridDelegate_->CloseEditor(commit);
-    const int a = numtext::strToInt(cellText(grid, tableRow, kColAddress).toStdString());
-    if (a < 1 || a > kLastAddress)
+    const int a = numtext::strToInt(cellText(grid, tableRow, ColAddress).toStdString());
+    if (a < 1 || a > wake::MaxAddress)
         return;
     if (commit) {
-        Names[a] = cellText(grid, tableRow, kColName);
-    } else if (QTableWidgetItem* item = grid->item(tableRow, kColName)) {
+        Names[a] = cellText(grid, tableRow, ColName);
+    } else if (QTableWidgetItem* item = grid->item(tableRow, ColName)) {
         item->setText(Names[a]);
     }
 }
@@ -273,7 +273,7 @@ void TMainForm::bbSelectClick()
         return;
     // An empty address cell raises the conversion error for the error box.
     const int a =
-        numtext::strToInt(cellText(uiNet->TableStrGrid, GridRow - 1, kColAddress).toStdString());
+        numtext::strToInt(cellText(uiNet->TableStrGrid, GridRow - 1, ColAddress).toStdString());
     SelectAddress(a);
     try {
         const QString info = QString::fromStdString(WakePort->GetInfo());

@@ -112,7 +112,7 @@ void TMainForm::bbWriteClick()
     const auto sent = [&p](std::string_view key) { return sentValue(ParamField(p, key)); };
     if (!ConfirmParamWrite())
         return;
-    WakePort->SetS(CmdStopOff);
+    WakePort->SetS(wake::CmdStopOff);
     const int ia = sent("Ia");
     WakePort->SetA(sent("A"), ia);
     // The drive's extra value of SetM has no field: it gets the current just sent.

@@ -26,7 +26,7 @@
 namespace {
 
 // The outcome list's items, in order.
-const std::pair<const char*, service::OutcomeFilter> kOutcomes[] = {
+const std::pair<const char*, service::OutcomeFilter> Outcomes[] = {
     {"все", service::OutcomeFilter::All},
     {"все сбои", service::OutcomeFilter::Failures},
     {"ответ", service::OutcomeFilter::Answer},
@@ -37,9 +37,9 @@ const std::pair<const char*, service::OutcomeFilter> kOutcomes[] = {
     {"повреждённый ответ", service::OutcomeFilter::DamagedAnswer},
 };
 
-const char* const kCounterHeadings[] = {"Адрес",      "Обменов",     "Сбоев",     "Ошибка устр.",
-                                        "Нет ответа", "Неверный",    "Без порта", "Повреждён",
-                                        "Пропущено",  "Медиана, мс", "Худший, мс"};
+const char* const CounterHeadings[] = {"Адрес",      "Обменов",     "Сбоев",     "Ошибка устр.",
+                                       "Нет ответа", "Неверный",    "Без порта", "Повреждён",
+                                       "Пропущено",  "Медиана, мс", "Худший, мс"};
 
 QTableWidgetItem* numberItem(const QString& text)
 {
@@ -58,10 +58,10 @@ MonitorWindow::MonitorWindow(service::ExchangeRing& ring, service::ExchangeStats
     setWindowTitle(QStringLiteral("Монитор обмена"));
     resize(1000, 620);
 
-    counters_ = new QTableWidget(0, int(std::size(kCounterHeadings)), this);
+    counters_ = new QTableWidget(0, int(std::size(CounterHeadings)), this);
     counters_->setObjectName(QStringLiteral("Counters"));
     QStringList headings;
-    for (const char* h : kCounterHeadings)
+    for (const char* h : CounterHeadings)
         headings << QString::fromUtf8(h);
     counters_->setHorizontalHeaderLabels(headings);
     counters_->verticalHeader()->hide();
@@ -76,7 +76,7 @@ MonitorWindow::MonitorWindow(service::ExchangeRing& ring, service::ExchangeStats
     address_ = newAddressFilter(this);
     outcome_ = new QComboBox(this);
     outcome_->setObjectName(QStringLiteral("cbOutcome"));
-    for (const auto& [name, filter] : kOutcomes)
+    for (const auto& [name, filter] : Outcomes)
         outcome_->addItem(QString::fromUtf8(name), int(filter));
     showBytes_ = new QCheckBox(QStringLiteral("Байты"), this);
     showBytes_->setObjectName(QStringLiteral("cbBytes"));

@@ -18,7 +18,7 @@ const struct {
     const char* key;
     const char* name;
     const char* unit;
-} kRows[] = {
+} Rows[] = {
     {"Vmin", "Минимальная скорость", "шаг/сек"},
     {"A", "Ускорение", "шаг/сек²"},
     {"Ia", "Ток ускорения", "мА"},
@@ -59,7 +59,7 @@ ParamCompareDialog::ParamCompareDialog(const QString& actuator, const QString& p
 {
     setObjectName(QStringLiteral("ParamCompareDialog"));
     setWindowTitle(QStringLiteral("Сравнение параметров"));
-    table_ = new QTableWidget(static_cast<int>(std::size(kRows)), ColCount, this);
+    table_ = new QTableWidget(static_cast<int>(std::size(Rows)), ColCount, this);
     table_->setObjectName(QStringLiteral("CompareTable"));
     table_->setHorizontalHeaderLabels({QStringLiteral("Параметр"), QStringLiteral("Ключ"), actuator,
                                        pageCaption, QStringLiteral("Ед.")});
@@ -75,7 +75,7 @@ ParamCompareDialog::ParamCompareDialog(const QString& actuator, const QString& p
                            [key](const service::Difference& d) { return d.key == key; });
     };
     for (int row = 0; row < table_->rowCount(); ++row) {
-        const auto& r = kRows[row];
+        const auto& r = Rows[row];
         const std::size_t i = *service::paramIndex(r.key);
         const bool differs = has(all, r.key);
         const bool written = has(sent, r.key);

@@ -15,8 +15,8 @@ namespace {
 
 // Item data: the device path a link is to lead to ("" for nothing), or for
 // the entry as it stands, nothing to write.
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kKeepRole = Qt::UserRole + 1;
+constexpr int PathRole = Qt::UserRole;
+constexpr int KeepRole = Qt::UserRole + 1;
 
 QString fromLocal(const std::string& s)
 {
@@ -45,7 +45,7 @@ TPortSetupDialog::TPortSetupDialog(const QString& portsFolder, const SerialDevic
     layout->addWidget(folderLabel_);
 
     auto* grid = new QGridLayout;
-    for (int n = 1; n <= kPorts; ++n) {
+    for (int n = 1; n <= Ports; ++n) {
         auto* label =
             new QLabel(QStringLiteral("COM") + QString::number(n) + QLatin1Char(':'), this);
         auto* combo = new QComboBox(this);
@@ -59,14 +59,14 @@ TPortSetupDialog::TPortSetupDialog(const QString& portsFolder, const SerialDevic
     auto* baudLabel = new QLabel(QStringLiteral("Скорость обмена, бод:"), this);
     baud_ = new QComboBox(this);
     baud_->setObjectName(QStringLiteral("cbBaudRate"));
-    std::set<int> rates(kStandardBaudRates.begin(), kStandardBaudRates.end());
+    std::set<int> rates(StandardBaudRates.begin(), StandardBaudRates.end());
     rates.insert(baudRate);  // a rate set by hand in the settings file is kept
     for (int rate : rates)
         baud_->addItem(QString::number(rate), rate);
     baud_->setCurrentIndex(baud_->findData(baudRate));
     baudLabel->setBuddy(baud_);
-    grid->addWidget(baudLabel, kPorts, 0);
-    grid->addWidget(baud_, kPorts, 1, Qt::AlignLeft);
+    grid->addWidget(baudLabel, Ports, 0);
+    grid->addWidget(baud_, Ports, 1, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
 
@@ -99,11 +99,11 @@ int TPortSetupDialog::BaudRate() const
 void TPortSetupDialog::fillPorts()
 {
     const std::vector<SerialDevice> devices = ListSerialDevices(roots_);
-    for (int n = 1; n <= kPorts; ++n) {
+    for (int n = 1; n <= Ports; ++n) {
         QComboBox* combo = targets_[n - 1];
         // A choice made before the list is read again stays chosen.
-        const bool chosen = combo->count() > 0 && !combo->currentData(kKeepRole).toBool();
-        const QVariant choice = combo->currentData(kPathRole);
+        const bool chosen = combo->count() > 0 && !combo->currentData(KeepRole).toBool();
+        const QVariant choice = combo->currentData(PathRole);
         const PortLink link = ReadPortLink(folder_, n);
         links_[n - 1] = link;
 
@@ -117,7 +117,7 @@ void TPortSetupDialog::fillPorts()
             if (link.kind == PortLink::Kind::Fallback)
                 text += QStringLiteral(", без ссылки");
             combo->addItem(text, current);
-            combo->setItemData(0, true, kKeepRole);
+            combo->setItemData(0, true, KeepRole);
         }
         combo->addItem(QStringLiteral("нет устройства"), QString());
         for (const SerialDevice& d : devices) {
@@ -126,11 +126,11 @@ void TPortSetupDialog::fillPorts()
         }
 
         int index = 0;
-        if (chosen && combo->findData(choice, kPathRole) >= 0)
-            index = combo->findData(choice, kPathRole);
+        if (chosen && combo->findData(choice, PathRole) >= 0)
+            index = combo->findData(choice, PathRole);
         else if (listed)
             index = combo->findData(link.kind == PortLink::Kind::Nothing ? QString() : current,
-                                    kPathRole);
+                                    PathRole);
         combo->setCurrentIndex(std::max(index, 0));
     }
 }
@@ -138,11 +138,11 @@ void TPortSetupDialog::fillPorts()
 void TPortSetupDialog::accept()
 {
     try {
-        for (int n = 1; n <= kPorts; ++n) {
+        for (int n = 1; n <= Ports; ++n) {
             QComboBox* combo = targets_[n - 1];
-            if (combo->currentData(kKeepRole).toBool())
+            if (combo->currentData(KeepRole).toBool())
                 continue;
-            const std::string path = toLocal(combo->currentData(kPathRole).toString());
+            const std::string path = toLocal(combo->currentData(PathRole).toString());
             const PortLink& link = links_[n - 1];
             const bool same = (link.kind == PortLink::Kind::Nothing && path.empty()) ||
                               (link.kind == PortLink::Kind::Device && link.target == path);

@@ -19,9 +19,9 @@ class TPortSetupDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kPorts = 8;
-    static constexpr std::array<int, 8> kStandardBaudRates{1200,  2400,  4800,  9600,
-                                                           19200, 38400, 57600, 115200};
+    static constexpr int Ports = 8;
+    static constexpr std::array<int, 8> StandardBaudRates{1200,  2400,  4800,  9600,
+                                                          19200, 38400, 57600, 115200};
 
     TPortSetupDialog(const QString& portsFolder, const SerialDeviceRoots& roots, int baudRate,
                      QWidget* parent = nullptr);
@@ -38,8 +38,8 @@ private:
 
     std::string folder_;
     SerialDeviceRoots roots_;
-    std::array<QComboBox*, kPorts> targets_{};
-    std::array<PortLink, kPorts> links_{};
+    std::array<QComboBox*, Ports> targets_{};
+    std::array<PortLink, Ports> links_{};
     QComboBox* baud_ = nullptr;
     TElidedLabel* folderLabel_ = nullptr;
     QLabel* error_ = nullptr;

@@ -5,10 +5,10 @@
 
 class QString;
 class QWidget;
-class TrendRecord;
+class service::TrendRecord;
 class TrendsWindow;
 
 bool TrendsInThisBuild();
 // A new trends window over record; nullptr in a build without them.
-TrendsWindow* NewTrendsWindow(const TrendRecord& record, QWidget* parent);
+TrendsWindow* NewTrendsWindow(const service::TrendRecord& record, QWidget* parent);
 void SetTrendsActuator(TrendsWindow* window, int address, const QString& caption);

@@ -7,7 +7,7 @@ bool TrendsInThisBuild()
     return true;
 }
 
-TrendsWindow* NewTrendsWindow(const TrendRecord& record, QWidget* parent)
+TrendsWindow* NewTrendsWindow(const service::TrendRecord& record, QWidget* parent)
 {
     return new TrendsWindow(record, parent);
 }

@@ -6,7 +6,7 @@ bool TrendsInThisBuild()
     return false;
 }
 
-TrendsWindow* NewTrendsWindow(const TrendRecord&, QWidget*)
+TrendsWindow* NewTrendsWindow(const service::TrendRecord&, QWidget*)
 {
     return nullptr;
 }

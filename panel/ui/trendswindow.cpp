@@ -35,9 +35,9 @@
 
 namespace {
 
-constexpr int kSpanMinutes[] = {1, 5, 15, 60};
-constexpr int kRefreshMs = 1000;
-const QMargins kChartMargins(4, 2, 4, 2);
+constexpr int SpanMinutes[] = {1, 5, 15, 60};
+constexpr int RefreshMs = 1000;
+const QMargins ChartMargins(4, 2, 4, 2);
 
 QString minutesText(int m)
 {
@@ -87,7 +87,7 @@ QLineSeries* newSeries(QChart* chart, const QString& name, const QColor& color, 
 
 }  // namespace
 
-TrendsWindow::TrendsWindow(const TrendRecord& record, QWidget* parent)
+TrendsWindow::TrendsWindow(const service::TrendRecord& record, QWidget* parent)
     : QWidget(parent, Qt::Window), record_(record)
 {
     setObjectName(QStringLiteral("TrendsWindow"));
@@ -98,7 +98,7 @@ TrendsWindow::TrendsWindow(const TrendRecord& record, QWidget* parent)
     actuatorLabel_->setObjectName(QStringLiteral("lbActuator"));
     span_ = new QComboBox(this);
     span_->setObjectName(QStringLiteral("cbSpan"));
-    for (int m : kSpanMinutes)
+    for (int m : SpanMinutes)
         span_->addItem(minutesText(m), m);
     span_->setCurrentIndex(1);
     pause_ = new QPushButton(QStringLiteral("Пауза"), this);
@@ -128,7 +128,7 @@ TrendsWindow::TrendsWindow(const TrendRecord& record, QWidget* parent)
     resize(820, 720);
 
     timer_ = new QTimer(this);
-    timer_->setInterval(kRefreshMs);
+    timer_->setInterval(RefreshMs);
     connect(timer_, &QTimer::timeout, this, [this] {
         if (isVisible())
             refresh();
@@ -151,7 +151,7 @@ void TrendsWindow::buildCharts()
     const int stretch[ChartCount] = {3, 2, 2, 2};
     for (int c = 0; c < ChartCount; ++c) {
         auto* chart = new QChart;
-        chart->setMargins(kChartMargins);
+        chart->setMargins(ChartMargins);
         chart->legend()->setAlignment(Qt::AlignTop);
         QFont title = chart->titleFont();
         title.setBold(true);
@@ -193,19 +193,22 @@ void TrendsWindow::buildCharts()
     charts_[PositionChart]->addAxis(mmAxis_, Qt::AlignRight);
 
     const struct {
-        TrendQuantity quantity;
+        service::TrendQuantity quantity;
         Chart chart;
         const char* name;
         QColor color;
         bool step;
         double offset, scale;
     } plots[] = {
-        {TrendQuantity::Percent, PositionChart, "Положение", QColor(0, 0, 128), false, 0, 1},
-        {TrendQuantity::DriveState, StateChart, "Состояние", QColor(0, 110, 0), true, 0, 1},
-        {TrendQuantity::InputCurrent, InputChart, "Токовый вход", QColor(0, 0, 160), false, 0, 1},
-        {TrendQuantity::Relay1, RelayChart, "Реле 1", QColor(220, 0, 0), true, 4.4, 1.2},
-        {TrendQuantity::Relay2, RelayChart, "Реле 2", QColor(200, 90, 0), true, 2.4, 1.2},
-        {TrendQuantity::Relay3, RelayChart, "Реле 3", QColor(140, 0, 140), true, 0.4, 1.2},
+        {service::TrendQuantity::Percent, PositionChart, "Положение", QColor(0, 0, 128), false, 0,
+         1},
+        {service::TrendQuantity::DriveState, StateChart, "Состояние", QColor(0, 110, 0), true, 0,
+         1},
+        {service::TrendQuantity::InputCurrent, InputChart, "Токовый вход", QColor(0, 0, 160), false,
+         0, 1},
+        {service::TrendQuantity::Relay1, RelayChart, "Реле 1", QColor(220, 0, 0), true, 4.4, 1.2},
+        {service::TrendQuantity::Relay2, RelayChart, "Реле 2", QColor(200, 90, 0), true, 2.4, 1.2},
+        {service::TrendQuantity::Relay3, RelayChart, "Реле 3", QColor(140, 0, 140), true, 0.4, 1.2},
     };
     for (const auto& plot : plots) {
         Lines l{plot.quantity, plot.chart, QString::fromUtf8(plot.name),
@@ -225,13 +228,13 @@ void TrendsWindow::buildCharts()
         int code;
         QColor color;
         QScatterSeries::MarkerShape shape;
-    } marks[] = {{CmdOpen, QColor(0, 160, 0), QScatterSeries::MarkerShapeTriangle},
-                 {CmdClose, QColor(0, 90, 220), QScatterSeries::MarkerShapeTriangle},
-                 {CmdStop, QColor(230, 140, 0), QScatterSeries::MarkerShapeRectangle},
-                 {CmdStopOff, QColor(200, 0, 0), QScatterSeries::MarkerShapeRectangle}};
+    } marks[] = {{wake::CmdOpen, QColor(0, 160, 0), QScatterSeries::MarkerShapeTriangle},
+                 {wake::CmdClose, QColor(0, 90, 220), QScatterSeries::MarkerShapeTriangle},
+                 {wake::CmdStop, QColor(230, 140, 0), QScatterSeries::MarkerShapeRectangle},
+                 {wake::CmdStopOff, QColor(200, 0, 0), QScatterSeries::MarkerShapeRectangle}};
     for (const auto& m : marks) {
         auto* s = new QScatterSeries(charts_[PositionChart]);
-        s->setName(QString::fromStdString(motionCommandText(m.code)));
+        s->setName(QString::fromStdString(service::motionCommandText(m.code)));
         s->setColor(m.color);
         s->setBorderColor(m.color.darker());
         s->setMarkerShape(m.shape);
@@ -280,7 +283,7 @@ void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo
         QList<QPointF> points;
         if (i < lines.size()) {
             points.reserve(static_cast<qsizetype>(lines[i].size()));
-            for (const TrendPoint& p : lines[i]) {
+            for (const service::TrendPoint& p : lines[i]) {
                 const double v = l.offset + l.scale * p.value;
                 points.append(QPointF(static_cast<double>(p.time), v));
                 lo = std::min(lo, v);
@@ -300,11 +303,11 @@ void TrendsWindow::drawMarkers(std::int64_t from, std::int64_t to)
     const QValueAxis* axis = valueAxes_[PositionChart];
     for (Marker& m : markers_) {
         QList<QPointF> points;
-        for (const TrendMarker& t : record_.markers()) {
+        for (const service::TrendMarker& t : record_.markers()) {
             if (t.address != address_ || t.motionCode != m.motionCode || t.time < from ||
                 t.time > to)
                 continue;
-            const auto v = record_.valueAt(TrendQuantity::Percent, address_, t.time);
+            const auto v = record_.valueAt(service::TrendQuantity::Percent, address_, t.time);
             points.append(QPointF(static_cast<double>(t.time), v ? *v : axis->max()));
         }
         m.series->replace(points);
@@ -342,8 +345,8 @@ void TrendsWindow::refresh()
     drawMarkers(from, to);
 
     // Millimetres are a fixed multiple of the percentage for one travel.
-    const auto pct = record_.valueAt(TrendQuantity::Percent, address_, to);
-    const auto mm = record_.valueAt(TrendQuantity::Millimetres, address_, to);
+    const auto pct = record_.valueAt(service::TrendQuantity::Percent, address_, to);
+    const auto mm = record_.valueAt(service::TrendQuantity::Millimetres, address_, to);
     const bool scaled = pct && mm && *pct != 0;
     mmAxis_->setVisible(scaled);
     if (scaled) {
@@ -364,7 +367,7 @@ void TrendsWindow::alignPlotAreas()
     // margins move a chart's plot area in to the narrowest of them.
     std::array<QRectF, ChartCount> natural;
     for (int c = 0; c < ChartCount; ++c) {
-        charts_[c]->setMargins(kChartMargins);
+        charts_[c]->setMargins(ChartMargins);
         charts_[c]->resize(views_[c]->viewport()->size());
         charts_[c]->layout()->activate();
         natural[c] = charts_[c]->plotArea();
@@ -377,7 +380,7 @@ void TrendsWindow::alignPlotAreas()
     if (right <= left)
         return;
     for (int c = 0; c < ChartCount; ++c) {
-        QMargins m = kChartMargins;
+        QMargins m = ChartMargins;
         m.setLeft(m.left() + static_cast<int>(std::lround(left - natural[c].left())));
         m.setRight(m.right() + static_cast<int>(std::lround(natural[c].right() - right)));
         charts_[c]->setMargins(m);
@@ -393,21 +396,21 @@ void TrendsWindow::resizeEvent(QResizeEvent* event)
 QString TrendsWindow::latestText(Chart which) const
 {
     const std::int64_t now = std::numeric_limits<std::int64_t>::max();
-    const auto value = [&](TrendQuantity q) { return record_.valueAt(q, address_, now); };
+    const auto value = [&](service::TrendQuantity q) { return record_.valueAt(q, address_, now); };
     switch (which) {
     case PositionChart: {
         QString text = QStringLiteral("Положение");
-        if (const auto p = value(TrendQuantity::Percent)) {
+        if (const auto p = value(service::TrendQuantity::Percent)) {
             text += QStringLiteral(": ") + QString::number(posmath::shownPercent(*p)) +
                     QStringLiteral(" %");
-            if (const auto mm = value(TrendQuantity::Millimetres))
+            if (const auto mm = value(service::TrendQuantity::Millimetres))
                 text += QStringLiteral(", ") + number(*mm, 1) + QStringLiteral(" мм");
         }
         return text;
     }
     case StateChart: {
         QString text = QStringLiteral("Состояние привода");
-        if (const auto s = value(TrendQuantity::DriveState)) {
+        if (const auto s = value(service::TrendQuantity::DriveState)) {
             const char* name = drivestate::text(static_cast<int>(*s));
             text += QStringLiteral(": ") +
                     (name ? QString::fromUtf8(name) : QString::number(static_cast<int>(*s)));
@@ -416,7 +419,7 @@ QString TrendsWindow::latestText(Chart which) const
     }
     case InputChart: {
         QString text = QStringLiteral("Токовый вход");
-        if (const auto i = value(TrendQuantity::InputCurrent))
+        if (const auto i = value(service::TrendQuantity::InputCurrent))
             text += QStringLiteral(": ") + number(*i, 2) + QStringLiteral(" мА");
         return text;
     }
@@ -424,8 +427,9 @@ QString TrendsWindow::latestText(Chart which) const
     case ChartCount: break;
     }
     QString text = QStringLiteral("Реле");
-    const TrendQuantity relays[] = {TrendQuantity::Relay1, TrendQuantity::Relay2,
-                                    TrendQuantity::Relay3};
+    const service::TrendQuantity relays[] = {service::TrendQuantity::Relay1,
+                                             service::TrendQuantity::Relay2,
+                                             service::TrendQuantity::Relay3};
     QStringList states;
     for (int k = 0; k < wake::RelayCount; ++k)
         if (const auto on = value(relays[k]))
@@ -436,7 +440,7 @@ QString TrendsWindow::latestText(Chart which) const
     return text;
 }
 
-std::vector<QLineSeries*> TrendsWindow::lineSeries(TrendQuantity q) const
+std::vector<QLineSeries*> TrendsWindow::lineSeries(service::TrendQuantity q) const
 {
     for (const Lines& l : lines_)
         if (l.quantity == q)
@@ -455,7 +459,7 @@ QScatterSeries* TrendsWindow::markerSeries(int motionCode) const
 bool TrendsWindow::saveCsv(const QString& path, QString& error) const
 {
     std::ostringstream out;
-    writeTrendCsv(out, record_, [](std::int64_t ms) {
+    service::writeTrendCsv(out, record_, [](std::int64_t ms) {
         return QDateTime::fromMSecsSinceEpoch(ms).toString(Qt::ISODateWithMs).toStdString();
     });
     try {

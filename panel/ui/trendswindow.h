@@ -31,7 +31,7 @@ class TrendsWindow : public QWidget {
 public:
     enum Chart { PositionChart, StateChart, InputChart, RelayChart, ChartCount };
 
-    TrendsWindow(const TrendRecord& record, QWidget* parent);
+    TrendsWindow(const service::TrendRecord& record, QWidget* parent);
 
     // The actuator whose readings are drawn, and its caption.
     void setActuator(int address, const QString& caption);
@@ -46,7 +46,7 @@ public:
 
     QChart* chart(Chart which) const { return charts_[which]; }
     // The drawn lines of a quantity, and the marker points of a motion code.
-    std::vector<QLineSeries*> lineSeries(TrendQuantity q) const;
+    std::vector<QLineSeries*> lineSeries(service::TrendQuantity q) const;
     QScatterSeries* markerSeries(int motionCode) const;
 
     // Test seams: the clock (ms since the epoch) and the save dialog (the
@@ -62,7 +62,7 @@ private:
     // The lines of one quantity: one series per unbroken stretch, the
     // first of which stands in the legend.
     struct Lines {
-        TrendQuantity quantity;
+        service::TrendQuantity quantity;
         Chart chart;
         QString name;
         QColor color;
@@ -86,7 +86,7 @@ private:
     QString chooseFile(const QString& filter, const QString& extension);
     QString latestText(Chart which) const;
 
-    const TrendRecord& record_;
+    const service::TrendRecord& record_;
     int address_ = 0;
     QLabel* actuatorLabel_ = nullptr;
     QComboBox* span_ = nullptr;

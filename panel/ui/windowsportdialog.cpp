@@ -27,8 +27,8 @@ TWindowsPortDialog::TWindowsPortDialog(const WindowsPortSource& source, int baud
     auto* form = new QFormLayout;
     baud_ = new QComboBox(this);
     baud_->setObjectName(QStringLiteral("cbBaudRate"));
-    std::set<int> rates(TPortSetupDialog::kStandardBaudRates.begin(),
-                        TPortSetupDialog::kStandardBaudRates.end());
+    std::set<int> rates(TPortSetupDialog::StandardBaudRates.begin(),
+                        TPortSetupDialog::StandardBaudRates.end());
     rates.insert(baudRate);  // a rate set by hand in the settings file is kept
     for (int rate : rates)
         baud_->addItem(QString::number(rate), rate);

@@ -37,7 +37,7 @@ const SetCase setCases[] = {
      [](TWakePort& p) { p.SetW(0x0201, 0x0403, 0x0605, 0x0807, 0x0A09, 0x0C0B, 0x0E0D, 0x100F); },
      14,
      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
-    {"SetS", [](TWakePort& p) { p.SetS(CmdOpen); }, 16, {0x05}},
+    {"SetS", [](TWakePort& p) { p.SetS(wake::CmdOpen); }, 16, {0x05}},
     {"SetS_low_byte", [](TWakePort& p) { p.SetS(0x106); }, 16, {0x06}},
     {"SetN_zero", [](TWakePort& p) { p.SetN(0); }, 18, {0x00, 0x00}},
     {"SetN_negative", [](TWakePort& p) { p.SetN(-2); }, 18, {0xFE, 0xFF}},
@@ -384,7 +384,7 @@ TEST_F(CommandTest, ShortAnswersAreWrongAnswers)
         EXPECT_EQ(outputs, c.values);
     }
     answerWith({});
-    EXPECT_EQ(hardwareError([&] { port.SetS(CmdStop); }), commandError("SetS", WrongAnswer));
+    EXPECT_EQ(hardwareError([&] { port.SetS(wake::CmdStop); }), commandError("SetS", WrongAnswer));
 }
 
 TEST_F(CommandTest, WrongCommandLeavesOutputsUntouched)

@@ -90,7 +90,7 @@ TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort)
     EXPECT_EQ(a, -1);
     EXPECT_EQ(ia, -1);
     EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", NoPort));
-    EXPECT_EQ(hardwareError([&] { port.SetS(CmdOpen); }), commandError("SetS", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.SetS(wake::CmdOpen); }), commandError("SetS", NoPort));
     EXPECT_EQ(port.Cmd, 16);
     EXPECT_EQ(port.CmdName, "SetS");
 }
@@ -214,7 +214,7 @@ TEST_F(WakePortLine, MessageBytes)
     sim::Faults faults;
     faults.silent = true;
     setFaults(faults);
-    const std::string message = hardwareError([&] { port.SetS(CmdStop); });
+    const std::string message = hardwareError([&] { port.SetS(wake::CmdStop); });
     // The line break is the carriage-return byte alone, after a space-less colon.
     const std::string expected = "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 "
                                  "\xD0\xBA\xD0\xBE\xD0\xBC\xD0\xB0\xD0\xBD\xD0\xB4\xD1\x8B "

@@ -14,9 +14,9 @@ sim::Faults silentFaults()
     return f;
 }
 
-using Clock = LineOverview::Clock;
+using Clock = service::LineOverview::Clock;
 
-std::string str(const std::optional<LineRequest>& r)
+std::string str(const std::optional<service::LineRequest>& r)
 {
     if (!r)
         return "-";
@@ -24,7 +24,7 @@ std::string str(const std::optional<LineRequest>& r)
     return std::to_string(r->address) + names[static_cast<int>(r->reading)];
 }
 
-std::string round(LineOverview& o, int n)
+std::string round(service::LineOverview& o, int n)
 {
     std::string out;
     for (int i = 0; i < n; ++i) {
@@ -40,13 +40,13 @@ std::string round(LineOverview& o, int n)
 
 TEST(LineOverview, VisitsEveryOtherActuatorInTurn)
 {
-    LineOverview o;
+    service::LineOverview o;
     o.setDevices({{1, "a"}, {2, "b"}, {3, "c"}});
     o.setSelected(2);
     EXPECT_EQ(round(o, 6), "1T 1S 1N 3T 3S 3N");
     EXPECT_EQ(round(o, 4), "1S 1N 3S 3N");  // the travel is known now
     // The travel is read again now and then.
-    for (int i = 1; i < LineOverview::TravelEvery - 1; ++i)
+    for (int i = 1; i < service::LineOverview::TravelEvery - 1; ++i)
         round(o, 4);
     EXPECT_EQ(round(o, 6), "1T 1S 1N 3T 3S 3N");
 
@@ -67,20 +67,20 @@ TEST(LineOverview, VisitsEveryOtherActuatorInTurn)
 
 TEST(LineOverview, KeepsReadingsAcrossANewDeviceListAndTakesTheSelectedFromItsPoll)
 {
-    LineOverview o;
+    service::LineOverview o;
     o.setDevices({{3, "c"}, {17, "q"}});
-    o.answered({3, LineReading::Travel}, 2000, 0, Clock::now());
-    o.answered({3, LineReading::Position}, 1000, 0, Clock::now());
-    o.answered({3, LineReading::State}, 1, 0x08, Clock::now());
+    o.answered({3, service::LineReading::Travel}, 2000, 0, Clock::now());
+    o.answered({3, service::LineReading::Position}, 1000, 0, Clock::now());
+    o.answered({3, service::LineReading::State}, 1, 0x08, Clock::now());
     o.setDevices({{17, "q2"}, {3, "c"}, {40, "new"}});
-    const LineEntry* e = o.find(3);
+    const service::LineEntry* e = o.find(3);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->percent(), 50);
     EXPECT_EQ(e->driveFlags, 0x08);
     EXPECT_EQ(o.find(17)->type, "q2");
     EXPECT_FALSE(o.find(40)->lastAnswer);
 
-    PollSnapshot s;
+    service::PollSnapshot s;
     s.position = 300;
     s.travel = 0;  // taken as 1
     o.pollRead(17, s, Clock::now());
@@ -103,11 +103,11 @@ TEST_F(LineRefresh, ReadsAtTheOtherAddressAndGivesTheClientItsAddressBack)
         s.driveState = 1;
         s.driveFlags = 0x05;
     });
-    LineOverview o;
+    service::LineOverview o;
     o.setDevices({{SimAddress, "x"}, {5, "y"}});
     o.setSelected(SimAddress);
     for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(refreshNext(port, o, Clock::now()));
+        EXPECT_TRUE(service::refreshNext(port, o, Clock::now()));
     EXPECT_EQ(port.DevAddr, SimAddress);
     const auto log = pty->requests();
     ASSERT_EQ(log.size(), 3u);
@@ -116,13 +116,13 @@ TEST_F(LineRefresh, ReadsAtTheOtherAddressAndGivesTheClientItsAddressBack)
     EXPECT_EQ(log[0].command, 21);  // GetT
     EXPECT_EQ(log[1].command, 17);  // GetS
     EXPECT_EQ(log[2].command, 19);  // GetN
-    const LineEntry* e = o.find(5);
+    const service::LineEntry* e = o.find(5);
     EXPECT_EQ(e->percent(), 50);
     EXPECT_EQ(e->driveState, 1);
     EXPECT_TRUE(e->lastAnswer);
 
     line.setFaults(5, silentFaults());
-    EXPECT_TRUE(refreshNext(port, o, Clock::now()));
+    EXPECT_TRUE(service::refreshNext(port, o, Clock::now()));
     EXPECT_TRUE(o.find(5)->silent);
     EXPECT_EQ(port.DevAddr, SimAddress);
 }

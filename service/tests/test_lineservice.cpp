@@ -116,7 +116,7 @@ TEST_F(LineService, AWriteGoesInThePagesOrderWithThePagesValuesAndIsVerified)
     // Read (GetA GetM GetP GetL GetW GetT), write, read back.
     EXPECT_EQ(commandsOf(log),
               (std::vector<int>{9, 7, 11, 13, 15, 21, 16, 8, 6, 10, 12, 14, 9, 7, 11, 13, 15, 21}));
-    EXPECT_EQ(log[6].data, std::vector<std::uint8_t>{CmdStopOff});
+    EXPECT_EQ(log[6].data, std::vector<std::uint8_t>{wake::CmdStopOff});
     EXPECT_EQ(log[8].data, (std::vector<std::uint8_t>{1, 0, 0}));  // Vmin 1, extra = Ia's low byte
     EXPECT_EQ(line.state(3).Nt, 2000);
     EXPECT_EQ(port.DevAddr, 5);
@@ -269,7 +269,7 @@ TEST_F(LineService, AStrokeIsFollowedToItsEnd)
     follow.timeout = std::chrono::seconds(60);
     int readings = 0;
     follow.reading = [&](int, int, int) { ++readings; };
-    const service::StrokeResult r = service::runStroke(port, 3, CmdOpen, follow);
+    const service::StrokeResult r = service::runStroke(port, 3, wake::CmdOpen, follow);
     EXPECT_TRUE(r.ended);
     EXPECT_EQ(r.driveFlags & wake::flag::Limo, wake::flag::Limo);
     EXPECT_EQ(r.position, 40);

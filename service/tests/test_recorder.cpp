@@ -66,7 +66,7 @@ TEST_F(Recorder, CommandsThatChangeTheActuatorAreJournalledWithTheirResult)
         f.silent = true;
         return f;
     }());
-    EXPECT_NE(hardwareError([&] { port.SetS(CmdStopOff); }), "");
+    EXPECT_NE(hardwareError([&] { port.SetS(wake::CmdStopOff); }), "");
     port.Close();
     EXPECT_NE(hardwareError([&] { port.SetT(2000); }), "");
 
@@ -111,7 +111,7 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     // Taken before the command, so that the stroke (dated from the command's
     // answer) cannot begin before it.
     const auto started = std::chrono::steady_clock::now();
-    port.SetS(CmdOpen);
+    port.SetS(wake::CmdOpen);
     int driveState = 0, flags = 0;
     port.GetN();
     port.GetS(driveState, flags);
@@ -145,22 +145,22 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     ASSERT_TRUE(recorder->lastStroke(SimAddress));
 
     // Open again at the open end: the drive does not move, no stroke.
-    port.SetS(CmdOpen);
+    port.SetS(wake::CmdOpen);
     port.GetN();
     port.GetS(driveState, flags);
     // Close, stopped half-way: no stroke either.
-    port.SetS(CmdClose);
+    port.SetS(wake::CmdClose);
     port.GetN();
     line.advanceBy(1s);
     port.GetN();
-    port.SetS(CmdStop);
+    port.SetS(wake::CmdStop);
     line.advanceBy(600s);
     port.GetN();
     port.GetS(driveState, flags);
     EXPECT_EQ(seen.size(), 1u);
 
     // Close all the way, the flags watched on every poll.
-    port.SetS(CmdClose);
+    port.SetS(wake::CmdClose);
     for (int i = 0; i < 20 && !(flags & wake::flag::Limc); ++i) {
         line.advanceBy(30s);
         port.GetN();

@@ -19,29 +19,30 @@ sim::Faults silentFaults()
     return f;
 }
 
-PollSnapshot snap(int position, std::optional<int> travel = std::nullopt)
+service::PollSnapshot snap(int position, std::optional<int> travel = std::nullopt)
 {
-    PollSnapshot s;
+    service::PollSnapshot s;
     s.position = position;
     s.travel = travel;
     return s;
 }
 
-TrendSample sample(std::int64_t time, std::optional<int> state, int address = 1)
+service::TrendSample sample(std::int64_t time, std::optional<int> state, int address = 1)
 {
-    TrendSample s;
+    service::TrendSample s;
     s.time = time;
     s.address = address;
     s.driveState = state;
     return s;
 }
 
-std::vector<std::vector<std::pair<std::int64_t, double>>> flat(const std::vector<TrendLine>& lines)
+std::vector<std::vector<std::pair<std::int64_t, double>>>
+flat(const std::vector<service::TrendLine>& lines)
 {
     std::vector<std::vector<std::pair<std::int64_t, double>>> out;
-    for (const TrendLine& l : lines) {
+    for (const service::TrendLine& l : lines) {
         out.emplace_back();
-        for (const TrendPoint& p : l)
+        for (const service::TrendPoint& p : l)
             out.back().emplace_back(p.time, p.value);
     }
     return out;
@@ -51,13 +52,13 @@ std::vector<std::vector<std::pair<std::int64_t, double>>> flat(const std::vector
 
 TEST(TrendRecord, SamplesCarryPercentAndMillimetresOnceTheTravelIsKnown)
 {
-    TrendRecord r;
-    const PositionScale scale;          // 0.00083 mm x 200 / 8: 0.02075 mm per optical step
-    r.addPoll(snap(500), 0, 1, scale);  // travel not read yet
+    service::TrendRecord r;
+    const service::PositionScale scale;  // 0.00083 mm x 200 / 8: 0.02075 mm per optical step
+    r.addPoll(snap(500), 0, 1, scale);   // travel not read yet
     r.addPoll(snap(1000, 2000), 300, 1, scale);
     r.addPoll(snap(1500), 600, 1, scale);  // the travel read before
     r.addPoll(snap(5, 0), 900, 2, scale);  // travel 0 taken as 1
-    PollSnapshot relays = snap(0, 2000);
+    service::PollSnapshot relays = snap(0, 2000);
     relays.inputCurrent = 12080;
     relays.relayStates = 0b101;
     r.addPoll(relays, 1200, 1, scale);
@@ -70,13 +71,13 @@ TEST(TrendRecord, SamplesCarryPercentAndMillimetresOnceTheTravelIsKnown)
     EXPECT_NEAR(*s[1].millimetres, 20.75, 1e-9);
     EXPECT_DOUBLE_EQ(*s[2].percent, 75.0);
     EXPECT_DOUBLE_EQ(*s[3].percent, 500.0);
-    EXPECT_NEAR(*trendValue(s[4], TrendQuantity::InputCurrent), 12.08, 1e-9);
-    EXPECT_EQ(trendValue(s[4], TrendQuantity::Relay1), 1.0);
-    EXPECT_EQ(trendValue(s[4], TrendQuantity::Relay2), 0.0);
-    EXPECT_EQ(trendValue(s[4], TrendQuantity::Relay3), 1.0);
-    EXPECT_FALSE(trendValue(s[1], TrendQuantity::DriveState));
+    EXPECT_NEAR(*service::trendValue(s[4], service::TrendQuantity::InputCurrent), 12.08, 1e-9);
+    EXPECT_EQ(service::trendValue(s[4], service::TrendQuantity::Relay1), 1.0);
+    EXPECT_EQ(service::trendValue(s[4], service::TrendQuantity::Relay2), 0.0);
+    EXPECT_EQ(service::trendValue(s[4], service::TrendQuantity::Relay3), 1.0);
+    EXPECT_FALSE(service::trendValue(s[1], service::TrendQuantity::DriveState));
 
-    PositionScale noBlades;
+    service::PositionScale noBlades;
     noBlades.optoBlades = 0;
     r.addPoll(snap(1000, 2000), 1500, 1, noBlades);
     EXPECT_TRUE(r.samples().back().percent);
@@ -85,9 +86,9 @@ TEST(TrendRecord, SamplesCarryPercentAndMillimetresOnceTheTravelIsKnown)
 
 TEST(TrendRecord, LinesBreakAtPausesMissingReadingsAndOtherActuators)
 {
-    TrendLimits limits;
+    service::TrendLimits limits;
     limits.maxGap = 1000;
-    TrendRecord r(limits);
+    service::TrendRecord r(limits);
     r.add(sample(0, 1));
     r.add(sample(300, 1));
     r.add(sample(600, 2));
@@ -98,35 +99,36 @@ TEST(TrendRecord, LinesBreakAtPausesMissingReadingsAndOtherActuators)
     r.add(sample(3200, 0));
 
     using L = std::vector<std::vector<std::pair<std::int64_t, double>>>;
-    EXPECT_EQ(flat(r.lines(TrendQuantity::DriveState, 1, 0, 10000, false)),
+    EXPECT_EQ(flat(r.lines(service::TrendQuantity::DriveState, 1, 0, 10000, false)),
               (L{{{0, 1}, {300, 1}, {600, 2}}, {{2000, 2}}, {{2600, 0}}, {{3200, 0}}}));
     // A step line holds each value until the next reading.
-    EXPECT_EQ(flat(r.lines(TrendQuantity::DriveState, 1, 0, 1000, true)),
+    EXPECT_EQ(flat(r.lines(service::TrendQuantity::DriveState, 1, 0, 1000, true)),
               (L{{{0, 1}, {300, 1}, {600, 1}, {600, 2}}}));
     // A window that starts between two readings begins at the one before it.
-    EXPECT_EQ(flat(r.lines(TrendQuantity::DriveState, 1, 400, 700, false)),
+    EXPECT_EQ(flat(r.lines(service::TrendQuantity::DriveState, 1, 400, 700, false)),
               (L{{{300, 1}, {600, 2}}}));
-    EXPECT_EQ(flat(r.lines(TrendQuantity::DriveState, 7, 0, 10000, false)), (L{{{2900, 5}}}));
-    EXPECT_EQ(r.valueAt(TrendQuantity::DriveState, 1, 2300), 2.0);
-    EXPECT_FALSE(r.valueAt(TrendQuantity::DriveState, 1, -1));
+    EXPECT_EQ(flat(r.lines(service::TrendQuantity::DriveState, 7, 0, 10000, false)),
+              (L{{{2900, 5}}}));
+    EXPECT_EQ(r.valueAt(service::TrendQuantity::DriveState, 1, 2300), 2.0);
+    EXPECT_FALSE(r.valueAt(service::TrendQuantity::DriveState, 1, -1));
 }
 
 TEST(TrendRecord, MemoryIsBoundedByThinningOldReadings)
 {
-    TrendLimits limits;
+    service::TrendLimits limits;
     limits.fineSpan = 60'000;
     limits.coarseStep = 10'000;
     limits.horizon = 30 * 60'000;
     limits.maxMarkers = 50;
-    TrendRecord r(limits);
+    service::TrendRecord r(limits);
     const std::int64_t tick = 300, end = 2 * 3600'000;
     for (std::int64_t t = 0; t <= end; t += tick) {
-        TrendSample s = sample(t, static_cast<int>(t / tick % 13));
+        service::TrendSample s = sample(t, static_cast<int>(t / tick % 13));
         // Only every fourth tick reads the current input: thinning keeps it.
         if (t / tick % 4 == 0)
             s.inputCurrent = 4000 + static_cast<int>(t / tick % 100);
         r.add(s);
-        r.addMarker({t, 1, CmdOpen});
+        r.addMarker({t, 1, wake::CmdOpen});
     }
     const auto& s = r.samples();
     const std::size_t fine = limits.fineSpan / tick + 1;
@@ -136,7 +138,7 @@ TEST(TrendRecord, MemoryIsBoundedByThinningOldReadings)
     EXPECT_LE(r.markers().size(), limits.maxMarkers);
     EXPECT_GE(r.markers().front().time, end - limits.horizon);
     std::size_t fineSeen = 0;
-    for (const TrendSample& x : s)
+    for (const service::TrendSample& x : s)
         fineSeen += x.time >= end - limits.fineSpan;
     for (std::size_t i = 1; i < s.size(); ++i) {
         ASSERT_LE(s[i - 1].time, s[i].time);
@@ -154,19 +156,19 @@ TEST(TrendRecord, MemoryIsBoundedByThinningOldReadings)
 
 TEST(TrendRecord, CsvHasOneRowPerReadingAndPerCommandInTimeOrder)
 {
-    TrendRecord r;
-    PollSnapshot a = snap(1000, 2000);
+    service::TrendRecord r;
+    service::PollSnapshot a = snap(1000, 2000);
     a.driveState = 1;
     a.driveFlags = 0x11;
-    r.addPoll(a, 1000, 17, PositionScale{});
-    r.addMarker({1000, 17, CmdOpen});
-    PollSnapshot b = snap(1010);
+    r.addPoll(a, 1000, 17, service::PositionScale{});
+    r.addMarker({1000, 17, wake::CmdOpen});
+    service::PollSnapshot b = snap(1010);
     b.inputCurrent = 12345;
     b.relayStates = 0b010;
-    r.addPoll(b, 1300, 17, PositionScale{});
+    r.addPoll(b, 1300, 17, service::PositionScale{});
     std::ostringstream out;
-    writeTrendCsv(out, r, [](std::int64_t ms) { return "t" + std::to_string(ms); });
-    EXPECT_EQ(out.str(), std::string(TrendCsvHeader) + "\n" +
+    service::writeTrendCsv(out, r, [](std::int64_t ms) { return "t" + std::to_string(ms); });
+    EXPECT_EQ(out.str(), std::string(service::TrendCsvHeader) + "\n" +
                              "t1000;17;;;;;;;;;Открыть\n"
                              "t1000;17;1000;50.0;20.75;1;Выполняется открытие;откр PC;;;\n"
                              "t1300;17;1010;50.5;20.96;;;;12.345;010;\n");
@@ -181,20 +183,20 @@ TEST_F(TrendExtras, AddStateAndCurrentOnlyWhereTheTickLacksThem)
         s.driveFlags = wake::flag::Limo;
         s.inputCurrent = 8000;
     });
-    const auto sent = [&](PollPage page, PollSnapshot& s) {
+    const auto sent = [&](service::PollPage page, service::PollSnapshot& s) {
         pty->clearRequests();
-        readTrendExtras(port, page, s);
+        service::readTrendExtras(port, page, s);
         std::vector<int> codes;
         for (const auto& r : pty->requests())
             codes.push_back(r.command);
         return codes;
     };
-    PollSnapshot control, relays, other, failed;
+    service::PollSnapshot control, relays, other, failed;
     failed.failed = true;
-    EXPECT_EQ(sent(PollPage::Control, control), std::vector<int>{});
-    EXPECT_EQ(sent(PollPage::Relays, relays), (std::vector<int>{17}));
-    EXPECT_EQ(sent(PollPage::Other, other), (std::vector<int>{17, 22}));
-    EXPECT_EQ(sent(PollPage::Other, failed), std::vector<int>{});
+    EXPECT_EQ(sent(service::PollPage::Control, control), std::vector<int>{});
+    EXPECT_EQ(sent(service::PollPage::Relays, relays), (std::vector<int>{17}));
+    EXPECT_EQ(sent(service::PollPage::Other, other), (std::vector<int>{17, 22}));
+    EXPECT_EQ(sent(service::PollPage::Other, failed), std::vector<int>{});
     EXPECT_EQ(other.driveState, 2);
     EXPECT_EQ(other.driveFlags, wake::flag::Limo);
     EXPECT_EQ(other.inputCurrent, 8000);
@@ -202,8 +204,8 @@ TEST_F(TrendExtras, AddStateAndCurrentOnlyWhereTheTickLacksThem)
 
     // A failure of either leaves its readings empty, and the tick standing.
     setFaults(silentFaults());
-    PollSnapshot silent;
-    readTrendExtras(port, PollPage::Other, silent);
+    service::PollSnapshot silent;
+    service::readTrendExtras(port, service::PollPage::Other, silent);
     EXPECT_FALSE(silent.failed);
     EXPECT_FALSE(silent.driveState);
     EXPECT_FALSE(silent.inputCurrent);

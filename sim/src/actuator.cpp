@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cp1251.h"
+#include "codes.h"
 
 namespace sim {
 
@@ -231,7 +232,7 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
     switch (entry->command) {
     case cmd::SetAddr:
         if (d[0] != wake::SetAddrPrefix[0] || d[1] != wake::SetAddrPrefix[1] || d[2] < 1 ||
-            d[2] > 127)
+            d[2] > wake::MaxAddress)
             return error(ErrBadParams);
         s.address = d[2];
         break;
@@ -290,10 +291,10 @@ std::vector<std::uint8_t> Actuator::execute(int command, const std::vector<std::
         break;
     case cmd::SetS:
         switch (d[0]) {
-        case CmdStopOff: stopMotion(true); break;
-        case CmdStop: stopMotion(false); break;
-        case CmdOpen: startMotion(+1); break;
-        case CmdClose: startMotion(-1); break;
+        case wake::CmdStopOff: stopMotion(true); break;
+        case wake::CmdStop: stopMotion(false); break;
+        case wake::CmdOpen: startMotion(+1); break;
+        case wake::CmdClose: startMotion(-1); break;
         default: return error(ErrBadParams);
         }
         break;

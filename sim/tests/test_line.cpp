@@ -136,7 +136,7 @@ TEST_F(OnPty, EveryCommandsLayoutThroughTheLibrary)
         {24, {}, {0, 0x01, 0x14, 0x50, 0x05, 0, 0, 0, 0, 0x02, 0x0A, 0x5A, 0x03}},
         {22, {}, {0, 0xE0, 0x2E}},  // GetI 12000
         {25, {}, {0, 0x01}},        // 50 % input: relay 1 (20..80) on; output -1/4464: relay 3 off
-        {16, {4}, {0}},             // SetS CmdStop
+        {16, {4}, {0}},             // SetS wake::CmdStop
         {17, {}, {0, 0, 0x18}},     // stopped; LIMC (N = -1) and PC
     };
     for (const Row& r : rows) {

@@ -17,6 +17,7 @@
 #include "sim/simline.h"
 #include "statusline.h"
 #include "tracefiles.h"
+#include "codes.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ bool parse(int argc, char** argv, Options& o, bool& help)
                 return false;
             const auto colon = v.find(':');
             int address;
-            if (!parseInt(v.substr(0, colon), 1, 127, address))
+            if (!parseInt(v.substr(0, colon), 1, wake::MaxAddress, address))
                 return false;
             o.devices.emplace_back(address, colon == std::string::npos ? defaultText(address)
                                                                        : v.substr(colon + 1));
@@ -162,12 +163,13 @@ bool parse(int argc, char** argv, Options& o, bool& help)
         } else if (a == "--relay") {
             std::vector<int> n;
             if (!value(v) ||
-                !parseInts(v, {{1, 127}, {1, 3}, {0, 2}, {0, 100}, {0, 100}, {0, 100}}, n))
+                !parseInts(v, {{1, wake::MaxAddress}, {1, 3}, {0, 2}, {0, 100}, {0, 100}, {0, 100}},
+                           n))
                 return false;
             o.relays.push_back({n[0], n[1], sim::RelayConfig{n[2], n[3], n[4], n[5]}});
         } else if (a == "--input") {
             std::vector<int> n;
-            if (!value(v) || !parseInts(v, {{1, 127}, {0, 65535}}, n))
+            if (!value(v) || !parseInts(v, {{1, wake::MaxAddress}, {0, 65535}}, n))
                 return false;
             o.inputCurrents.emplace_back(n[0], n[1]);
         } else if (a == "--log") {

@@ -140,30 +140,30 @@ TEST_F(LineViewsTest, TrendsRecordTheTicksAndTheMotionCommands)
 
     const auto& s = views().record().samples();
     ASSERT_GE(s.size(), 3u);
-    const TrendSample& onControl = s[0];
+    const service::TrendSample& onControl = s[0];
     EXPECT_EQ(onControl.address, 1);
     EXPECT_DOUBLE_EQ(*onControl.percent, 50.0);
     EXPECT_NEAR(*onControl.millimetres, 20.75, 1e-9);
     EXPECT_EQ(onControl.driveState, 1);
     EXPECT_FALSE(onControl.inputCurrent);
-    const TrendSample& last = s.back();
+    const service::TrendSample& last = s.back();
     EXPECT_EQ(last.inputCurrent, 20000);
     EXPECT_DOUBLE_EQ(*last.percent, 50.0);
     EXPECT_FALSE(last.relayStates);
     EXPECT_EQ(std::count_if(s.begin(), s.end(),
-                            [](const TrendSample& x) { return x.relayStates == 0b100; }),
+                            [](const service::TrendSample& x) { return x.relayStates == 0b100; }),
               1);
     ASSERT_EQ(views().record().markers().size(), 1u);
-    EXPECT_EQ(views().record().markers()[0].motionCode, CmdOpen);
+    EXPECT_EQ(views().record().markers()[0].motionCode, wake::CmdOpen);
 
     // Drawn over the last five minutes, the marker on the position line.
     w->Now = [&] { return s.back().time + 1000; };
     w->refresh();
-    const auto percent = w->lineSeries(TrendQuantity::Percent);
+    const auto percent = w->lineSeries(service::TrendQuantity::Percent);
     ASSERT_FALSE(percent.empty());
     ASSERT_GE(percent[0]->count(), 3);
     EXPECT_DOUBLE_EQ(percent[0]->at(0).y(), 50.0);
-    QScatterSeries* open = w->markerSeries(CmdOpen);
+    QScatterSeries* open = w->markerSeries(wake::CmdOpen);
     ASSERT_EQ(open->count(), 1);
     EXPECT_DOUBLE_EQ(open->at(0).y(), 50.0);
     const auto* axis =

@@ -131,7 +131,7 @@ TEST_F(ParamsPage, WriteSendsSixCommandsWithoutTravelAndSevenWithIt)
                                wire::SetP, wire::SetL, wire::SetW};
     EXPECT_EQ(commands(), six);
     ASSERT_FALSE(pty->requests().empty());
-    EXPECT_EQ(pty->requests()[0].data, std::vector<std::uint8_t>{0});  // CmdStopOff
+    EXPECT_EQ(pty->requests()[0].data, std::vector<std::uint8_t>{0});  // wake::CmdStopOff
     EXPECT_EQ(wordAt(pty->requests()[2].data, 0), 90);
     EXPECT_EQ(drive().Nt, 2000);
 

@@ -21,7 +21,7 @@ namespace uitest {
 
 namespace {
 
-constexpr int kPorts = 8;
+constexpr int Ports = 8;
 
 }  // namespace
 
@@ -42,7 +42,7 @@ void WindowTest::linkPort(int n, const std::string& target)
 
 void WindowTest::SetUp()
 {
-    for (int n = 1; n <= kPorts; ++n)
+    for (int n = 1; n <= Ports; ++n)
         linkPort(n);
     pty = std::make_unique<sim::PtyLine>(line);
     ASSERT_TRUE(pty->start());
@@ -58,7 +58,7 @@ void WindowTest::TearDown()
 {
     form.reset();
     pty.reset();
-    for (int n = 1; n <= kPorts; ++n)
+    for (int n = 1; n <= Ports; ++n)
         linkPort(n);
     removeSettings();
     removeJournal();

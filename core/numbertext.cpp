@@ -135,9 +135,9 @@ std::string groupThousands(const std::string& integer)
     return s;
 }
 
-// ffFixed, ffNumber and ffCurrency: at most `digits` decimals and at most
-// `precision` significant digits; the general form when the rounded integer
-// part has more digits than `precision`.
+// TFloatFormat::Fixed, TFloatFormat::Number and TFloatFormat::Currency: at most `digits` decimals
+// and at most `precision` significant digits; the general form when the rounded integer part has
+// more digits than `precision`.
 std::string fixedText(double value, int precision, int digits, bool grouped)
 {
     precision = clampPrecision(precision);
@@ -158,7 +158,7 @@ std::string fixedText(double value, int precision, int digits, bool grouped)
     return s;
 }
 
-// ffExponent: one digit, the separator, precision - 1 more digits (zeros
+// TFloatFormat::Exponent: one digit, the separator, precision - 1 more digits (zeros
 // kept), "E", the exponent's sign always and at least `digits` (0..4)
 // exponent digits: 1234.5 with 5 and 2 gives "1.2345E+03".
 std::string exponentFormText(double value, int precision, int digits)
@@ -229,11 +229,11 @@ std::string formatFloat(double value, TFloatFormat format, int precision, int di
     if (auto special = nonFinite(value))
         return *special;
     switch (format) {
-    case ffGeneral: return formatGeneral(value, precision);
-    case ffExponent: return exponentFormText(value, precision, digits);
-    case ffFixed: return fixedText(value, precision, digits, false);
-    case ffNumber: return fixedText(value, precision, digits, true);
-    case ffCurrency: {
+    case TFloatFormat::General: return formatGeneral(value, precision);
+    case TFloatFormat::Exponent: return exponentFormText(value, precision, digits);
+    case TFloatFormat::Fixed: return fixedText(value, precision, digits, false);
+    case TFloatFormat::Number: return fixedText(value, precision, digits, true);
+    case TFloatFormat::Currency: {
         // Roubles after the number, as the Russian desktop writes money.
         const std::string number = fixedText(value, 18, digits, true);
         return number + " р.";
@@ -345,16 +345,16 @@ std::optional<long long> parseInteger(std::string_view text, bool allowHex)
     const auto res = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
     if (res.ec != std::errc() || res.ptr != s.data() + s.size())
         return std::nullopt;
-    constexpr auto maxPositive =
+    constexpr auto MaxPositive =
         static_cast<unsigned long long>(std::numeric_limits<long long>::max());
     if (negative) {
-        if (magnitude > maxPositive + 1)
+        if (magnitude > MaxPositive + 1)
             return std::nullopt;
-        if (magnitude == maxPositive + 1)
+        if (magnitude == MaxPositive + 1)
             return std::numeric_limits<long long>::min();
         return -static_cast<long long>(magnitude);
     }
-    if (magnitude > maxPositive)
+    if (magnitude > MaxPositive)
         return std::nullopt;
     return static_cast<long long>(magnitude);
 }

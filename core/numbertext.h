@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-enum TFloatFormat { ffGeneral = 0, ffExponent = 1, ffFixed = 2, ffNumber = 3, ffCurrency = 4 };
+enum class TFloatFormat { General = 0, Exponent = 1, Fixed = 2, Number = 3, Currency = 4 };
 
 // A text that should have been a number (the message names the text).
 class EConvertError : public std::runtime_error {
@@ -18,7 +18,8 @@ public:
 namespace numtext {
 
 // value in the given format; precision is clamped to 2..18, digits (0..255) are the
-// decimals of ffFixed/ffNumber/ffCurrency (and the exponent digits of ffExponent).
+// decimals of TFloatFormat::Fixed/TFloatFormat::Number/TFloatFormat::Currency (and the exponent
+// digits of TFloatFormat::Exponent).
 std::string formatFloat(double value, TFloatFormat format, int precision, int digits);
 
 // Shortest general form with up to `precision` significant digits

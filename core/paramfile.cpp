@@ -121,11 +121,11 @@ long long truncateValue(double value)
     if (std::isnan(value)) {
         return 0;
     }
-    constexpr double limit = 9.0e18;
-    if (value >= limit) {
+    constexpr double Limit = 9.0e18;
+    if (value >= Limit) {
         return std::numeric_limits<long long>::max();
     }
-    if (value <= -limit) {
+    if (value <= -Limit) {
         return std::numeric_limits<long long>::min();
     }
     return static_cast<long long>(std::trunc(value));

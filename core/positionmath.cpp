@@ -62,7 +62,7 @@ std::string millimetreText(std::optional<double> mm)
 {
     if (!mm || !std::isfinite(*mm))
         return {};
-    return numtext::formatFloat(*mm, ffFixed, 4, 1);
+    return numtext::formatFloat(*mm, TFloatFormat::Fixed, 4, 1);
 }
 
 int outputGaugePercent(int pos, int travel)

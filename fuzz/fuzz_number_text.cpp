@@ -21,7 +21,8 @@ void checkRoundTrip(double x)
         return;  // NaN and infinities have no exact text
     const auto general = numtext::parseFloat(numtext::formatGeneral(x, 17));
     FUZZ_REQUIRE(general && *general == x);
-    const auto exponent = numtext::parseFloat(numtext::formatFloat(x, ffExponent, 17, 0));
+    const auto exponent =
+        numtext::parseFloat(numtext::formatFloat(x, TFloatFormat::Exponent, 17, 0));
     FUZZ_REQUIRE(exponent && *exponent == x);
     // Fifteen digits, as the settings file writes: the text is a number
     // (but near the largest double, 15 digits round up past it).

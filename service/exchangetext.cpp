@@ -59,11 +59,11 @@ std::string answer(const ExchangeRecord& r)
 std::string operatorValues(const std::string& command, const std::string& values)
 {
     if (command == "SetS") {
-        constexpr std::string_view key = "MotionCode=";
-        if (values.rfind(key, 0) != 0)
+        constexpr std::string_view Key = "MotionCode=";
+        if (values.rfind(Key, 0) != 0)
             return values;
         int code = -1;
-        const char* digits = values.c_str() + key.size();
+        const char* digits = values.c_str() + Key.size();
         const auto [end, ec] = std::from_chars(digits, values.c_str() + values.size(), code);
         const char* button =
             ec == std::errc{} && *end == '\0' ? drivestate::motionText(code) : nullptr;

@@ -17,7 +17,7 @@ files=$(cd "$root" && git ls-files '*.cpp' | grep -E "^($folders)/" | grep -v '/
     grep -v '_win32\.cpp$' | sed "s|^|$root/|")
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-run-clang-tidy -quiet -p "$build" -j "$(nproc)" -checks='-*,readability-identifier-naming' \
+run-clang-tidy -quiet -p "$build" -j "${JOBS:-$(nproc)}" -checks='-*,readability-identifier-naming' \
     -header-filter="^$root/($folders)/" $files >"$log" 2>&1 || true
 faults=$(grep -E 'warning: .*\[readability-identifier-naming\]' "$log" | sort -u || true)
 if [ -n "$faults" ]; then

@@ -33,15 +33,15 @@ constexpr int lengthOf(const std::array<Field, N>& fields)
     return n;
 }
 
-constexpr std::array<Field, 0> none{};
-constexpr std::array<Field, 1> infoText{{{"Text", K::Text}}};
-constexpr std::array<Field, 2> addrRequest{{{"Key", K::Key}, {"Addr", K::Byte}}};
-constexpr std::array<Field, 2> mFields{{{"Vmin", K::Word}, {"Extra", K::Byte}}};
-constexpr std::array<Field, 2> aFields{{{"A", K::Word}, {"Ia", K::Word}}};
-constexpr std::array<Field, 3> pFields{{{"Vp", K::Word}, {"Ip", K::Word}, {"Np", K::Word}}};
-constexpr std::array<Field, 4> lFields{
+constexpr std::array<Field, 0> None{};
+constexpr std::array<Field, 1> InfoText{{{"Text", K::Text}}};
+constexpr std::array<Field, 2> AddrRequest{{{"Key", K::Key}, {"Addr", K::Byte}}};
+constexpr std::array<Field, 2> MFields{{{"Vmin", K::Word}, {"Extra", K::Byte}}};
+constexpr std::array<Field, 2> AFields{{{"A", K::Word}, {"Ia", K::Word}}};
+constexpr std::array<Field, 3> PFields{{{"Vp", K::Word}, {"Ip", K::Word}, {"Np", K::Word}}};
+constexpr std::array<Field, 4> LFields{
     {{"Vl", K::Word}, {"Il", K::Word}, {"No", K::Word}, {"Nc", K::Word}}};
-constexpr std::array<Field, 8> wRequest{{{"V1", K::Word},
+constexpr std::array<Field, 8> WRequest{{{"V1", K::Word},
                                          {"I1", K::Word},
                                          {"V2", K::Word},
                                          {"I2", K::Word},
@@ -49,7 +49,7 @@ constexpr std::array<Field, 8> wRequest{{{"V1", K::Word},
                                          {"I3", K::Word},
                                          {"V4", K::Word},
                                          {"I4", K::Word}}};
-constexpr std::array<Field, 9> wAnswer{{{"V1", K::Word},
+constexpr std::array<Field, 9> WAnswer{{{"V1", K::Word},
                                         {"I1", K::Word},
                                         {"V2", K::Word},
                                         {"I2", K::Word},
@@ -58,13 +58,13 @@ constexpr std::array<Field, 9> wAnswer{{{"V1", K::Word},
                                         {"V4", K::Word},
                                         {"I4", K::Word},
                                         {"WorkStatus", K::Byte}}};
-constexpr std::array<Field, 1> sRequest{{{"MotionCode", K::Byte}}};
-constexpr std::array<Field, 2> sAnswer{{{"DriveState", K::Byte}, {"DriveFlags", K::Byte}}};
-constexpr std::array<Field, 1> nRequest{{{"N", K::Word}}};
-constexpr std::array<Field, 1> nAnswer{{{"N", K::SignedWord}}};
-constexpr std::array<Field, 1> tFields{{{"Nt", K::Word}}};
-constexpr std::array<Field, 1> iAnswer{{{"InputCurrent", K::Word}}};
-constexpr std::array<Field, 12> rFields{{{"RelEn1", K::Byte},
+constexpr std::array<Field, 1> SRequest{{{"MotionCode", K::Byte}}};
+constexpr std::array<Field, 2> SAnswer{{{"DriveState", K::Byte}, {"DriveFlags", K::Byte}}};
+constexpr std::array<Field, 1> NRequest{{{"N", K::Word}}};
+constexpr std::array<Field, 1> NAnswer{{{"N", K::SignedWord}}};
+constexpr std::array<Field, 1> TFields{{{"Nt", K::Word}}};
+constexpr std::array<Field, 1> IAnswer{{{"InputCurrent", K::Word}}};
+constexpr std::array<Field, 12> RFields{{{"RelEn1", K::Byte},
                                          {"RelMin1", K::Byte},
                                          {"RelMax1", K::Byte},
                                          {"RelHyst1", K::Byte},
@@ -76,7 +76,7 @@ constexpr std::array<Field, 12> rFields{{{"RelEn1", K::Byte},
                                          {"RelMin3", K::Byte},
                                          {"RelMax3", K::Byte},
                                          {"RelHyst3", K::Byte}}};
-constexpr std::array<Field, 1> rsAnswer{{{"RelayStates", K::Byte}}};
+constexpr std::array<Field, 1> RsAnswer{{{"RelayStates", K::Byte}}};
 
 template <std::size_t R, std::size_t A>
 constexpr CommandInfo make(Command c, const char* name, const std::array<Field, R>& request,
@@ -88,29 +88,29 @@ constexpr CommandInfo make(Command c, const char* name, const std::array<Field, 
         errorByte, changes, lengthOf(request), lengthOf(answer) + (errorByte ? 1 : 0)};
 }
 
-constexpr std::array<CommandInfo, 22> table{{
-    make(Command::GetInfo, "GetInfo", none, infoText, false),
-    make(Command::SetAddr, "SetAddr", addrRequest, none, true),
-    make(Command::SetM, "SetM", mFields, none, true),
-    make(Command::GetM, "GetM", none, mFields, false),
-    make(Command::SetA, "SetA", aFields, none, true),
-    make(Command::GetA, "GetA", none, aFields, false),
-    make(Command::SetP, "SetP", pFields, none, true),
-    make(Command::GetP, "GetP", none, pFields, false),
-    make(Command::SetL, "SetL", lFields, none, true),
-    make(Command::GetL, "GetL", none, lFields, false),
-    make(Command::SetW, "SetW", wRequest, none, true),
-    make(Command::GetW, "GetW", none, wAnswer, false),
-    make(Command::SetS, "SetS", sRequest, none, true),
-    make(Command::GetS, "GetS", none, sAnswer, false),
-    make(Command::SetN, "SetN", nRequest, none, true),
-    make(Command::GetN, "GetN", none, nAnswer, false),
-    make(Command::SetT, "SetT", tFields, none, true),
-    make(Command::GetT, "GetT", none, tFields, false),
-    make(Command::GetI, "GetI", none, iAnswer, false),
-    make(Command::SetR, "SetR", rFields, none, true),
-    make(Command::GetR, "GetR", none, rFields, false),
-    make(Command::GetRS, "GetRS", none, rsAnswer, false),
+constexpr std::array<CommandInfo, 22> Table{{
+    make(Command::GetInfo, "GetInfo", None, InfoText, false),
+    make(Command::SetAddr, "SetAddr", AddrRequest, None, true),
+    make(Command::SetM, "SetM", MFields, None, true),
+    make(Command::GetM, "GetM", None, MFields, false),
+    make(Command::SetA, "SetA", AFields, None, true),
+    make(Command::GetA, "GetA", None, AFields, false),
+    make(Command::SetP, "SetP", PFields, None, true),
+    make(Command::GetP, "GetP", None, PFields, false),
+    make(Command::SetL, "SetL", LFields, None, true),
+    make(Command::GetL, "GetL", None, LFields, false),
+    make(Command::SetW, "SetW", WRequest, None, true),
+    make(Command::GetW, "GetW", None, WAnswer, false),
+    make(Command::SetS, "SetS", SRequest, None, true),
+    make(Command::GetS, "GetS", None, SAnswer, false),
+    make(Command::SetN, "SetN", NRequest, None, true),
+    make(Command::GetN, "GetN", None, NAnswer, false),
+    make(Command::SetT, "SetT", TFields, None, true),
+    make(Command::GetT, "GetT", None, TFields, false),
+    make(Command::GetI, "GetI", None, IAnswer, false),
+    make(Command::SetR, "SetR", RFields, None, true),
+    make(Command::GetR, "GetR", None, RFields, false),
+    make(Command::GetRS, "GetRS", None, RsAnswer, false),
 }};
 
 }  // namespace
@@ -122,10 +122,10 @@ int fieldWidth(FieldKind kind)
 
 const CommandInfo* findCommand(int code)
 {
-    const auto it = std::find_if(table.begin(), table.end(), [code](const CommandInfo& s) {
+    const auto it = std::find_if(Table.begin(), Table.end(), [code](const CommandInfo& s) {
         return static_cast<int>(s.command) == code;
     });
-    return it == table.end() ? nullptr : &*it;
+    return it == Table.end() ? nullptr : &*it;
 }
 
 const CommandInfo& commandInfo(Command command)
@@ -135,7 +135,7 @@ const CommandInfo& commandInfo(Command command)
 
 std::span<const CommandInfo> commandSet()
 {
-    return table;
+    return Table;
 }
 
 bool answerHasErrorByte(int code)

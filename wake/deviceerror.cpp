@@ -4,7 +4,7 @@ namespace wake {
 
 const char* deviceErrorText(int code)
 {
-    static constexpr const char* texts[7] = {
+    static constexpr const char* Texts[7] = {
         "",
         "неправильный пакет.",
         "устройство занято.",
@@ -15,7 +15,7 @@ const char* deviceErrorText(int code)
     };
     if (code < 0 || code > 6)
         code = static_cast<int>(DeviceError::BadPacket);
-    return texts[code];
+    return Texts[code];
 }
 
 }  // namespace wake

@@ -41,13 +41,13 @@ std::string flagsText(int driveFlags)
     static constexpr struct {
         int bit;
         const char* name;
-    } names[] = {{flag::OpenCmd, "откр"},
+    } Names[] = {{flag::OpenCmd, "откр"},
                  {flag::CloseCmd, "закр"},
                  {flag::Limo, "LIMO"},
                  {flag::Limc, "LIMC"},
                  {flag::Pc, "PC"}};
     std::string out;
-    for (const auto& n : names)
+    for (const auto& n : Names)
         if (driveFlags & n.bit)
             out += out.empty() ? n.name : std::string(" ") + n.name;
     return out;

@@ -89,7 +89,7 @@ TEST(FormatFixed, RoundsToDigitsAndPrecision)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.value << " P" << r.precision << " D" << r.digits);
-        EXPECT_EQ(formatFloat(r.value, ffFixed, r.precision, r.digits), r.text);
+        EXPECT_EQ(formatFloat(r.value, TFloatFormat::Fixed, r.precision, r.digits), r.text);
     }
 }
 
@@ -141,7 +141,7 @@ TEST(FormatGeneral, PlainUpToPrecisionOtherwiseExponent)
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.value << " P" << r.precision);
         EXPECT_EQ(formatGeneral(r.value, r.precision), r.text);
-        EXPECT_EQ(formatFloat(r.value, ffGeneral, r.precision, 3), r.text);
+        EXPECT_EQ(formatFloat(r.value, TFloatFormat::General, r.precision, 3), r.text);
     }
 }
 
@@ -155,23 +155,23 @@ TEST(FormatOther, ExponentNumberAndCurrency)
         const char* text;
     };
     const Row rows[] = {
-        {1234.5, ffExponent, 5, 2, "1.2345E+03"},
-        {1234.5, ffExponent, 3, 0, "1.23E+3"},
-        {-0.00125, ffExponent, 4, 3, "-1.250E-003"},
-        {0.0, ffExponent, 3, 2, "0.00E+00"},
-        {9.9996, ffExponent, 4, 1, "1.000E+1"},
-        {1e300, ffExponent, 2, 9, "1.0E+0300"},  // exponent digits at most 4
-        {1234567.891, ffNumber, 18, 2, "1 234 567.89"},
-        {-1234.5, ffNumber, 6, 1, "-1 234.5"},
-        {999.9, ffNumber, 4, 0, "1 000"},
-        {123, ffNumber, 5, 2, "123.00"},
-        {12345, ffNumber, 4, 0, "1.235E4"},
-        {1234.5, ffCurrency, 4, 2, "1 234.50 р."},
-        {-0.004, ffCurrency, 4, 2, "0.00 р."},
+        {1234.5, TFloatFormat::Exponent, 5, 2, "1.2345E+03"},
+        {1234.5, TFloatFormat::Exponent, 3, 0, "1.23E+3"},
+        {-0.00125, TFloatFormat::Exponent, 4, 3, "-1.250E-003"},
+        {0.0, TFloatFormat::Exponent, 3, 2, "0.00E+00"},
+        {9.9996, TFloatFormat::Exponent, 4, 1, "1.000E+1"},
+        {1e300, TFloatFormat::Exponent, 2, 9, "1.0E+0300"},  // exponent digits at most 4
+        {1234567.891, TFloatFormat::Number, 18, 2, "1 234 567.89"},
+        {-1234.5, TFloatFormat::Number, 6, 1, "-1 234.5"},
+        {999.9, TFloatFormat::Number, 4, 0, "1 000"},
+        {123, TFloatFormat::Number, 5, 2, "123.00"},
+        {12345, TFloatFormat::Number, 4, 0, "1.235E4"},
+        {1234.5, TFloatFormat::Currency, 4, 2, "1 234.50 р."},
+        {-0.004, TFloatFormat::Currency, 4, 2, "0.00 р."},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(::testing::Message()
-                     << r.value << " F" << r.format << " P" << r.precision << " D" << r.digits);
+        SCOPED_TRACE(::testing::Message() << r.value << " F" << static_cast<int>(r.format) << " P"
+                                          << r.precision << " D" << r.digits);
         EXPECT_EQ(formatFloat(r.value, r.format, r.precision, r.digits), r.text);
     }
 }
@@ -180,7 +180,8 @@ TEST(FormatSpecial, NanAndInfinity)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (TFloatFormat f : {ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency}) {
+    for (TFloatFormat f : {TFloatFormat::General, TFloatFormat::Exponent, TFloatFormat::Fixed,
+                           TFloatFormat::Number, TFloatFormat::Currency}) {
         EXPECT_EQ(formatFloat(nan, f, 5, 5), "NAN");
         EXPECT_EQ(formatFloat(inf, f, 5, 5), "INF");
         EXPECT_EQ(formatFloat(-inf, f, 5, 5), "-INF");
@@ -193,7 +194,7 @@ TEST(FormatLocale, DecimalPointWhateverTheLocale)
     const char* set = std::setlocale(LC_ALL, "ru_RU.UTF-8");
     if (!set)
         set = std::setlocale(LC_ALL, "de_DE.UTF-8");
-    EXPECT_EQ(formatFloat(1.5, ffFixed, 5, 2), "1.50");
+    EXPECT_EQ(formatFloat(1.5, TFloatFormat::Fixed, 5, 2), "1.50");
     EXPECT_EQ(formatGeneral(0.00083), "0.00083");
     EXPECT_EQ(parseFloat("1.5"), 1.5);
     EXPECT_FALSE(parseFloat("1,5"));

@@ -19,13 +19,18 @@ TEST(NumberTextRegressions, HugeDigitsAreCappedAtAByte)
         std::string text;
     };
     const Row rows[] = {
-        {ffFixed, INT_MAX, capped},  {ffFixed, 942000000, capped},
-        {ffFixed, 256, capped},      {ffFixed, 255, capped},
-        {ffNumber, INT_MAX, capped}, {ffCurrency, INT_MAX, capped + " р."},
-        {ffFixed, INT_MIN, "2"},     {ffFixed, 254, "1.5" + std::string(253, '0')},
+        {TFloatFormat::Fixed, INT_MAX, capped},
+        {TFloatFormat::Fixed, 942000000, capped},
+        {TFloatFormat::Fixed, 256, capped},
+        {TFloatFormat::Fixed, 255, capped},
+        {TFloatFormat::Number, INT_MAX, capped},
+        {TFloatFormat::Currency, INT_MAX, capped + " р."},
+        {TFloatFormat::Fixed, INT_MIN, "2"},
+        {TFloatFormat::Fixed, 254, "1.5" + std::string(253, '0')},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << "format " << r.format << ", digits " << r.digits);
+        SCOPED_TRACE(::testing::Message()
+                     << "format " << static_cast<int>(r.format) << ", digits " << r.digits);
         EXPECT_EQ(formatFloat(1.5, r.format, 18, r.digits), r.text);
     }
 }

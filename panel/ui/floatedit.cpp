@@ -19,7 +19,8 @@ void TFloatEdit::SetFormat(TFloatFormat f)
 
 void TFloatEdit::SetFormatIndex(int f)
 {
-    if (f >= ffGeneral && f <= ffCurrency)
+    if (f >= static_cast<int>(TFloatFormat::General) &&
+        f <= static_cast<int>(TFloatFormat::Currency))
         SetFormat(static_cast<TFloatFormat>(f));
 }
 

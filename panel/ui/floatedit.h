@@ -71,7 +71,7 @@ private:
     void MyOnEnter();
     void MyOnExit();
 
-    TFloatFormat format_ = ffFixed;
+    TFloatFormat format_ = TFloatFormat::Fixed;
     int digits_ = 5;
     int precision_ = 5;
     bool minMaxCheck_ = true;

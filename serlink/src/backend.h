@@ -11,7 +11,7 @@
 namespace serlink::backend {
 
 using Handle = std::intptr_t;
-extern const Handle invalidHandle;
+extern const Handle InvalidHandle;
 
 // Opens the named port for reading and writing without sharing, and closes it
 // again at once.

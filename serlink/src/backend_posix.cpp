@@ -40,12 +40,12 @@ LineOps& lineOps()
 
 namespace backend {
 
-const Handle invalidHandle = -1;
+const Handle InvalidHandle = -1;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
-constexpr auto writeTimeout = std::chrono::milliseconds(1000);
+constexpr auto WriteTimeout = std::chrono::milliseconds(1000);
 
 // Pseudo-terminals and some USB adapters have no modem lines, RS-485 mode or
 // line-status register; such a port is still usable.
@@ -253,11 +253,11 @@ std::unique_ptr<Port> Port::open(const char* name)
 
 Handle Port::handle() const
 {
-    return impl_->fd >= 0 ? impl_->fd : invalidHandle;
+    return impl_->fd >= 0 ? impl_->fd : InvalidHandle;
 }
 
 // A rate the driver rounds by more than this does not carry the line.
-constexpr double baudTolerance = 0.02;
+constexpr double BaudTolerance = 0.02;
 
 bool Port::configure(std::uint32_t baud)
 {
@@ -290,7 +290,7 @@ bool Port::configure(std::uint32_t baud)
     // A driver may put another rate in place of one it cannot make.
     std::uint32_t taken = 0;
     if (!kernelGetBaud(port.fd, taken) || taken == 0 ||
-        std::abs(double(taken) - double(baud)) > baudTolerance * double(baud))
+        std::abs(double(taken) - double(baud)) > BaudTolerance * double(baud))
         return false;
     port.baud = baud;
     if (!port.setModemBitIfPresent(TIOCM_DTR, false) || !port.setModemBitIfPresent(TIOCM_RTS, true))
@@ -420,15 +420,15 @@ bool Port::waitEvent(std::uint32_t& event)
 {
     Impl& port = *impl_;
     const std::uint32_t mask = port.eventMask;
-    constexpr std::uint32_t rxChar = 0x001, txEmpty = 0x004, cts = 0x008, dsr = 0x010, rlsd = 0x020,
-                            err = 0x080, ring = 0x100;
-    if (port.fd < 0 || (mask & (rxChar | txEmpty | cts | dsr | rlsd | err | ring)) == 0)
+    constexpr std::uint32_t RxChar = 0x001, TxEmpty = 0x004, Cts = 0x008, Dsr = 0x010, Rlsd = 0x020,
+                            Err = 0x080, Ring = 0x100;
+    if (port.fd < 0 || (mask & (RxChar | TxEmpty | Cts | Dsr | Rlsd | Err | Ring)) == 0)
         return false;
     int linesBefore = 0;
     const bool haveLines = port.lineIoctl(TIOCMGET, &linesBefore) == 0;
     for (;;) {
         std::uint32_t seen = 0;
-        pollfd p{port.fd, static_cast<short>((mask & rxChar) ? POLLIN : 0), 0};
+        pollfd p{port.fd, static_cast<short>((mask & RxChar) ? POLLIN : 0), 0};
         const int n = poll(&p, 1, 10);
         if (n < 0 && errno != EINTR)
             return false;
@@ -436,24 +436,24 @@ bool Port::waitEvent(std::uint32_t& event)
             if (p.revents & (POLLHUP | POLLNVAL))
                 return false;
             if (p.revents & POLLERR)
-                seen |= err;
+                seen |= Err;
             if (p.revents & POLLIN)
-                seen |= rxChar;
+                seen |= RxChar;
         }
         int queued = 0;
-        if ((mask & txEmpty) && ioctl(port.fd, TIOCOUTQ, &queued) == 0 && queued == 0)
-            seen |= txEmpty;
+        if ((mask & TxEmpty) && ioctl(port.fd, TIOCOUTQ, &queued) == 0 && queued == 0)
+            seen |= TxEmpty;
         int lines = 0;
         if (haveLines && port.lineIoctl(TIOCMGET, &lines) == 0) {
             const int changed = lines ^ linesBefore;
             if (changed & TIOCM_CTS)
-                seen |= cts;
+                seen |= Cts;
             if (changed & TIOCM_DSR)
-                seen |= dsr;
+                seen |= Dsr;
             if (changed & TIOCM_CD)
-                seen |= rlsd;
+                seen |= Rlsd;
             if (changed & TIOCM_RNG)
-                seen |= ring;
+                seen |= Ring;
         }
         seen &= mask;
         if (seen != 0) {
@@ -501,7 +501,7 @@ bool Port::write(const std::uint8_t* bytes, std::size_t count)
     Impl& port = *impl_;
     if (port.fd < 0)
         return false;
-    const auto deadline = Clock::now() + writeTimeout;
+    const auto deadline = Clock::now() + WriteTimeout;
     std::size_t done = 0;
     while (done < count) {
         const ssize_t n = ::write(port.fd, bytes + done, count - done);

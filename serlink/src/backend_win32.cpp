@@ -12,7 +12,7 @@
 
 namespace serlink::backend {
 
-const Handle invalidHandle = reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
+const Handle InvalidHandle = reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
 
 namespace {
 

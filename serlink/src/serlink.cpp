@@ -26,11 +26,11 @@ using Clock = std::chrono::steady_clock;
 // noise just within the byte time-out holds the receiver for 512 of them.
 Clock::duration frameBudget(uint32_t byteTimeoutMs, uint32_t baud)
 {
-    constexpr auto margin = std::chrono::milliseconds(10);
+    constexpr auto Margin = std::chrono::milliseconds(10);
     const long long bytes = wake::HuntLimit + static_cast<long long>(wake::LongestFrame);
     const auto lineTime =
         std::chrono::microseconds(bytes * 10'000'000LL / std::max<uint32_t>(baud, 1));
-    return std::chrono::milliseconds(byteTimeoutMs) + lineTime + margin;
+    return std::chrono::milliseconds(byteTimeoutMs) + lineTime + Margin;
 }
 
 class PortReader : public wake::ByteReader {
@@ -59,7 +59,7 @@ int frameResult(bool ok)
 {
     if (port && port->gone()) {
         port.reset();
-        lastHandle = serlink::backend::invalidHandle;
+        lastHandle = serlink::backend::InvalidHandle;
     }
     return result(ok);
 }
@@ -81,7 +81,7 @@ int OpenCOM(const char* name, uint32_t baud)
     port.reset();
     portBaud = baud;
     port = Port::open(name);
-    lastHandle = port ? port->handle() : serlink::backend::invalidHandle;
+    lastHandle = port ? port->handle() : serlink::backend::InvalidHandle;
     if (!port)
         return 0;
     return result(port->configure(baud));

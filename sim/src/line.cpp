@@ -44,10 +44,10 @@ std::vector<std::uint8_t> answerFrame(int address, int command, std::vector<std:
 // Noise that the receiver's hunt skips: never a frame start.
 std::vector<std::uint8_t> strayBytes(int count)
 {
-    static constexpr std::uint8_t pattern[] = {0x55, 0xAA, 0x00, 0xFF, 0x81, 0x13};
+    static constexpr std::uint8_t Pattern[] = {0x55, 0xAA, 0x00, 0xFF, 0x81, 0x13};
     std::vector<std::uint8_t> out;
     for (int i = 0; i < count; ++i)
-        out.push_back(pattern[i % std::size(pattern)]);
+        out.push_back(Pattern[i % std::size(Pattern)]);
     return out;
 }
 

@@ -83,7 +83,7 @@ public:  // the table rows below act through the fixture
 TEST_F(FloatEditTest, NewControlHasTheDefaults)
 {
     TFloatEdit fresh;
-    EXPECT_EQ(fresh.Format(), ffFixed);
+    EXPECT_EQ(fresh.Format(), TFloatFormat::Fixed);
     EXPECT_EQ(fresh.Digits(), 5);
     EXPECT_EQ(fresh.Precision(), 5);
     EXPECT_TRUE(fresh.MinMaxCheck());
@@ -111,8 +111,8 @@ TEST_F(FloatEditTest, PropertiesAreSetTheWayAFormSetsThem)
     EXPECT_EQ(edit_->text(), "1");
     EXPECT_EQ(edit_->property("MaxValue").toDouble(), 1000.0);
     edit_->setProperty("Format", 9);  // not a format: ignored
-    EXPECT_EQ(edit_->Format(), ffFixed);
-    edit_->SetFormat(ffGeneral);
+    EXPECT_EQ(edit_->Format(), TFloatFormat::Fixed);
+    edit_->SetFormat(TFloatFormat::General);
     edit_->SetMinValue(0);
     edit_->SetValue(0.25);
     EXPECT_EQ(edit_->text(), "0.25");

@@ -177,7 +177,7 @@ TEST_F(MainFormLayout, EveryValueFitsItsField)
     expectFits(widget<QLineEdit>("edNo"), {"65535"}, false);
     expectFits(widget<QLineEdit>("edNxp"), {"-3276799", "3276700"}, false);
     expectFits(widget<QLineEdit>("edMMxp"), {"-9999.9", "-1.235E4", "-8.888E88"}, false);
-    EXPECT_EQ(numtext::formatFloat(-12345, ffFixed, 4, 1), "-1.235E4");
+    EXPECT_EQ(numtext::formatFloat(-12345, TFloatFormat::Fixed, 4, 1), "-1.235E4");
 }
 
 TEST_F(MainFormLayout, StatusBarTextsStayOnOneLineWithTheWholeTextInTheTooltip)

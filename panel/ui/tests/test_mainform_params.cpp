@@ -308,7 +308,7 @@ TEST_F(ParamsPage, PageHoldsTheFieldsWithTheirLimits)
         EXPECT_EQ(f->Digits(), l.digits) << l.name;
         EXPECT_EQ(f->Precision(), l.precision) << l.name;
         EXPECT_EQ(f->Value(), l.value) << l.name;
-        EXPECT_EQ(f->Format(), ffFixed) << l.name;
+        EXPECT_EQ(f->Format(), TFloatFormat::Fixed) << l.name;
         EXPECT_TRUE(f->MinMaxCheck()) << l.name;
     }
     EXPECT_EQ(fe("feVm")->text(), QStringLiteral("1"));

@@ -3,6 +3,10 @@
 #include <mosquitto.h>
 #include <nlohmann/json.hpp>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <iostream>
 
 #include "stateview.h"
@@ -51,6 +55,7 @@ bool MqttBridge::start(std::string& problem)
     mosquitto_connect_callback_set(client_, &MqttBridge::onConnect);
     mosquitto_disconnect_callback_set(client_, &MqttBridge::onDisconnect);
     mosquitto_message_callback_set(client_, &MqttBridge::onMessage);
+    mosquitto_publish_callback_set(client_, &MqttBridge::onPublished);
     // Back-off from 1 s doubling up to 30 s while the broker stays away.
     mosquitto_reconnect_delay_set(client_, 1, 30, true);
     int rc =
@@ -116,8 +121,25 @@ void MqttBridge::onDisconnect(mosquitto*, void* self, int rc)
         std::cerr << "tirsgate: связь с брокером MQTT потеряна, переподключение\n";
 }
 
-void MqttBridge::onMessage(mosquitto*, void* self, const mosquitto_message* m)
+// A broker that leaves Nagle's algorithm on (mosquitto's default) holds a
+// command back while a packet it sent us is not acknowledged, and the kernel
+// delays that acknowledgement up to 40 ms: it goes out at once instead.
+void MqttBridge::acknowledgeAtOnce(mosquitto* client)
 {
+    const int fd = mosquitto_socket(client);
+    const int on = 1;
+    if (fd >= 0)
+        setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
+
+void MqttBridge::onPublished(mosquitto* client, void*, int)
+{
+    acknowledgeAtOnce(client);
+}
+
+void MqttBridge::onMessage(mosquitto* client, void* self, const mosquitto_message* m)
+{
+    acknowledgeAtOnce(client);
     auto* b = static_cast<MqttBridge*>(self);
     const std::string payload(static_cast<const char*>(m->payload), m->payloadlen);
     b->handleSet(m->topic, payload);

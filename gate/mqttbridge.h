@@ -46,6 +46,8 @@ private:
     static void onConnect(mosquitto*, void* self, int rc);
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onPublished(mosquitto*, void* self, int mid);
+    static void acknowledgeAtOnce(mosquitto* client);
     void publishLoop();
     void publish(const std::string& topic, const std::string& payload, bool retain);
     void publishDiscovery(const LineSnapshot& snapshot);

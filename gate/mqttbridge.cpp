@@ -109,6 +109,7 @@ void MqttBridge::onConnect(mosquitto*, void* self, int rc)
     std::cerr << "tirsgate: брокер MQTT подключён\n";
     const std::string set = b->options_.prefix + "/+/set";
     mosquitto_subscribe(b->client_, nullptr, set.c_str(), Qos);
+    mosquitto_subscribe(b->client_, nullptr, (b->options_.prefix + "/scan").c_str(), Qos);
     b->publish(b->options_.prefix + "/status", "online", true);
     b->republish_ = true;
     b->wake_.notify_all();
@@ -141,8 +142,40 @@ void MqttBridge::onMessage(mosquitto* client, void* self, const mosquitto_messag
 {
     acknowledgeAtOnce(client);
     auto* b = static_cast<MqttBridge*>(self);
+    if (m->topic == b->options_.prefix + "/scan") {
+        b->handleScan();
+        return;
+    }
     const std::string payload(static_cast<const char*>(m->payload), m->payloadlen);
     b->handleSet(m->topic, payload);
+}
+
+void MqttBridge::handleScan()
+{
+    const std::uint64_t done = store_.get().scans;
+    if (!options_.requestScan || !options_.requestScan()) {
+        publish(options_.prefix + "/scan/result", R"({"command":"scan","result":"refused"})",
+                false);
+        return;
+    }
+    std::lock_guard lock(scanMutex_);
+    if (!scanAnswerAfter_)
+        scanAnswerAfter_ = done;
+}
+
+void MqttBridge::answerScan(const LineSnapshot& snapshot)
+{
+    {
+        std::lock_guard lock(scanMutex_);
+        if (!scanAnswerAfter_ || snapshot.scans <= *scanAnswerAfter_)
+            return;
+        scanAnswerAfter_.reset();
+    }
+    nlohmann::json addresses = nlohmann::json::array();
+    for (const ActuatorReading& a : snapshot.actuators)
+        addresses.push_back(a.address);
+    const nlohmann::json j{{"command", "scan"}, {"result", "ok"}, {"addresses", addresses}};
+    publish(options_.prefix + "/scan/result", j.dump(), false);
 }
 
 void MqttBridge::handleSet(const std::string& topic, const std::string& payload)
@@ -259,6 +292,7 @@ void MqttBridge::publishLoop()
         if (stopping_)
             break;
         const LineSnapshot snapshot = store_.get();
+        answerScan(snapshot);
         const bool all = republish_.exchange(false);
         if (options_.haDiscovery && (all || discovered != snapshot.actuators.size())) {
             publishDiscovery(snapshot);

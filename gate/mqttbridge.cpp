@@ -127,10 +127,14 @@ void MqttBridge::onDisconnect(mosquitto*, void* self, int rc)
 // delays that acknowledgement up to 40 ms: it goes out at once instead.
 void MqttBridge::acknowledgeAtOnce(mosquitto* client)
 {
+#ifdef TCP_QUICKACK  // Linux; not kept by the kernel, so asked again each time
     const int fd = mosquitto_socket(client);
     const int on = 1;
     if (fd >= 0)
         setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#else
+    (void)client;
+#endif
 }
 
 void MqttBridge::onPublished(mosquitto* client, void*, int)

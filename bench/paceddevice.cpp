@@ -164,6 +164,8 @@ void PacedDevice::serve()
             continue;
         const std::size_t requestBytes = reader.consumed();
         const Clock::time_point received = reader.frameStart() + byteTime * long(requestBytes);
+        if (hook_)
+            hook_(address, command, received);
         line_.advance();
         // Frames with an address byte are what the host sends here.
         std::vector<sim::Line::Answer> answers = line_.handleRequest(

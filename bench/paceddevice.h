@@ -12,7 +12,10 @@
 
 #include <sim/simline.h>
 
+#include "linetime.h"
+
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,6 +30,11 @@ public:
     ~PacedDevice();
     PacedDevice(const PacedDevice&) = delete;
     PacedDevice& operator=(const PacedDevice&) = delete;
+
+    // Told on the device's thread of every request, at the moment its last
+    // byte would have arrived on a real line. Set before start().
+    using RequestHook = std::function<void(int address, int command, Clock::time_point received)>;
+    void setRequestHook(RequestHook hook) { hook_ = std::move(hook); }
 
     bool start();
     void stop();
@@ -48,6 +56,7 @@ private:
     int keeper_ = -1;
     int wake_[2] = {-1, -1};
     std::string slavePath_;
+    RequestHook hook_;
     std::thread thread_;
     std::mutex mutex_;
     std::vector<double> lateness_;

@@ -6,7 +6,7 @@ set -euo pipefail
 build=$(cd "${1:?build folder}" && pwd)
 out=$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-for b in bench_codec bench_exchange bench_backup bench_window bench_program; do
+for b in bench_codec bench_exchange bench_backup bench_window bench_program bench_gate; do
   [ -x "$build/benchbin/$b/$b" ] || { echo "== $b not built"; continue; }
   echo "== $b (load $(cut -d' ' -f1-3 /proc/loadavg))"
   (cd "$build/benchbin/$b" && "./$b" --benchmark_out="$out/$b.json" --benchmark_out_format=json)

@@ -34,7 +34,13 @@ void LinePoller::discover(const std::vector<int>& addresses)
     listed_ = addresses;
     std::vector<ActuatorReading> found;
     if (addresses.empty()) {
-        for (const auto& f : service::scanLine(port_)) {
+        // A scan of 127 addresses takes seconds: commands go on meanwhile.
+        service::ScanOptions options;
+        options.cancelled = [this] {
+            serveCommands();
+            return stop_ && stop_->load();
+        };
+        for (const auto& f : service::scanLine(port_, options)) {
             ActuatorReading a;
             a.address = f.address;
             a.type = f.type;
@@ -57,6 +63,7 @@ void LinePoller::discover(const std::vector<int>& addresses)
         }
     snapshot_.actuators = std::move(found);
     snapshot_.portOpen = port_.Connected();
+    ++snapshot_.scans;
     publish();
 }
 
@@ -127,8 +134,10 @@ bool LinePoller::reopenIfLost()
 
 void LinePoller::run(const std::atomic<bool>& stop, std::atomic<bool>& rescan)
 {
+    stop_ = &stop;
     while (!stop) {
-        if (rescan.exchange(false))
+        // Without the port a scan would find nothing and forget every actuator.
+        if (port_.Connected() && rescan.exchange(false))
             discover(listed_);
         const bool wasOpen = port_.Connected();
         runCycle();

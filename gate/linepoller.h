@@ -29,7 +29,8 @@ public:
     void discover(const std::vector<int>& addresses);
     // One poll cycle over every actuator; reopens a lost port first.
     void runCycle();
-    // Cycles until stop is set; a scan again whenever rescan is set.
+    // Cycles until stop is set; a scan again whenever rescan is set (kept
+    // for the port's return while it is gone).
     void run(const std::atomic<bool>& stop, std::atomic<bool>& rescan);
     // Serves what is queued now; public for the time the port is gone.
     void serveCommands();
@@ -54,4 +55,5 @@ private:
     std::vector<int> listed_;
     std::uint64_t cycle_ = 0;
     std::chrono::steady_clock::time_point lastReopen_{};
+    const std::atomic<bool>* stop_ = nullptr;  // ends a scan under way
 };

@@ -28,6 +28,7 @@ struct ActuatorReading {
 struct LineSnapshot {
     bool portOpen = false;
     std::uint64_t cycle = 0;  // finished poll cycles
+    std::uint64_t scans = 0;  // finished searches for the actuators (at start, on request)
     std::vector<ActuatorReading> actuators;
 
     const ActuatorReading* find(int address) const

@@ -193,6 +193,11 @@ int run(const Options& o)
         mqtt.prefix =
             o.topicPrefix.empty() ? "tirs/" + hostName() + "/" + portLabel : o.topicPrefix;
         mqtt.portName = port.PortName;
+        mqtt.requestScan = [allowed = policy.allow] {
+            if (allowed)
+                rescanRequested = true;
+            return allowed;
+        };
         bridge = std::make_unique<MqttBridge>(mqtt, store, queue, settings);
         std::string problem;
         if (!bridge->start(problem)) {
@@ -227,6 +232,8 @@ int main(int argc, char** argv)
     Options o;
     CLI::App app{"tirsgate: линия приводов в MQTT и Modbus TCP"};
     app.set_config("--config", "", "файл INI с теми же ключами, что и параметры");
+    // A misspelt key in a service's file must not pass unnoticed.
+    app.allow_config_extras(false);
     app.add_option("--port", o.port, "порт: COM1…COM8 или путь к устройству");
     app.add_option("--baud", o.baud, "скорость линии, бод");
     app.add_option("--timeout", o.timeout, "ожидание каждого байта ответа, мс (100)")

@@ -3,6 +3,10 @@
 #include <mosquitto.h>
 #include <nlohmann/json.hpp>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <iostream>
 
 #include "stateview.h"
@@ -51,6 +55,7 @@ bool MqttBridge::start(std::string& problem)
     mosquitto_connect_callback_set(client_, &MqttBridge::onConnect);
     mosquitto_disconnect_callback_set(client_, &MqttBridge::onDisconnect);
     mosquitto_message_callback_set(client_, &MqttBridge::onMessage);
+    mosquitto_publish_callback_set(client_, &MqttBridge::onPublished);
     // Back-off from 1 s doubling up to 30 s while the broker stays away.
     mosquitto_reconnect_delay_set(client_, 1, 30, true);
     int rc =
@@ -104,6 +109,7 @@ void MqttBridge::onConnect(mosquitto*, void* self, int rc)
     std::cerr << "tirsgate: брокер MQTT подключён\n";
     const std::string set = b->options_.prefix + "/+/set";
     mosquitto_subscribe(b->client_, nullptr, set.c_str(), Qos);
+    mosquitto_subscribe(b->client_, nullptr, (b->options_.prefix + "/scan").c_str(), Qos);
     b->publish(b->options_.prefix + "/status", "online", true);
     b->republish_ = true;
     b->wake_.notify_all();
@@ -116,11 +122,64 @@ void MqttBridge::onDisconnect(mosquitto*, void* self, int rc)
         std::cerr << "tirsgate: связь с брокером MQTT потеряна, переподключение\n";
 }
 
-void MqttBridge::onMessage(mosquitto*, void* self, const mosquitto_message* m)
+// A broker that leaves Nagle's algorithm on (mosquitto's default) holds a
+// command back while a packet it sent us is not acknowledged, and the kernel
+// delays that acknowledgement up to 40 ms: it goes out at once instead.
+void MqttBridge::acknowledgeAtOnce(mosquitto* client)
 {
+#ifdef TCP_QUICKACK  // Linux; not kept by the kernel, so asked again each time
+    const int fd = mosquitto_socket(client);
+    const int on = 1;
+    if (fd >= 0)
+        setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#else
+    (void)client;
+#endif
+}
+
+void MqttBridge::onPublished(mosquitto* client, void*, int)
+{
+    acknowledgeAtOnce(client);
+}
+
+void MqttBridge::onMessage(mosquitto* client, void* self, const mosquitto_message* m)
+{
+    acknowledgeAtOnce(client);
     auto* b = static_cast<MqttBridge*>(self);
+    if (m->topic == b->options_.prefix + "/scan") {
+        b->handleScan();
+        return;
+    }
     const std::string payload(static_cast<const char*>(m->payload), m->payloadlen);
     b->handleSet(m->topic, payload);
+}
+
+void MqttBridge::handleScan()
+{
+    const std::uint64_t done = store_.get().scans;
+    if (!options_.requestScan || !options_.requestScan()) {
+        publish(options_.prefix + "/scan/result", R"({"command":"scan","result":"refused"})",
+                false);
+        return;
+    }
+    std::lock_guard lock(scanMutex_);
+    if (!scanAnswerAfter_)
+        scanAnswerAfter_ = done;
+}
+
+void MqttBridge::answerScan(const LineSnapshot& snapshot)
+{
+    {
+        std::lock_guard lock(scanMutex_);
+        if (!scanAnswerAfter_ || snapshot.scans <= *scanAnswerAfter_)
+            return;
+        scanAnswerAfter_.reset();
+    }
+    nlohmann::json addresses = nlohmann::json::array();
+    for (const ActuatorReading& a : snapshot.actuators)
+        addresses.push_back(a.address);
+    const nlohmann::json j{{"command", "scan"}, {"result", "ok"}, {"addresses", addresses}};
+    publish(options_.prefix + "/scan/result", j.dump(), false);
 }
 
 void MqttBridge::handleSet(const std::string& topic, const std::string& payload)
@@ -237,6 +296,7 @@ void MqttBridge::publishLoop()
         if (stopping_)
             break;
         const LineSnapshot snapshot = store_.get();
+        answerScan(snapshot);
         const bool all = republish_.exchange(false);
         if (options_.haDiscovery && (all || discovered != snapshot.actuators.size())) {
             publishDiscovery(snapshot);

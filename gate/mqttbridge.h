@@ -7,8 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -29,6 +31,8 @@ struct MqttOptions {
     std::chrono::seconds heartbeat{10};
     bool haDiscovery = false;
     std::string portName;  // for the discovery messages' names
+    // A search for the actuators asked on <prefix>/scan; false: refused.
+    std::function<bool()> requestScan;
 };
 
 class MqttBridge {
@@ -46,10 +50,14 @@ private:
     static void onConnect(mosquitto*, void* self, int rc);
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onPublished(mosquitto*, void* self, int mid);
+    static void acknowledgeAtOnce(mosquitto* client);
     void publishLoop();
     void publish(const std::string& topic, const std::string& payload, bool retain);
     void publishDiscovery(const LineSnapshot& snapshot);
     void handleSet(const std::string& topic, const std::string& payload);
+    void handleScan();
+    void answerScan(const LineSnapshot& snapshot);
 
     MqttOptions options_;
     const SnapshotStore& store_;
@@ -65,4 +73,7 @@ private:
     std::map<int, std::string> last_;
     std::map<int, std::chrono::steady_clock::time_point> lastTime_;
     bool started_ = false;
+    // An accepted scan is answered once the snapshot shows more scans than this.
+    std::mutex scanMutex_;
+    std::optional<std::uint64_t> scanAnswerAfter_;
 };

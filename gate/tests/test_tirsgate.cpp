@@ -143,30 +143,17 @@ protected:
         pty = std::make_unique<sim::PtyLine>(line);
         ASSERT_TRUE(pty->start());
         support::replaceWithLink(workDir() / "line", pty->slavePath());
+        // Everything but the port from the configuration file, as a service has it.
+        std::ofstream(workDir() / "tirsgate.ini")
+            << "addresses=1,2,9\ntimeout=20\nmqtt=127.0.0.1:" << mqttPort
+            << "\nmqtt-user=gate\nmqtt-password-file=" << (workDir() / "password").string()
+            << "\ntopic-prefix=" << Prefix << "\nmodbus=127.0.0.1:" << modbusPort
+            << "\nallow-commands=true\ncommand-addresses=1\nha-discovery=true\n"
+            << "journal-folder=" << workDir().string() << "\n";
         gate = std::make_unique<Background>(
             TIRSGATE_PATH,
-            std::vector<std::string>{"--port",
-                                     (workDir() / "line").string(),
-                                     "--addresses",
-                                     "1,2,9",
-                                     "--timeout",
-                                     "20",
-                                     "--mqtt",
-                                     "127.0.0.1:" + std::to_string(mqttPort),
-                                     "--mqtt-user",
-                                     "gate",
-                                     "--mqtt-password-file",
-                                     (workDir() / "password").string(),
-                                     "--topic-prefix",
-                                     Prefix,
-                                     "--modbus",
-                                     "127.0.0.1:" + std::to_string(modbusPort),
-                                     "--allow-commands",
-                                     "--command-addresses",
-                                     "1",
-                                     "--ha-discovery",
-                                     "--journal-folder",
-                                     workDir().string()},
+            std::vector<std::string>{"--port", (workDir() / "line").string(), "--config",
+                                     (workDir() / "tirsgate.ini").string()},
             workDir() / "gate.log");
     }
     static void TearDownTestSuite()
@@ -199,12 +186,15 @@ protected:
         return linesOf(
             runProcess("/usr/bin/mosquitto_sub", args, std::chrono::seconds(seconds + 5)).out);
     }
-    static void publishSet(int address, const std::string& command)
+    static void publish(const std::string& topic, const std::string& message)
     {
         auto args = brokerArgs();
-        args.insert(args.end(), {"-t", std::string(Prefix) + "/" + std::to_string(address) + "/set",
-                                 "-m", command});
+        args.insert(args.end(), {"-t", topic, "-m", message});
         ASSERT_EQ(runProcess("/usr/bin/mosquitto_pub", args).exitCode, 0);
+    }
+    static void publishSet(int address, const std::string& command)
+    {
+        publish(std::string(Prefix) + "/" + std::to_string(address) + "/set", command);
     }
     // A pymodbus script with the port as MODBUS_PORT; its standard output.
     static std::string modbusClient(const std::string& script)
@@ -396,6 +386,47 @@ for i in range(100):
 print(r.registers)
 )");
     EXPECT_EQ(back, "[1]\n") << slurp(workDir() / "gate.log");
+}
+
+TEST_F(Gate, ScansTheLineAgainWhenAskedOverMqtt)
+{
+    sim::Line other;
+    addStillActuator(other, 3, "ТИРС-70 №0003");
+    sim::PtyLine otherPty(other);
+    ASSERT_TRUE(otherPty.start());
+    support::replaceWithLink(workDir() / "other", otherPty.slavePath());
+    const std::string prefix = "test/other";
+    Background scanning(TIRSGATE_PATH,
+                        {"--port", (workDir() / "other").string(), "--timeout", "10", "--mqtt",
+                         "127.0.0.1:" + std::to_string(mqttPort), "--mqtt-user", "gate",
+                         "--mqtt-password-file", (workDir() / "password").string(),
+                         "--topic-prefix", prefix, "--allow-commands", "--journal-folder",
+                         workDir().string()},
+                        workDir() / "other.log");
+    ASSERT_EQ(subscribe({prefix + "/3/state"}, 1, 20).size(), 1u) << slurp(workDir() / "other.log");
+    addStillActuator(other, 5, "ТИРС-70 №0005");
+    auto result =
+        std::async(std::launch::async, [&] { return subscribe({prefix + "/scan/result"}, 1, 20); });
+    std::this_thread::sleep_for(500ms);
+    publish(prefix + "/scan", "");
+    const auto got = result.get();
+    ASSERT_EQ(got.size(), 1u);
+    const json answer = json::parse(got[0].substr(got[0].find(' ') + 1));
+    EXPECT_EQ(answer["result"], "ok");
+    EXPECT_EQ(answer["addresses"], json::array({3, 5}));
+    const auto five = subscribe({prefix + "/5/state"}, 1, 5);
+    ASSERT_EQ(five.size(), 1u) << slurp(workDir() / "other.log");
+    EXPECT_EQ(json::parse(five[0].substr(five[0].find(' ') + 1))["type"], "ТИРС-70 №0005")
+        << five[0];
+}
+
+TEST(GateConfig, AMisspeltKeyInTheConfigurationFileIsWrongUsage)
+{
+    fs::create_directories(workDir());
+    std::ofstream(workDir() / "misspelt.ini") << "adresses=1,2\nmqtt=127.0.0.1:1\n";
+    const auto r = runProcess(TIRSGATE_PATH, {"--config", (workDir() / "misspelt.ini").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("adresses"), std::string::npos) << r.err;
 }
 
 // Last, as it ends the gateway.

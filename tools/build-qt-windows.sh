@@ -9,7 +9,7 @@
 # platform plugin and its style. Debian's host Qt (same version) gives moc,
 # uic and rcc. The build goes into a temporary folder that is renamed only
 # when everything is installed, so a half-built cache is never used.
-# The first build takes about 30 minutes on 2 cores (see the README).
+# The first build takes about 16 minutes on 2 cores (see the README).
 #
 # Usage: tools/build-qt-windows.sh        (prints the Qt folder on the last line)
 set -euo pipefail
@@ -37,7 +37,7 @@ if [ -f "$qt/bin/qt-cmake" ]; then
 fi
 
 echo "Building a static Qt $version for Windows into $qt" >&2
-echo "(once; about 30 minutes on 2 cores)" >&2
+echo "(once; about 16 minutes on 2 cores)" >&2
 started=$(date +%s)
 tools/install-deps.sh --windows-qt
 

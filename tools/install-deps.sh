@@ -20,7 +20,7 @@ if [ "${1:-}" = --windows ]; then
   packages=(
     cmake ninja-build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    googletest wine wine64 util-linux
+    googletest wine wine64 fonts-wine util-linux
     qt6-translations-l10n wixl msitools zip
     xvfb xdotool x11-utils imagemagick fonts-dejavu-core
   )

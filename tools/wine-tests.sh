@@ -4,11 +4,14 @@
 # tools/build-windows.sh --test builds it and calls this)
 #
 # The serial ports of this machine are never reached: /dev/ttyS0 is its
-# console, and Wine maps COM1...COM4 to /dev/ttyS0...3 by itself. So the
-# tests run in a mount namespace of their own, where every /dev/ttyS*,
+# console, and Wine maps every /dev/ttyS* it finds to a COM port by itself.
+# So the tests run in a mount namespace of their own, where every /dev/ttyS*,
 # /dev/ttyUSB* and /dev/ttyACM* is /dev/null, in a fresh Wine prefix whose
-# COM5 is a pseudo-terminal served by tirssim and whose COM6 leads nowhere;
+# COM2 is a pseudo-terminal served by tirssim and whose COM6 leads nowhere;
 # the mapping is checked before every program starts.
+#
+# The window test's pictures go to WINDOWS-BUILD/screenshots/; with
+# TIRS_UPDATE_SCREENSHOTS=1 they replace docs/screenshots/*-windows.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -70,13 +73,42 @@ for _ in $(seq 100); do [ -L "$work/line" ] && break; sleep 0.1; done
 pty=$(readlink -f "$work/line")
 [ -c "$pty" ] || { echo "tirssim made no pseudo-terminal" >&2; cat "$work/tirssim.out" >&2; exit 1; }
 
+# COM2 is a port of Wine's own, named in its registry: its device manager
+# makes the link and enters the port in HARDWARE\DEVICEMAP\SERIALCOMM, as a
+# Windows serial driver does, when the wine server starts again. COM6 is a
+# bare link to nothing: a port the system does not have.
+wine reg add 'HKLM\Software\Wine\Ports' /v COM2 /d "$pty" /f >/dev/null
+wineserver -k
+wineserver -p 2>>"$work/wineserver.log"
+wineboot >/dev/null 2>&1
+
+serialcomm() {  # "value name<TAB>port" lines of the registry's port list
+  wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r' |
+    awk '$2 == "REG_SZ" { print $1 "\t" $3 }'
+}
+# The ports Wine found by itself (the masked /dev/ttyS*) are taken away:
+# their links and their entries in the port list.
 dosdevices=$WINEPREFIX/dosdevices
 for link in "$dosdevices"/com*; do
-  if [ -L "$link" ]; then echo "Wine's own ${link##*/} -> $(readlink "$link"): removed"; fi
+  [ -L "$link" ] || continue
+  name=${link##*/}
+  case "$name:$(readlink "$link")" in "com2:$pty" | "com6:$work/absent") continue ;; esac
+  echo "Wine's own $name -> $(readlink "$link"): removed"
+  rm -f "$link"
+  serialcomm | awk -F'\t' -v port="COM${name#com}" '$2 == port { print $1 }' | while read -r value; do
+    wine reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "$value" /f >/dev/null
+  done
 done
-rm -f "$dosdevices"/com*
-ln -s "$pty" "$dosdevices/com5"
 ln -s "$work/absent" "$dosdevices/com6"
+ports=$(serialcomm | cut -f2 | sort | tr '\n' ' ')
+[ "$ports" = "COM2 " ] || { echo "the registry's port list is \"$ports\", not COM2" >&2; exit 1; }
+
+# Wine's own fonts (Tahoma for "MS Shell Dlg", as on Windows) lie in its
+# data folder, where this Wine does not look: in the prefix's Fonts folder
+# they are found. Without them Qt falls back to the first face Wine lists,
+# here DejaVu's math font, whose line metrics put an edit field's text
+# outside the field: the number fields stayed empty.
+cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 
 # Every COM port of the prefix is one of ours; none leads to a real device.
 check_mapping() {
@@ -85,11 +117,12 @@ check_mapping() {
     [ -L "$link" ] || continue
     name=${link##*/}
     target=$(readlink "$link")
-    if ! [ "$name:$target" = "com5:$pty" ] && ! [ "$name:$target" = "com6:$work/absent" ]; then
+    if ! [ "$name:$target" = "com2:$pty" ] && ! [ "$name:$target" = "com6:$work/absent" ]; then
       echo "unexpected port mapping: $name -> $target" >&2
       exit 1
     fi
   done
+  [ -L "$dosdevices/com2" ] || { echo "COM2 is not mapped" >&2; exit 1; }
 }
 
 failed=0
@@ -129,25 +162,25 @@ expect_line() {  # file, extended regular expression
   grep -qE "$2" "$1" || { echo "no line matching '$2' in:" >&2; cat "$1" >&2; return 1; }
 }
 tirsctl_checks() {
-  tirsctl 0 --port COM5 scan --last 5 &&
+  tirsctl 0 --port COM2 scan --last 5 &&
     expect_line "$work/out.txt" '^1 +ТИРС-70 №0001' &&
     expect_line "$work/out.txt" '^2 +ТИРС-70 №0002' &&
     [ "$(grep -c . "$work/out.txt")" = 2 ] &&
-    tirsctl 0 --port COM5 --address 2 --json status &&
+    tirsctl 0 --port COM2 --address 2 --json status &&
     expect_line "$work/out.txt" '"address": 2' &&
     expect_line "$work/out.txt" '"state": ' &&
-    tirsctl 0 --port COM5 --address 1 params read -o before.par &&
+    tirsctl 0 --port COM2 --address 1 params read -o before.par &&
     expect_line "$work/before.par" '^V1=200' &&
-    tirsctl 0 --port COM5 --address 1 params read -o Параметры.par &&
-    cmp "$work/before.par" "$work/Параметры.par" &&
+    tirsctl 0 --port COM2 --address 1 params read -o Параметры.par &&
+    { cmp "$work/before.par" "$work/Параметры.par" || { diff "$work/before.par" "$work/Параметры.par" >&2; false; }; } &&
     sed 's/^V1=200/V1=250/; s/^Vmin=.*/Vmin=90/' "$work/before.par" >"$work/changed.par" &&
-    tirsctl 1 --port COM5 --address 1 params diff changed.par &&
-    tirsctl 0 --port COM5 --address 1 params write changed.par &&
-    tirsctl 0 --port COM5 --address 1 params diff changed.par &&
-    tirsctl 0 --port COM5 --address 1 params read -o after.par &&
+    tirsctl 1 --port COM2 --address 1 params diff changed.par &&
+    tirsctl 0 --port COM2 --address 1 params write changed.par &&
+    tirsctl 0 --port COM2 --address 1 params diff changed.par &&
+    tirsctl 0 --port COM2 --address 1 params read -o after.par &&
     expect_line "$work/after.par" '^V1=250' &&
     expect_line "$work/after.par" '^Vmin=90' &&
-    tirsctl 0 --port COM5 --address 2 params read -o other.par &&
+    tirsctl 0 --port COM2 --address 2 params read -o other.par &&
     expect_line "$work/other.par" '^V1=200' &&
     tirsctl 3 --port COM6 info &&
     expect_line "$work/err.txt" 'не найдено.*COM6'
@@ -170,7 +203,7 @@ dll_rule_checks() {
   check_mapping
   local code=0
   (cd "$work/planted/cwd" && WINEPATH='C:\windows;Z:'"$work/planted/cwd" \
-    timeout 120 wine "$work/planted/bin/tirsctl.exe" --port COM5 --address 1 status) \
+    timeout 120 wine "$work/planted/bin/tirsctl.exe" --port COM2 --address 1 status) \
     >"$work/out" 2>"$work/err" || code=$?
   if [ "$code" != 3 ]; then
     echo "tirsctl.exe without serlink.dll beside it: exit $code, expected 3" >&2

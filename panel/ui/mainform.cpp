@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPalette>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -83,6 +84,15 @@ TMainForm::TMainForm(QWidget* parent)
     // The five captions must fit the fixed width side by side: tabs with
     // less padding than the style's default.
     ui->PageControl->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is in
+    // the window: the tab widget sees them only while no combo box, table or
+    // bottom button holds the focus.
+    auto* nextPage = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
+    connect(nextPage, &QShortcut::activated, this, [this] { TurnPage(1); });
+    auto* previousPage = new QShortcut(this);
+    previousPage->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
+    connect(previousPage, &QShortcut::activated, this, [this] { TurnPage(-1); });
     StatusLine = new TStatusLine(ui->StatusBar);
     addressZeroPanel_ = new QLabel(QStringLiteral("Адрес 0: всем приводам!"), ui->StatusBar);
     addressZeroPanel_->setObjectName(QStringLiteral("AddressZeroPanel"));
@@ -355,6 +365,19 @@ void TMainForm::mnAboutClick()
                                  QStringLiteral("\nПапка файла настроек: ") + settingsFolder +
                                  QStringLiteral("\nПапка журнала: ") + journalFolder,
                              QMessageBox::Ok);
+}
+
+void TMainForm::TurnPage(int step)
+{
+    const int count = ui->PageControl->count();
+    int page = ui->PageControl->currentIndex();
+    for (int tried = 0; tried < count; ++tried) {
+        page = (page + step + count) % count;
+        if (ui->PageControl->isTabEnabled(page)) {
+            ui->PageControl->setCurrentIndex(page);
+            return;
+        }
+    }
 }
 
 void TMainForm::PageControlChange()

@@ -107,6 +107,8 @@ public:
     // In operator mode: the locked pages say how service mode is reached.
     void ExplainServicePages();
     void PageControlChange();
+    // The next (1) or the previous (-1) page whose tab is enabled, round the end.
+    void TurnPage(int step);
 
     // --- port menu ---
     void SelectPort(int n);
@@ -119,6 +121,10 @@ public:
     // "Настройка портов…": the dialog, then the port in use reopened when
     // its link or the baud rate changed.
     void mnPortSetupClick();
+    // After the dialog: the port in use reopened when it moved or the rate
+    // changed (the next poll identifies the actuator anew), the port items
+    // named afresh, and a saved setup reported.
+    void portSetupDone(bool saved, int oldBaudRate, bool portMoved);
     // Writes beside each port item what it leads to ("COM2 — ttyUSB0").
     void ShowPortTargets();
     // The folder of the ports/COMn links, beside the program.

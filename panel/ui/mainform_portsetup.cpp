@@ -1,20 +1,12 @@
-// Port setup from the window: the port menu names what each COMn leads to,
-// and "Настройка портов…" points COM1 ... COM8 at the machine's serial
-// devices and sets the baud rate; the port in use is reopened at once.
+// Port setup from the window, the same on every system: "Настройка портов…"
+// in the port menu, and what follows the dialog. The dialog and what each
+// port item says are the system's own (mainform_portsetup_posix.cpp,
+// mainform_portsetup_win32.cpp).
 #include <QAction>
-#include <QCoreApplication>
-#include <QFile>
 #include <QMenu>
 
 #include "mainform.h"
-#include "comlinks.h"
-#include "portsetupdialog.h"
 #include "ui_mainform.h"
-
-QString TMainForm::PortsFolder()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/ports");
-}
 
 void TMainForm::setupPortSetup()
 {
@@ -25,34 +17,16 @@ void TMainForm::setupPortSetup()
     ShowPortTargets();
 }
 
-void TMainForm::ShowPortTargets()
+void TMainForm::portSetupDone(bool saved, int oldBaudRate, bool portMoved)
 {
-    const std::string folder = QFile::encodeName(PortsFolder()).toStdString();
-    for (int n = 1; n <= static_cast<int>(PortItems.size()); ++n) {
-        const std::string target = DescribePortLink(ReadPortLink(folder, n), DeviceRoots);
-        PortItems[n - 1]->setText(QStringLiteral("COM") + QString::number(n) +
-                                  QStringLiteral(" — ") + QFile::decodeName(target.c_str()));
-    }
-}
-
-void TMainForm::mnPortSetupClick()
-{
-    TPortSetupDialog dialog(PortsFolder(), DeviceRoots, BaudRate, this);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    const int oldBaudRate = BaudRate;
-    if (accepted)
-        BaudRate = dialog.BaudRate();
-    // Links may have been written also when a later one failed and the
-    // operator then cancelled.
-    const bool moved = dialog.ChangedPorts().count(PortNumber) != 0;
-    if (PortNumber != 0 && (moved || BaudRate != oldBaudRate)) {
+    if (PortNumber != 0 && (portMoved || BaudRate != oldBaudRate)) {
         const int n = PortNumber;
         SelectPort(0);
         SelectPort(n);
         DeviceFound = false;  // the next poll identifies what is there now
     }
     ShowPortTargets();
-    if (accepted)
+    if (saved)
         ReportDone(QStringLiteral("Настройка портов сохранена, ") + QString::number(BaudRate) +
                    QStringLiteral(" бод"));
 }

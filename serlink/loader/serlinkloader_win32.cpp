@@ -5,6 +5,8 @@
 // planted there would run inside the program.
 #include <windows.h>
 
+#include <array>
+#include <cstddef>
 #include <mutex>
 #include <string>
 
@@ -12,22 +14,30 @@
 
 namespace {
 
-struct Functions {
-    decltype(&AccessCOM) accessCom = nullptr;
-    decltype(&OpenCOM) openCom = nullptr;
-    decltype(&CloseCOM) closeCom = nullptr;
-    decltype(&GetHandleCOM) getHandleCom = nullptr;
-    decltype(&SetModeCOM) setModeCom = nullptr;
-    decltype(&SetModLns) setModLns = nullptr;
-    decltype(&GetModLns) getModLns = nullptr;
-    decltype(&PurgeCOM) purgeCom = nullptr;
-    decltype(&FlushCOM) flushCom = nullptr;
-    decltype(&GetMaskCOM) getMaskCom = nullptr;
-    decltype(&SetMaskCOM) setMaskCom = nullptr;
-    decltype(&WaitEventCOM) waitEventCom = nullptr;
-    decltype(&TxFrame) txFrame = nullptr;
-    decltype(&RxFrame) rxFrame = nullptr;
+// The library's functions, each by its place in the table of their exported
+// names.
+enum Function : std::size_t {
+    kAccessCOM,
+    kOpenCOM,
+    kCloseCOM,
+    kGetHandleCOM,
+    kSetModeCOM,
+    kSetModLns,
+    kGetModLns,
+    kPurgeCOM,
+    kFlushCOM,
+    kGetMaskCOM,
+    kSetMaskCOM,
+    kWaitEventCOM,
+    kTxFrame,
+    kRxFrame,
+    kFunctionCount
 };
+constexpr std::array<const char*, kFunctionCount> kNames = {
+    "AccessCOM", "OpenCOM",  "CloseCOM",   "GetHandleCOM", "SetModeCOM",   "SetModLns", "GetModLns",
+    "PurgeCOM",  "FlushCOM", "GetMaskCOM", "SetMaskCOM",   "WaitEventCOM", "TxFrame",   "RxFrame"};
+
+using Addresses = std::array<FARPROC, kFunctionCount>;
 
 std::wstring programFolder()
 {
@@ -45,17 +55,12 @@ std::wstring programFolder()
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-template <typename F>
-void bind(HMODULE dll, const char* name, F& f)
+// Loaded on the first call, all functions or none: when the folder has no
+// usable serlink.dll every function fails, as it does for a port that is
+// not there.
+const Addresses& functions()
 {
-    f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
-}
-
-// Loaded on the first call; when the folder has no usable serlink.dll every
-// function fails, as it does for a port that is not there.
-const Functions& functions()
-{
-    static Functions f;
+    static Addresses addresses{};
     static std::once_flag once;
     std::call_once(once, [] {
         const std::wstring folder = programFolder();
@@ -67,29 +72,27 @@ const Functions& functions()
                                      LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!dll)
             return;
-        Functions g;
-        bind(dll, "AccessCOM", g.accessCom);
-        bind(dll, "OpenCOM", g.openCom);
-        bind(dll, "CloseCOM", g.closeCom);
-        bind(dll, "GetHandleCOM", g.getHandleCom);
-        bind(dll, "SetModeCOM", g.setModeCom);
-        bind(dll, "SetModLns", g.setModLns);
-        bind(dll, "GetModLns", g.getModLns);
-        bind(dll, "PurgeCOM", g.purgeCom);
-        bind(dll, "FlushCOM", g.flushCom);
-        bind(dll, "GetMaskCOM", g.getMaskCom);
-        bind(dll, "SetMaskCOM", g.setMaskCom);
-        bind(dll, "WaitEventCOM", g.waitEventCom);
-        bind(dll, "TxFrame", g.txFrame);
-        bind(dll, "RxFrame", g.rxFrame);
-        if (g.accessCom && g.openCom && g.closeCom && g.getHandleCom && g.setModeCom &&
-            g.setModLns && g.getModLns && g.purgeCom && g.flushCom && g.getMaskCom &&
-            g.setMaskCom && g.waitEventCom && g.txFrame && g.rxFrame)
-            f = g;
-        else
-            FreeLibrary(dll);
+        Addresses found{};
+        for (std::size_t i = 0; i < kFunctionCount; ++i) {
+            found[i] = GetProcAddress(dll, kNames[i]);
+            if (!found[i]) {
+                FreeLibrary(dll);
+                return;
+            }
+        }
+        addresses = found;
     });
-    return f;
+    return addresses;
+}
+
+// Calls the library's function with the type of its forwarder `Self` (the
+// same declaration in serlink.h); 0 without the library.
+template <auto Self, typename... Args>
+auto forward(Function function, Args... args)
+{
+    const FARPROC address = functions()[function];
+    return address ? reinterpret_cast<decltype(Self)>(reinterpret_cast<void*>(address))(args...)
+                   : decltype(Self(args...)){};
 }
 
 }  // namespace
@@ -98,87 +101,73 @@ extern "C" {
 
 int SERLINK_CALL AccessCOM(const char* name)
 {
-    const auto f = functions().accessCom;
-    return f ? f(name) : 0;
+    return forward<&AccessCOM>(kAccessCOM, name);
 }
 
 int SERLINK_CALL OpenCOM(const char* name, uint32_t baud)
 {
-    const auto f = functions().openCom;
-    return f ? f(name, baud) : 0;
+    return forward<&OpenCOM>(kOpenCOM, name, baud);
 }
 
 int SERLINK_CALL CloseCOM(void)
 {
-    const auto f = functions().closeCom;
-    return f ? f() : 0;
+    return forward<&CloseCOM>(kCloseCOM);
 }
 
 intptr_t SERLINK_CALL GetHandleCOM(void)
 {
-    const auto f = functions().getHandleCom;
-    return f ? f() : 0;
+    return forward<&GetHandleCOM>(kGetHandleCOM);
 }
 
 int SERLINK_CALL SetModeCOM(int rtsMode, int dtrMode)
 {
-    const auto f = functions().setModeCom;
-    return f ? f(rtsMode, dtrMode) : 0;
+    return forward<&SetModeCOM>(kSetModeCOM, rtsMode, dtrMode);
 }
 
 int SERLINK_CALL SetModLns(uint32_t function)
 {
-    const auto f = functions().setModLns;
-    return f ? f(function) : 0;
+    return forward<&SetModLns>(kSetModLns, function);
 }
 
 int SERLINK_CALL GetModLns(uint32_t* status)
 {
-    const auto f = functions().getModLns;
-    return f ? f(status) : 0;
+    return forward<&GetModLns>(kGetModLns, status);
 }
 
 int SERLINK_CALL PurgeCOM(void)
 {
-    const auto f = functions().purgeCom;
-    return f ? f() : 0;
+    return forward<&PurgeCOM>(kPurgeCOM);
 }
 
 int SERLINK_CALL FlushCOM(void)
 {
-    const auto f = functions().flushCom;
-    return f ? f() : 0;
+    return forward<&FlushCOM>(kFlushCOM);
 }
 
 int SERLINK_CALL GetMaskCOM(uint32_t* mask)
 {
-    const auto f = functions().getMaskCom;
-    return f ? f(mask) : 0;
+    return forward<&GetMaskCOM>(kGetMaskCOM, mask);
 }
 
 int SERLINK_CALL SetMaskCOM(uint32_t mask)
 {
-    const auto f = functions().setMaskCom;
-    return f ? f(mask) : 0;
+    return forward<&SetMaskCOM>(kSetMaskCOM, mask);
 }
 
 int SERLINK_CALL WaitEventCOM(uint32_t* event)
 {
-    const auto f = functions().waitEventCom;
-    return f ? f(event) : 0;
+    return forward<&WaitEventCOM>(kWaitEventCOM, event);
 }
 
 int SERLINK_CALL TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data)
 {
-    const auto f = functions().txFrame;
-    return f ? f(address, command, count, data) : 0;
+    return forward<&TxFrame>(kTxFrame, address, command, count, data);
 }
 
 int SERLINK_CALL RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count,
                          uint8_t* data)
 {
-    const auto f = functions().rxFrame;
-    return f ? f(timeout, address, command, count, data) : 0;
+    return forward<&RxFrame>(kRxFrame, timeout, address, command, count, data);
 }
 
 }  // extern "C"

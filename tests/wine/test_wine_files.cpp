@@ -1,6 +1,6 @@
 // The Windows halves of the core: settings and parameter files on the
 // Windows file functions, and the reasons named for a port that does not
-// open. Ports as tools/wine-tests.sh maps them (COM5 a line, COM6 missing).
+// open. Ports as tools/wine-tests.sh maps them (COM2 a line, COM6 missing).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -96,7 +96,7 @@ TEST_F(TempFolder, FoldersAndMissingFoldersAreRefusedWithTheirPath)
 
 TEST(PortReasons, MissingUnknownAndOpenablePorts)
 {
-    EXPECT_TRUE(PortProblem("COM5").none());
+    EXPECT_TRUE(PortProblem("COM2").none());
     EXPECT_EQ(PortProblem("COM6").text(), "устройство не найдено: \\\\.\\COM6");
     EXPECT_EQ(PortProblem("COM9").text(), "устройство не найдено: \\\\.\\COM9");
     EXPECT_EQ(PortProblem("LPT1").text(), "неизвестный порт");

@@ -1,5 +1,5 @@
 // serlink.dll and the protocol client on Windows, run under Wine by
-// tools/build-windows.sh --test. The harness maps COM5 to a pseudo-terminal
+// tools/build-windows.sh --test. The harness maps COM2 to a pseudo-terminal
 // served by tirssim (actuators 1 and 2 at 9600 baud) and COM6 to a device that
 // does not exist; no other COM port of the prefix leads anywhere.
 //
@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr const char* line = "COM5";
+constexpr const char* line = "COM2";
 constexpr const char* missing = "COM6";
 
 using Clock = std::chrono::steady_clock;
@@ -50,7 +50,7 @@ TEST(PortNames, MissingUnknownAndClosedPorts)
     EXPECT_EQ(CloseCOM(), 0);
 
     EXPECT_EQ(AccessCOM(line), 1);
-    EXPECT_EQ(AccessCOM("\\\\.\\COM5"), 1);  // a device path as it stands
+    EXPECT_EQ(AccessCOM("\\\\.\\COM2"), 1);  // a device path as it stands
     ASSERT_EQ(OpenCOM(line, 9600), 1);
     ASSERT_EQ(CloseCOM(), 1);
     EXPECT_EQ(CloseCOM(), 0);
@@ -141,8 +141,8 @@ TEST_F(OpenLine, WaitEventReportsBytesReceivedSinceTheMaskWasSet)
 TEST(ProtocolClient, ScanReadAndWriteAgainstTheSimulatedLine)
 {
     TWakePort port(8);
-    port.Open(5, 9600);
-    ASSERT_EQ(port.PortName, "COM5");
+    port.Open(2, 9600);
+    ASSERT_EQ(port.PortName, "COM2");
 
     port.SetDevAddr(1);
     EXPECT_EQ(port.GetInfo(), "ТИРС-70 №0001");

@@ -3,6 +3,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QApplication>
 
 #include "floatedit.h"
 #include "gauge.h"
@@ -211,3 +214,18 @@ TEST_F(RelaysPage, FailedAutomaticReadLeavesThePollAlone)
 }
 
 }  // namespace
+
+TEST_F(RelaysPage, CtrlTabTurnsThePagesFromAComboBox)
+{
+    auto* pages = widget<QTabWidget>("PageControl");
+    pages->setCurrentWidget(widget<QWidget>("tsRelays"));
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    mode(1)->setFocus();
+    QTest::keyClick(mode(1), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentWidget(), widget<QWidget>("tsParams"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                    Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pages->currentWidget(), widget<QWidget>("tsRelays"));
+}

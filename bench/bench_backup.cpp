@@ -135,6 +135,6 @@ void BM_Restore20_Changed(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_Backup20_Scan)->UseManualTime()->Iterations(3)->Unit(benchmark::Millisecond);
-BENCHMARK(BM_Backup20_Listed)->UseManualTime()->Iterations(10)->Unit(benchmark::Millisecond);
-BENCHMARK(BM_Restore20_Changed)->UseManualTime()->Iterations(10)->Unit(benchmark::Millisecond);
+BENCHMARK(BM_Backup20_Scan)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Backup20_Listed)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Restore20_Changed)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);

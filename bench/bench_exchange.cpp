@@ -325,7 +325,7 @@ void BM_DiscardInput(benchmark::State& state)
         bench::byteSeconds(115200),
         benchmark::Counter::IsIterationInvariantRate | benchmark::Counter::Invert);
 }
-BENCHMARK(BM_DiscardInput)->Unit(benchmark::Microsecond)->UseRealTime();
+BENCHMARK(BM_DiscardInput)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // One exchange on a line that trickles noise just inside the byte time-out
 // (a byte every 90 ms, never a frame start) and never answers: it must end at
@@ -381,7 +381,7 @@ BENCHMARK(BM_GetN_NoiseTrickle)->UseManualTime()->Unit(benchmark::kMillisecond)-
 // TIRS_BENCH_ITERATIONS fixes the count (for counting system calls).
 benchmark::internal::Benchmark* exchange(benchmark::internal::Benchmark* b)
 {
-    b->UseManualTime()->Unit(benchmark::Microsecond);
+    b->UseManualTime()->Unit(benchmark::kMicrosecond);
     if (bench::fixedIterations() > 0)
         b->Iterations(bench::fixedIterations());
     else
@@ -397,7 +397,7 @@ BENCHMARK(BM_RawClient_PacedSim)
     ->Apply([](auto* b) { exchange(b); }) -> ArgName("baud") -> Arg(9600) -> Arg(115200);
 BENCHMARK(BM_GetN_PacedDevice)
     ->Apply([](auto* b) { exchange(b); }) -> ArgName("baud") -> Arg(9600) -> Arg(115200);
-BENCHMARK(BM_RxFrameTimeout)->UseManualTime()->Unit(benchmark::Millisecond)->Iterations(200);
-BENCHMARK(BM_PollTimeoutBaseline)->UseManualTime()->Unit(benchmark::Millisecond)->Iterations(200);
+BENCHMARK(BM_RxFrameTimeout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_PollTimeoutBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 
 }  // namespace

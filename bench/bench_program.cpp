@@ -261,7 +261,7 @@ BENCHMARK(BM_StartUp)
     ->Arg(0)
     ->Iterations(11)
     ->UseManualTime()
-    ->Unit(benchmark::Millisecond);
+    ->Unit(benchmark::kMillisecond);
 
 void BM_IdlePolling(benchmark::State& state)
 {
@@ -311,6 +311,6 @@ void BM_IdlePolling(benchmark::State& state)
     }
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_IdlePolling)->Iterations(1)->UseManualTime()->Unit(benchmark::Second);
+BENCHMARK(BM_IdlePolling)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -181,7 +181,7 @@ BENCHMARK(BM_Scan)
     ->Args({5, 0})
     ->Iterations(1)
     ->UseManualTime()
-    ->Unit(benchmark::Millisecond);
+    ->Unit(benchmark::kMillisecond);
 
 // Time the user-interface thread spends in one tick, against the line time
 // of that tick's exchanges; the paint that the tick's changes cause runs in
@@ -253,7 +253,7 @@ BENCHMARK(BM_PollTick)
     ->DenseRange(0, 4)
     ->Iterations(40)
     ->UseManualTime()
-    ->Unit(benchmark::Millisecond);
+    ->Unit(benchmark::kMillisecond);
 
 // What the monitor and the journal cost the poll tick. Three ways of running
 // the same window, in blocks that take turns (so that a change of load hits
@@ -359,7 +359,7 @@ BENCHMARK(BM_MonitorCost)
     ->Arg(9600)
     ->Iterations(1)
     ->UseManualTime()
-    ->Unit(benchmark::Millisecond);
+    ->Unit(benchmark::kMillisecond);
 
 // The CPU time the window's exchange listeners (ring, counters, journal
 // and stroke timing) take per exchange, alone: one poll tick's four
@@ -456,7 +456,7 @@ void BM_WindowStartUp(benchmark::State& state)
     state.counters["show_to_paint_ms"] = bench::median(paint) * 1e3;
     state.counters["load"] = bench::loadAverage();
 }
-BENCHMARK(BM_WindowStartUp)->Iterations(10)->UseManualTime()->Unit(benchmark::Millisecond);
+BENCHMARK(BM_WindowStartUp)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_FileDialogPair(benchmark::State& state)
 {
@@ -474,7 +474,7 @@ void BM_FileDialogPair(benchmark::State& state)
     }
     state.counters["median_ms"] = bench::median(took) * 1e3;
 }
-BENCHMARK(BM_FileDialogPair)->Iterations(10)->UseManualTime()->Unit(benchmark::Millisecond);
+BENCHMARK(BM_FileDialogPair)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -17,27 +17,27 @@ namespace {
 // The library's functions, each by its place in the table of their exported
 // names.
 enum Function : std::size_t {
-    kAccessCOM,
-    kOpenCOM,
-    kCloseCOM,
-    kGetHandleCOM,
-    kSetModeCOM,
-    kSetModLns,
-    kGetModLns,
-    kPurgeCOM,
-    kFlushCOM,
-    kGetMaskCOM,
-    kSetMaskCOM,
-    kWaitEventCOM,
-    kTxFrame,
-    kRxFrame,
-    kFunctionCount
+    SlotAccessCOM,
+    SlotOpenCOM,
+    SlotCloseCOM,
+    SlotGetHandleCOM,
+    SlotSetModeCOM,
+    SlotSetModLns,
+    SlotGetModLns,
+    SlotPurgeCOM,
+    SlotFlushCOM,
+    SlotGetMaskCOM,
+    SlotSetMaskCOM,
+    SlotWaitEventCOM,
+    SlotTxFrame,
+    SlotRxFrame,
+    FunctionCount
 };
-constexpr std::array<const char*, kFunctionCount> kNames = {
+constexpr std::array<const char*, FunctionCount> FunctionNames = {
     "AccessCOM", "OpenCOM",  "CloseCOM",   "GetHandleCOM", "SetModeCOM",   "SetModLns", "GetModLns",
     "PurgeCOM",  "FlushCOM", "GetMaskCOM", "SetMaskCOM",   "WaitEventCOM", "TxFrame",   "RxFrame"};
 
-using Addresses = std::array<FARPROC, kFunctionCount>;
+using Addresses = std::array<FARPROC, FunctionCount>;
 
 std::wstring programFolder()
 {
@@ -73,8 +73,8 @@ const Addresses& functions()
         if (!dll)
             return;
         Addresses found{};
-        for (std::size_t i = 0; i < kFunctionCount; ++i) {
-            found[i] = GetProcAddress(dll, kNames[i]);
+        for (std::size_t i = 0; i < FunctionCount; ++i) {
+            found[i] = GetProcAddress(dll, FunctionNames[i]);
             if (!found[i]) {
                 FreeLibrary(dll);
                 return;
@@ -101,73 +101,73 @@ extern "C" {
 
 int SERLINK_CALL AccessCOM(const char* name)
 {
-    return forward<&AccessCOM>(kAccessCOM, name);
+    return forward<&AccessCOM>(SlotAccessCOM, name);
 }
 
 int SERLINK_CALL OpenCOM(const char* name, uint32_t baud)
 {
-    return forward<&OpenCOM>(kOpenCOM, name, baud);
+    return forward<&OpenCOM>(SlotOpenCOM, name, baud);
 }
 
 int SERLINK_CALL CloseCOM(void)
 {
-    return forward<&CloseCOM>(kCloseCOM);
+    return forward<&CloseCOM>(SlotCloseCOM);
 }
 
 intptr_t SERLINK_CALL GetHandleCOM(void)
 {
-    return forward<&GetHandleCOM>(kGetHandleCOM);
+    return forward<&GetHandleCOM>(SlotGetHandleCOM);
 }
 
 int SERLINK_CALL SetModeCOM(int rtsMode, int dtrMode)
 {
-    return forward<&SetModeCOM>(kSetModeCOM, rtsMode, dtrMode);
+    return forward<&SetModeCOM>(SlotSetModeCOM, rtsMode, dtrMode);
 }
 
 int SERLINK_CALL SetModLns(uint32_t function)
 {
-    return forward<&SetModLns>(kSetModLns, function);
+    return forward<&SetModLns>(SlotSetModLns, function);
 }
 
 int SERLINK_CALL GetModLns(uint32_t* status)
 {
-    return forward<&GetModLns>(kGetModLns, status);
+    return forward<&GetModLns>(SlotGetModLns, status);
 }
 
 int SERLINK_CALL PurgeCOM(void)
 {
-    return forward<&PurgeCOM>(kPurgeCOM);
+    return forward<&PurgeCOM>(SlotPurgeCOM);
 }
 
 int SERLINK_CALL FlushCOM(void)
 {
-    return forward<&FlushCOM>(kFlushCOM);
+    return forward<&FlushCOM>(SlotFlushCOM);
 }
 
 int SERLINK_CALL GetMaskCOM(uint32_t* mask)
 {
-    return forward<&GetMaskCOM>(kGetMaskCOM, mask);
+    return forward<&GetMaskCOM>(SlotGetMaskCOM, mask);
 }
 
 int SERLINK_CALL SetMaskCOM(uint32_t mask)
 {
-    return forward<&SetMaskCOM>(kSetMaskCOM, mask);
+    return forward<&SetMaskCOM>(SlotSetMaskCOM, mask);
 }
 
 int SERLINK_CALL WaitEventCOM(uint32_t* event)
 {
-    return forward<&WaitEventCOM>(kWaitEventCOM, event);
+    return forward<&WaitEventCOM>(SlotWaitEventCOM, event);
 }
 
 int SERLINK_CALL TxFrame(uint8_t address, uint8_t command, uint8_t count, const uint8_t* data)
 {
-    return forward<&TxFrame>(kTxFrame, address, command, count, data);
+    return forward<&TxFrame>(SlotTxFrame, address, command, count, data);
 }
 
 int SERLINK_CALL RxFrame(uint32_t timeout, uint8_t* address, uint8_t* command, uint8_t* count,
                          uint8_t* data)
 {
-    return forward<&RxFrame>(kRxFrame, timeout, address, command, count, data);
+    return forward<&RxFrame>(SlotRxFrame, timeout, address, command, count, data);
 }
 
 }  // extern "C"

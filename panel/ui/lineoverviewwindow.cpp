@@ -64,11 +64,16 @@ LineOverviewWindow::LineOverviewWindow(const service::LineOverview& overview, QW
     QHeaderView* header = table_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(ColState, QHeaderView::Stretch);
+    origin_ = new QLabel(
+        QStringLiteral("Приводы из последнего сканирования (до перезапуска программы)"), this);
+    origin_->setObjectName(QStringLiteral("LineOrigin"));
+    origin_->hide();
     hint_ = new QLabel(this);
     hint_->setObjectName(QStringLiteral("LineHint"));
     hint_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(origin_);
     layout->addWidget(table_, 1);
     layout->addWidget(hint_);
     resize(760, 320);
@@ -110,16 +115,12 @@ void LineOverviewWindow::refresh()
 {
     const auto now = service::LineOverview::Clock::now();
     const std::vector<service::LineEntry>& entries = overview_.entries();
-    QString hint;
-    if (entries.empty()) {
-        hint = QStringLiteral("Приводы не известны: выполните сканирование на странице «Сеть».");
-    } else {
-        if (FromKeptScan && FromKeptScan())
-            hint = QStringLiteral("Приводы из последнего сканирования (до перезапуска "
-                                  "программы). ");
-        hint += QStringLiteral("Двойной щелчок по строке выбирает привод. Красные строки не "
-                               "ответили на последний запрос.");
-    }
+    origin_->setVisible(!entries.empty() && FromKeptScan && FromKeptScan());
+    const QString hint =
+        entries.empty()
+            ? QStringLiteral("Приводы не известны: выполните сканирование на странице «Сеть».")
+            : QStringLiteral("Двойной щелчок по строке выбирает привод. Красные строки не "
+                             "ответили на последний запрос.");
     if (hint_->text() != hint)
         hint_->setText(hint);
     table_->setRowCount(static_cast<int>(entries.size()));

@@ -41,6 +41,7 @@ protected:
 private:
     const service::LineOverview& overview_;
     QTableWidget* table_ = nullptr;
+    QLabel* origin_ = nullptr;  // the rows come from before the restart
     QLabel* hint_ = nullptr;
     QTimer* timer_ = nullptr;
 };

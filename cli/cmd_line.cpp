@@ -46,14 +46,6 @@ int listPorts(Context& ctx)
     return service::ExitDone;
 }
 
-// "ТИРС-70 №0002 (ответ с опозданием)", or the damaged answer's text.
-std::string describe(const service::FoundActuator& a)
-{
-    if (a.damaged)
-        return service::exchangetext::DamagedAnswer;
-    return a.late ? a.type + "  (ответ с опозданием)" : a.type;
-}
-
 int scan(Context& ctx, int first, int last)
 {
     if (first > last)
@@ -65,6 +57,14 @@ int scan(Context& ctx, int first, int last)
     service::ScanOptions options;
     options.first = first;
     options.last = last;
+    options.timeout = ctx.options.timeout;
+    // As the window says it beside its time-out: how long the wait will be.
+    if (!ctx.json())
+        std::cerr << "Адреса " << first << "…" << last << ", ожидание ответа " << options.timeout
+                  << " мс: "
+                  << service::durationText(
+                         service::scanDuration(last - first + 1, options.timeout, port.Baud))
+                  << '\n';
     options.cancelled = [] { return Context::interrupted.load(); };
     options.progress = [&](int address, const service::FoundActuator* actuator) {
         if (actuator != nullptr) {
@@ -73,7 +73,7 @@ int scan(Context& ctx, int first, int last)
             if (!ctx.json()) {
                 bar.clear();
                 const std::string name = ctx.nameOf(address);
-                std::cout << address << "  " << describe(*actuator)
+                std::cout << address << "  " << service::foundText(*actuator)
                           << (name.empty() ? "" : "  " + name) << std::endl;
             }
         }

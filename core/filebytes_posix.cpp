@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -120,7 +121,8 @@ void writeAll(int fd, const std::string& bytes, const std::function<void(const s
 // Where the file cannot be replaced, it is rewritten in place: owner, group,
 // mode and links stay by themselves. The space is taken first, so that a
 // full disk fails before the old contents are touched.
-void writeInPlace(const std::string& target, const std::string& bytes, const std::string& path)
+void writeInPlace(const std::string& target, const std::string& bytes, const std::string& path,
+                  bool synced)
 {
     FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     const auto fail = [&](const std::string& message) { throw IniFileError(message); };
@@ -135,10 +137,91 @@ void writeInPlace(const std::string& target, const std::string& bytes, const std
     if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
         fail("Cannot write file " + path + ". " + systemReason(reserved));
     writeAll(file.get(), bytes, fail, path);
-    if (::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(file.get()) != 0)
+    if (::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0 ||
+        (synced && ::fsync(file.get()) != 0))
         fail("Cannot write file " + path + ". " + systemReason(errno));
     if (file.close() != 0)
         fail("Cannot write file " + path + ". " + systemReason(errno));
+}
+
+void syncFolder(const std::string& folder)
+{
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+void replaceFile(const std::string& path, const std::string& bytes, bool synced)
+{
+    static std::atomic<unsigned> counter{0};
+    // A link that is not followed is replaced by the new file: the rename
+    // below takes the link's name, and nothing it pointed to is touched.
+    const Target resolved = resolvedTarget(path);
+    const std::string& target = resolved.path;
+
+    struct stat old {};
+    const bool exists = resolved.followed() && ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        throw IniFileError("Cannot create file " + path);
+    if (exists && !userMayWrite(target, old))
+        throw IniFileError("Cannot create file " + path + ". " + systemReason(EACCES));
+
+    std::string tempPath;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tempPath = target + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        // A folder the user may not write, holding a file the user may.
+        if (exists && S_ISREG(old.st_mode))
+            return writeInPlace(target, bytes, path, synced);
+        if (!resolved.followed())
+            throw IniFileError("Cannot create file " + path + ". " + resolved.refusal);
+        throw IniFileError("Cannot create file " + path);
+    }
+    FileDescriptor file(fd);
+
+    auto fail = [&](const std::string& message) {
+        if (file.get() >= 0)
+            file.close();
+        ::unlink(tempPath.c_str());
+        throw IniFileError(message);
+    };
+
+    if (exists) {
+        // The replacement keeps the file's owner, group and mode. Where it
+        // cannot have them, the user's own file (of a group the user is not
+        // in) is rewritten in place; somebody else's file in the user's folder
+        // is never written: the replacement becomes the user's.
+        struct stat made {};
+        const bool sameOwner =
+            ::fstat(fd, &made) == 0 && made.st_uid == old.st_uid && made.st_gid == old.st_gid;
+        if (!sameOwner && ::fchown(fd, old.st_uid, old.st_gid) != 0 && S_ISREG(old.st_mode)) {
+            if (old.st_uid == ::geteuid()) {
+                file.close();
+                ::unlink(tempPath.c_str());
+                return writeInPlace(target, bytes, path, synced);
+            }
+            ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);  // the group where it can be kept
+        }
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+
+    writeAll(fd, bytes, fail, path);
+    if (synced && ::fsync(fd) != 0)
+        fail("Cannot write file " + path + ". " + systemReason(errno));
+    if (file.close() != 0)
+        fail("Cannot write file " + path + ". " + systemReason(errno));
+    if (::rename(tempPath.c_str(), target.c_str()) != 0)
+        fail("Cannot create file " + path);
+    // Make the rename itself durable; a failure here loses nothing already written.
+    if (synced)
+        syncFolder(folderOf(target));
 }
 
 }  // namespace
@@ -189,74 +272,35 @@ std::string read(const std::string& path, bool& missing)
 
 void replace(const std::string& path, const std::string& bytes)
 {
-    static std::atomic<unsigned> counter{0};
-    // A link that is not followed is replaced by the new file: the rename
-    // below takes the link's name, and nothing it pointed to is touched.
-    const Target resolved = resolvedTarget(path);
-    const std::string& target = resolved.path;
+    replaceFile(path, bytes, true);
+}
 
-    struct stat old {};
-    const bool exists = resolved.followed() && ::stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        throw IniFileError("Cannot create file " + path);
-    if (exists && !userMayWrite(target, old))
-        throw IniFileError("Cannot create file " + path + ". " + systemReason(EACCES));
+void replaceUnsynced(const std::string& path, const std::string& bytes)
+{
+    replaceFile(path, bytes, false);
+}
 
-    std::string tempPath;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempPath = target + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+void sync(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> folders;
+    for (const std::string& path : paths) {
+        const std::string target = resolvedTarget(path).path;
+        FileDescriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        if (file.get() < 0 || ::fsync(file.get()) != 0)
+            throw IniFileError("Cannot write file " + path + ". " + systemReason(errno));
+        const std::string folder = folderOf(target);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
     }
-    if (fd < 0) {
-        // A folder the user may not write, holding a file the user may.
-        if (exists && S_ISREG(old.st_mode))
-            return writeInPlace(target, bytes, path);
-        if (!resolved.followed())
-            throw IniFileError("Cannot create file " + path + ". " + resolved.refusal);
-        throw IniFileError("Cannot create file " + path);
-    }
-    FileDescriptor file(fd);
-
-    auto fail = [&](const std::string& message) {
-        if (file.get() >= 0)
-            file.close();
-        ::unlink(tempPath.c_str());
-        throw IniFileError(message);
-    };
-
-    if (exists) {
-        // The replacement keeps the file's owner, group and mode. Where it
-        // cannot have them, the user's own file (of a group the user is not
-        // in) is rewritten in place; somebody else's file in the user's folder
-        // is never written: the replacement becomes the user's.
-        struct stat made {};
-        const bool sameOwner =
-            ::fstat(fd, &made) == 0 && made.st_uid == old.st_uid && made.st_gid == old.st_gid;
-        if (!sameOwner && ::fchown(fd, old.st_uid, old.st_gid) != 0 && S_ISREG(old.st_mode)) {
-            if (old.st_uid == ::geteuid()) {
-                file.close();
-                ::unlink(tempPath.c_str());
-                return writeInPlace(target, bytes, path);
-            }
-            ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);  // the group where it can be kept
+    // The names last, once the bytes they lead to are there.
+    for (const std::string& folder : folders) {
+        const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0 || ::fsync(dir) != 0) {
+            const int err = errno;
+            if (dir >= 0)
+                ::close(dir);
+            throw IniFileError("Cannot write file " + paths.front() + ". " + systemReason(err));
         }
-        ::fchmod(fd, old.st_mode & 07777);
-    }
-
-    writeAll(fd, bytes, fail, path);
-    if (::fsync(fd) != 0)
-        fail("Cannot write file " + path + ". " + systemReason(errno));
-    if (file.close() != 0)
-        fail("Cannot write file " + path + ". " + systemReason(errno));
-    if (::rename(tempPath.c_str(), target.c_str()) != 0)
-        fail("Cannot create file " + path);
-    // Make the rename itself durable; a failure here loses nothing already written.
-    const int dir = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
         ::close(dir);
     }
 }

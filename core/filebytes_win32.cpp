@@ -137,6 +137,15 @@ void replace(const std::string& path, const std::string& bytes)
         fail("Cannot create file " + path);
 }
 
+// Windows writes each file through to the disk as it is replaced: nothing
+// is left for the sync.
+void replaceUnsynced(const std::string& path, const std::string& bytes)
+{
+    replace(path, bytes);
+}
+
+void sync(const std::vector<std::string>&) {}
+
 void append(const std::string& path, const std::string& bytes, const std::string& firstLine)
 {
     // FILE_APPEND_DATA alone: every write goes to the end of the file.

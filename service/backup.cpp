@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "addressscope.h"
+#include "filebytes.h"
 #include "inifile.h"
 #include "isotime.h"
 #include "wakeport.h"
@@ -47,7 +48,8 @@ BackupItem backupOne(TWakePort& port, const fs::path& dir, const FoundActuator& 
         paramsToFile(file, params);
         relaysToFile(file, relays);
         item.file = (dir / backupFileName(actuator.address)).string();
-        file.save(item.file);
+        // Synced with the others once the line is done (see backupLine).
+        filebytes::replaceUnsynced(item.file, file.toBytes());
     } catch (const std::exception& e) {
         item.error = e.what();
     }
@@ -111,6 +113,19 @@ std::vector<BackupItem> backupLine(TWakePort& port, const std::string& dir,
         if (options.scan.cancelled && options.scan.cancelled())
             break;
         finish(backupOne(port, fs::path(dir), actuator, options));
+    }
+    // A finished backup is on disk: the files, then the folder, once for
+    // all, not twice per file while the line waits.
+    std::vector<std::string> written;
+    for (const BackupItem& item : items)
+        if (item.ok())
+            written.push_back(item.file);
+    try {
+        filebytes::sync(written);
+    } catch (const IniFileError& e) {
+        for (BackupItem& item : items)
+            if (item.ok())
+                item.error = e.what();
     }
     std::sort(items.begin(), items.end(),
               [](const BackupItem& a, const BackupItem& b) { return a.address < b.address; });

@@ -64,14 +64,32 @@ void ExchangeStats::add(const ExchangeRecord& r)
     }
     c.skippedFrames += r.skipped.size();
     // A time-out or an exchange that never went out is no round trip.
-    if (r.outcome != ExchangeOutcome::NoAnswer && r.outcome != ExchangeOutcome::NoPort)
+    if (r.outcome != ExchangeOutcome::NoAnswer && r.outcome != ExchangeOutcome::NoPort) {
         c.roundTrips.add(r.duration);
+        c.worstAnswerMs = std::max(c.worstAnswerMs, c.roundTrips.worstMs());
+        unanswered_.erase(r.address);
+    } else if (r.outcome == ExchangeOutcome::NoAnswer) {
+        unanswered_[r.address] = {r.command, r.start};
+    }
+    // The late answers this exchange skipped, timed from their own request.
+    const auto end = r.start + r.duration;
+    for (const SkippedFrame& f : r.skipped) {
+        const auto late = unanswered_.find(f.address);
+        if (late == unanswered_.end() || late->second.command != f.command)
+            continue;
+        const double ms =
+            std::chrono::duration<double, std::milli>(end - late->second.start).count();
+        AddressCounters& slow = byAddress_[f.address];
+        slow.worstAnswerMs = std::max(slow.worstAnswerMs, ms);
+        unanswered_.erase(late);
+    }
     ++generation_;
 }
 
 void ExchangeStats::clear()
 {
     byAddress_.clear();
+    unanswered_.clear();
     ++generation_;
 }
 

@@ -38,6 +38,10 @@ struct AddressCounters {
     // whatever the exchange's outcome: a slow actuator shows here.
     std::uint64_t skippedFrames = 0;
     RoundTripHistogram roundTrips;
+    // The longest an answer took, late ones included: a late answer counts
+    // from its request to the end of the exchange that brought it, so an
+    // engineer sees how long a time-out this actuator needs.
+    double worstAnswerMs = 0;
     std::uint64_t failures() const
     {
         return deviceErrors + noAnswers + wrongAnswers + noPort + damagedAnswers;
@@ -53,7 +57,14 @@ public:
     std::uint64_t generation() const { return generation_; }
 
 private:
+    struct Unanswered {
+        int command = 0;
+        std::chrono::steady_clock::time_point start;
+    };
     std::map<int, AddressCounters> byAddress_;
+    // Per address, the request that timed out last: a later exchange may
+    // bring its late answer.
+    std::map<int, Unanswered> unanswered_;
     std::uint64_t generation_ = 0;
 };
 

@@ -153,4 +153,26 @@ TEST_F(DanglingLinkSave, AppendCutShortLeavesNoFragment)
     EXPECT_EQ(slurp(path), before + "2026-12-08T18:40:52;three\n");
 }
 
+TEST_F(DanglingLinkSave, AnUnsyncedReplacementIsWholeAndTheSyncAtTheEndNamesWhatFails)
+{
+    // A backup's files: replaced as replace does, synced all at once after.
+    const fs::path first = dir_ / "A1.par", second = dir_ / "A2.par";
+    filebytes::replace(first.string(), "old");
+    filebytes::replaceUnsynced(first.string(), "[Device]\nAddress=1\n");
+    filebytes::replaceUnsynced(second.string(), "[Device]\nAddress=2\n");
+    EXPECT_EQ(slurp(first), "[Device]\nAddress=1\n");
+    EXPECT_EQ(slurp(second), "[Device]\nAddress=2\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+    EXPECT_NO_THROW(filebytes::sync({first.string(), second.string()}));
+
+    const fs::path missing = dir_ / "A3.par";
+    std::string message;
+    try {
+        filebytes::sync({first.string(), missing.string()});
+    } catch (const IniFileError& e) {
+        message = e.what();
+    }
+    EXPECT_EQ(message.rfind("Cannot write file " + missing.string() + ". ", 0), 0u) << message;
+}
+
 }  // namespace

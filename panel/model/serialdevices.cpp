@@ -125,3 +125,17 @@ std::string DescribeDevice(const std::string& path, const SerialDeviceRoots& roo
         return path.substr(roots.dev.size() + 1);
     return path;
 }
+
+std::string CharacterDeviceProblem(const std::string& path)
+{
+    if (path.empty())
+        return "не указан путь к устройству";
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status))
+        return path + ": нет такого устройства";
+    if (!fs::is_character_file(status))
+        return path + ": не символьное устройство (порт — это устройство вроде /dev/ttyUSB0 "
+                      "или /dev/pts/3)";
+    return {};
+}

@@ -26,3 +26,8 @@ std::vector<SerialDevice> ListSerialDevices(const SerialDeviceRoots& roots = {})
 // leads nowhere now), a name under dev relative to it ("ttyUSB0", "pts/3"),
 // anything else as it stands.
 std::string DescribeDevice(const std::string& path, const SerialDeviceRoots& roots = {});
+
+// Why a path typed or browsed to cannot be a port's device, in the
+// operator's words; empty when it is a character device (links followed),
+// as serial adapters and pseudo-terminals are.
+std::string CharacterDeviceProblem(const std::string& path);

@@ -64,15 +64,18 @@ LineOverviewWindow::LineOverviewWindow(const service::LineOverview& overview, QW
     QHeaderView* header = table_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(ColState, QHeaderView::Stretch);
-    auto* hint = new QLabel(
-        QStringLiteral("Двойной щелчок по строке выбирает привод. Красные строки не ответили на "
-                       "последний запрос."),
-        this);
-    hint->setWordWrap(true);
+    origin_ = new QLabel(
+        QStringLiteral("Приводы из последнего сканирования (до перезапуска программы)"), this);
+    origin_->setObjectName(QStringLiteral("LineOrigin"));
+    origin_->hide();
+    hint_ = new QLabel(this);
+    hint_->setObjectName(QStringLiteral("LineHint"));
+    hint_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(origin_);
     layout->addWidget(table_, 1);
-    layout->addWidget(hint);
+    layout->addWidget(hint_);
     resize(760, 320);
 
     connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
@@ -112,6 +115,14 @@ void LineOverviewWindow::refresh()
 {
     const auto now = service::LineOverview::Clock::now();
     const std::vector<service::LineEntry>& entries = overview_.entries();
+    origin_->setVisible(!entries.empty() && FromKeptScan && FromKeptScan());
+    const QString hint =
+        entries.empty()
+            ? QStringLiteral("Приводы не известны: выполните сканирование на странице «Сеть».")
+            : QStringLiteral("Двойной щелчок по строке выбирает привод. Красные строки не "
+                             "ответили на последний запрос.");
+    if (hint_->text() != hint)
+        hint_->setText(hint);
     table_->setRowCount(static_cast<int>(entries.size()));
     for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
         const service::LineEntry& e = entries[static_cast<std::size_t>(row)];

@@ -9,6 +9,7 @@
 
 #include "lineoverview.h"
 
+class QLabel;
 class QTableWidget;
 class QTimer;
 
@@ -26,6 +27,8 @@ public:
 
     // The operator's name of an address.
     std::function<QString(int address)> NameOf;
+    // The rows come from the scan kept from before the restart.
+    std::function<bool()> FromKeptScan;
     // Double click on a row: select that actuator.
     std::function<void(int address)> Select;
     // "0.4 с", "12 с", "3 мин", "—" (never answered)
@@ -38,5 +41,7 @@ protected:
 private:
     const service::LineOverview& overview_;
     QTableWidget* table_ = nullptr;
+    QLabel* origin_ = nullptr;  // the rows come from before the restart
+    QLabel* hint_ = nullptr;
     QTimer* timer_ = nullptr;
 };

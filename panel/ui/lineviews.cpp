@@ -81,6 +81,7 @@ LineOverviewWindow* LineViews::showLine()
             return a >= 0 && a < static_cast<int>(form_.Names.size()) ? form_.Names[a] : QString();
         };
         line_->Select = [this](int a) { RunGuarded(&form_, [this, a] { selectFromLine(a); }); };
+        line_->FromKeptScan = [this] { return form_.ScanKept; };
     }
     takeDevices();
     overview_.setSelected(form_.Address);

@@ -27,6 +27,7 @@
 #include "floatedit.h"
 #include "glyphs.h"
 #include "inifile.h"
+#include "linesettings.h"
 #include "lineviews.h"
 #include "portopen.h"
 #include "portproblem.h"
@@ -216,6 +217,7 @@ void TMainForm::FormCreate()
     }
     WakePort = std::make_unique<TWakePort>(PortItemCount);
     LoadSettings();
+    showKeptScan();
     uiParams->feNt->setEnabled(uiParams->cbTravel->isChecked());
     // Each field that changes brings the others, edName and the client
     // into line through its OnChanged handler.
@@ -262,8 +264,10 @@ void TMainForm::FormClose()
     Timer1->stop();
     // A running scan is stopped first (it notices before its next probe and
     // then leaves the client alone), and the client addresses the selected
-    // actuator again for the final command.
-    if (Owner.holder() == service::LineUse::Scan)
+    // actuator again for the final command. The scan still holds the client,
+    // so it releases it when it ends.
+    const bool scanning = Owner.holder() == service::LineUse::Scan;
+    if (scanning)
         bbScanStopClick();
     if (NameEditing)
         EndNameEdit(true);
@@ -278,6 +282,8 @@ void TMainForm::FormClose()
         ShowFileErrorBox(this, QString::fromUtf8(e.what()));
     }
     // The port is closed and the client released last.
+    if (scanning)
+        return;
     WakePort->Close();
     WakePort.reset();
 }
@@ -317,6 +323,10 @@ void TMainForm::LoadSettings()
 
     for (int a = 1; a < static_cast<int>(Names.size()); ++a)
         Names[a] = QString::fromStdString(ini.readString("Names", utf8(nameKey(a)), {}));
+
+    ScanTimeout = service::readScanTimeout(ini);
+    LastScan = service::readLastScan(ini);
+    ScanKept = !LastScan.empty();
 }
 
 void TMainForm::SaveSettings()
@@ -343,6 +353,9 @@ void TMainForm::SaveSettings()
 
     for (int a = 1; a < static_cast<int>(Names.size()); ++a)
         ini.writeString("Names", utf8(nameKey(a)), utf8(Names[a]));
+
+    service::writeScanTimeout(ini, ScanTimeout);
+    service::writeLastScan(ini, LastScan);
 
     ini.save(path);
 }
@@ -483,6 +496,7 @@ void TMainForm::SelectPort(int n)
     if (PortNumber != 0)
         caption += QStringLiteral(" на ") + QString::fromStdString(WakePort->PortName);
     setWindowTitle(caption);
+    showScanDuration();  // the baud rate may have changed
 }
 
 void TMainForm::ReopenLostPort()

@@ -10,6 +10,7 @@
 #include "lineowner.h"
 #include "paramedits.h"
 #include "pollsnapshot.h"
+#include "scan.h"
 #include "serialdevices.h"
 #include "wakeport.h"
 
@@ -66,6 +67,12 @@ public:
     int OptoBlades = 8;
     // How many actuators the last scan listed (0 before the first scan).
     int LastScanCount = 0;
+    // Ms the scan waits at each address ("Ожидание ответа" on "Сеть").
+    int ScanTimeout = service::DefaultScanTimeoutMs;
+    // What the last scan found, kept in the settings file; ScanKept while
+    // it comes from before the restart (no scan since).
+    std::vector<service::FoundActuator> LastScan;
+    bool ScanKept = false;
 
     QTimer* Timer1 = nullptr;
     QFileDialog* OpenDialog = nullptr;
@@ -145,6 +152,12 @@ public:
     // drawn highlighted.
     void TableStrGridDrawCell(QPainter* painter, const QRect& rect, int col, int row);
     void FitNameColumn();
+    // One find of the scan as a row of the device table, in address order.
+    void showFound(const service::FoundActuator& found);
+    // "Полное сканирование: около 13 с" at the time-out chosen and the baud rate.
+    void showScanDuration();
+    // The last scan's finds from the settings file in the device table.
+    void showKeptScan();
     void EndNameEdit(bool commit);
     void SelectAddress(int a);
     // Every control that sends to the line besides the scan: the motion

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "glyphs.h"
 #include "mainform.h"
 #include "numbertext.h"
+#include "scan.h"
 #include "ui_controlpage.h"
 #include "ui_netpage.h"
 #include "ui_paramspage.h"
@@ -111,6 +113,14 @@ void TMainForm::setupNetPage()
     connect(uiNet->bbScanStop, &QPushButton::clicked, this, Guarded(&TMainForm::bbScanStopClick));
     connect(uiNet->bbSelect, &QPushButton::clicked, this, Guarded(&TMainForm::bbSelectClick));
 
+    QSpinBox* timeout = uiNet->seScanTimeout;
+    timeout->setRange(service::MinScanTimeoutMs, service::MaxScanTimeoutMs);
+    timeout->setSingleStep(10);
+    connect(timeout, &QSpinBox::valueChanged, this, [this](int ms) {
+        ScanTimeout = ms;
+        showScanDuration();
+    });
+
     uiControl->feAddr1->OnChanged = Guarded(&TMainForm::feAddr1Changed);
     uiParams->feAddr2->OnChanged = Guarded(&TMainForm::feAddr2Changed);
     uiNet->feAddr3->OnChanged = Guarded(&TMainForm::feAddr3Changed);
@@ -132,46 +142,89 @@ void TMainForm::bbScanStartClick()
         EndNameEdit(true);
     grid->setRowCount(1);
     clearRow(grid, 0);
-    for (int a = 1; a <= wake::MaxAddress; ++a) {
+    uiNet->lbScanOrigin->clear();
+    // Kept as found, so that a close during the scan saves what it found so far.
+    LastScan.clear();
+    ScanKept = false;
+
+    service::ScanOptions options;
+    options.timeout = ScanTimeout;
+    // Before each probe the window answers its events; a stop, or a close
+    // (which leaves the client to this scan until it ends), ends the scan.
+    options.cancelled = [this] {
         QCoreApplication::processEvents();
-        // The window may have been closed meanwhile, releasing the client.
-        if (!Scanning || !WakePort)
-            break;
-        // Without a port every probe fails at once: nothing is listed.
-        if (WakePort->Port != 0) {
-            QString info;
-            bool answered = true;
-            try {
-                WakePort->SetDevAddr(a);
-                info = QString::fromStdString(WakePort->GetInfo());
-            } catch (const EHardwareException&) {
-                answered = false;
-            }
-            if (answered) {
-                int last = grid->rowCount() - 1;
-                if (!cellText(grid, last, ColAddress).isEmpty()) {
-                    grid->setRowCount(last + 2);
-                    ++last;
-                }
-                grid->setItem(last, ColAddress, fixedItem(QString::number(a)));
-                grid->setItem(last, ColType, fixedItem(info));
-                grid->setItem(last, ColName, nameItem(nameOf(Names, a), true));
-                FitNameColumn();
-                grid->setCurrentCell(last,
-                                     grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
-                grid->repaint();
-            }
+        return !Scanning || closed_;
+    };
+    options.progress = [this](int a, const service::FoundActuator* found) {
+        if (found) {
+            const auto at = std::upper_bound(
+                LastScan.begin(), LastScan.end(), found->address,
+                [](int address, const service::FoundActuator& f) { return address < f.address; });
+            LastScan.insert(at, *found);
+            showFound(*found);
         }
-        uiNet->ScanProgressBar->setValue(a);
-    }
+        uiNet->ScanProgressBar->setValue(std::max(uiNet->ScanProgressBar->value(), a));
+    };
+    service::scanLine(*WakePort, options);
+
     uiNet->ScanProgressBar->setValue(0);
     Scanning = false;
     LastScanCount = 0;
     for (int r = 0; r < grid->rowCount(); ++r)
         LastScanCount += !cellText(grid, r, ColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    if (closed_) {
+        // The window closed during the scan: the client is released now.
+        WakePort->Close();
+        WakePort.reset();
+        return;
+    }
+    WakePort->SetDevAddr(Address);
+}
+
+void TMainForm::showFound(const service::FoundActuator& found)
+{
+    QTableWidget* grid = uiNet->TableStrGrid;
+    // Rows in address order: a late answer belongs before the rows of the
+    // addresses probed after it.
+    int row = 0;
+    const int rows = grid->rowCount();
+    const bool empty = rows == 1 && cellText(grid, 0, ColAddress).isEmpty();
+    if (!empty) {
+        while (row < rows &&
+               numtext::strToInt(cellText(grid, row, ColAddress).toStdString()) < found.address)
+            ++row;
+        grid->insertRow(row);
+    }
+    const int a = found.address;
+    grid->setItem(row, ColAddress, fixedItem(QString::number(a)));
+    grid->setItem(row, ColType, fixedItem(QString::fromStdString(service::foundText(found))));
+    grid->setItem(row, ColName, nameItem(nameOf(Names, a), true));
+    FitNameColumn();
+    grid->setCurrentCell(row, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
+    grid->repaint();
+}
+
+void TMainForm::showKeptScan()
+{
+    uiNet->seScanTimeout->setValue(ScanTimeout);
+    for (const service::FoundActuator& found : LastScan)
+        showFound(found);
+    LastScanCount = static_cast<int>(LastScan.size());
+    uiNet->TableStrGrid->setCurrentCell(0, GridCol);
+    // Marked as kept from before the restart until the next scan, or a
+    // hint where nothing is known yet.
+    uiNet->lbScanOrigin->setText(
+        ScanKept ? QStringLiteral("Приводы из последнего сканирования (до перезапуска программы)")
+                 : QStringLiteral("Приводы не известны: нажмите «Сканировать»"));
+    showScanDuration();
+}
+
+void TMainForm::showScanDuration()
+{
+    const auto duration = service::scanDuration(wake::MaxAddress, ScanTimeout, BaudRate);
+    uiNet->lbScanDuration->setText(QStringLiteral("Полное сканирование: ") +
+                                   QString::fromStdString(service::durationText(duration)));
 }
 
 void TMainForm::bbScanStopClick()

@@ -37,9 +37,9 @@ const std::pair<const char*, service::OutcomeFilter> Outcomes[] = {
     {"повреждённый ответ", service::OutcomeFilter::DamagedAnswer},
 };
 
-const char* const CounterHeadings[] = {"Адрес",      "Обменов",     "Сбоев",     "Ошибка устр.",
-                                       "Нет ответа", "Неверный",    "Без порта", "Повреждён",
-                                       "Пропущено",  "Медиана, мс", "Худший, мс"};
+const char* const CounterHeadings[] = {
+    "Адрес",     "Обменов",   "Сбоев",     "Ошибка устр.", "Нет ответа",      "Неверный",
+    "Без порта", "Повреждён", "Пропущено", "Медиана, мс",  "Худший ответ, мс"};
 
 QTableWidgetItem* numberItem(const QString& text)
 {
@@ -64,6 +64,9 @@ MonitorWindow::MonitorWindow(service::ExchangeRing& ring, service::ExchangeStats
     for (const char* h : CounterHeadings)
         headings << QString::fromUtf8(h);
     counters_->setHorizontalHeaderLabels(headings);
+    counters_->horizontalHeaderItem(int(std::size(CounterHeadings)) - 1)
+        ->setToolTip(QStringLiteral("Самый долгий ответ, запоздавшие ответы тоже: по нему "
+                                    "видно, какое ожидание ответа нужно этому приводу"));
     counters_->verticalHeader()->hide();
     counters_->verticalHeader()->setDefaultSectionSize(20);
     counters_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -176,17 +179,16 @@ void MonitorWindow::refreshCounters()
     int row = 0;
     for (const auto& [address, c] : all) {
         const auto count = [](std::uint64_t n) { return QString::number(n); };
-        const auto ms = [&c](double v) {
-            return c.roundTrips.count()
-                       ? QString::fromStdString(service::exchangetext::milliseconds(v))
-                       : QStringLiteral("—");
+        const auto ms = [](double v) {
+            return v > 0 ? QString::fromStdString(service::exchangetext::milliseconds(v))
+                         : QStringLiteral("—");
         };
-        const QString cells[] = {QString::number(address),  count(c.exchanges),
-                                 count(c.failures()),       count(c.deviceErrors),
-                                 count(c.noAnswers),        count(c.wrongAnswers),
-                                 count(c.noPort),           count(c.damagedAnswers),
-                                 count(c.skippedFrames),    ms(c.roundTrips.medianMs()),
-                                 ms(c.roundTrips.worstMs())};
+        const QString cells[] = {QString::number(address), count(c.exchanges),
+                                 count(c.failures()),      count(c.deviceErrors),
+                                 count(c.noAnswers),       count(c.wrongAnswers),
+                                 count(c.noPort),          count(c.damagedAnswers),
+                                 count(c.skippedFrames),   ms(c.roundTrips.medianMs()),
+                                 ms(c.worstAnswerMs)};
         for (int col = 0; col < int(std::size(cells)); ++col) {
             QTableWidgetItem* item = counters_->item(row, col);
             if (!item)

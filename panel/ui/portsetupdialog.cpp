@@ -4,9 +4,11 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "elidedlabel.h"
@@ -52,8 +54,18 @@ TPortSetupDialog::TPortSetupDialog(const QString& portsFolder, const SerialDevic
         combo->setObjectName(QStringLiteral("cbPort") + QString::number(n));
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         label->setBuddy(combo);
+        auto* browse = new QToolButton(this);
+        browse->setObjectName(QStringLiteral("btPortPath") + QString::number(n));
+        browse->setText(QStringLiteral("…"));
+        browse->setToolTip(QStringLiteral("Другое устройство: ввести или выбрать путь"));
+        connect(browse, &QToolButton::clicked, this, [this, n] {
+            const QString path = ChooseDevicePath ? ChooseDevicePath(n) : browseDevice(n);
+            if (!path.isEmpty())
+                ChooseDevice(n, path);
+        });
         grid->addWidget(label, n - 1, 0);
         grid->addWidget(combo, n - 1, 1);
+        grid->addWidget(browse, n - 1, 2);
         targets_[n - 1] = combo;
     }
     auto* baudLabel = new QLabel(QStringLiteral("Скорость обмена, бод:"), this);
@@ -66,7 +78,7 @@ TPortSetupDialog::TPortSetupDialog(const QString& portsFolder, const SerialDevic
     baud_->setCurrentIndex(baud_->findData(baudRate));
     baudLabel->setBuddy(baud_);
     grid->addWidget(baudLabel, Ports, 0);
-    grid->addWidget(baud_, Ports, 1, Qt::AlignLeft);
+    grid->addWidget(baud_, Ports, 1, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(1, 1);
     layout->addLayout(grid);
 
@@ -89,6 +101,36 @@ TPortSetupDialog::TPortSetupDialog(const QString& portsFolder, const SerialDevic
     layout->addWidget(buttons);
 
     fillPorts();
+}
+
+QString TPortSetupDialog::browseDevice(int port)
+{
+    // Qt's own dialog: it lists device files, and its name field takes a
+    // typed path as well.
+    return QFileDialog::getOpenFileName(
+        this, QStringLiteral("Устройство для COM") + QString::number(port), fromLocal(roots_.dev),
+        {}, nullptr, QFileDialog::DontUseNativeDialog | QFileDialog::DontResolveSymlinks);
+}
+
+bool TPortSetupDialog::ChooseDevice(int port, const QString& path)
+{
+    const std::string problem = CharacterDeviceProblem(toLocal(path));
+    if (!problem.empty()) {
+        error_->setText(QStringLiteral("COM") + QString::number(port) + QStringLiteral(": ") +
+                        fromLocal(problem));
+        error_->show();
+        return false;
+    }
+    error_->hide();
+    QComboBox* combo = targets_[port - 1];
+    int index = combo->findData(path, PathRole);
+    if (index < 0 || combo->itemData(index, KeepRole).toBool()) {
+        combo->addItem(fromLocal(DescribeDevice(toLocal(path), roots_)), path);
+        index = combo->count() - 1;
+        combo->setItemData(index, path, Qt::ToolTipRole);
+    }
+    combo->setCurrentIndex(index);
+    return true;
 }
 
 int TPortSetupDialog::BaudRate() const
@@ -123,6 +165,13 @@ void TPortSetupDialog::fillPorts()
         for (const SerialDevice& d : devices) {
             combo->addItem(fromLocal(d.label), fromLocal(d.path));
             combo->setItemData(combo->count() - 1, fromLocal(d.path), Qt::ToolTipRole);
+        }
+
+        // A device typed or browsed to before stays on the list.
+        const QString chosenPath = choice.toString();
+        if (chosen && !chosenPath.isEmpty() && combo->findData(chosenPath, PathRole) < 0) {
+            combo->addItem(fromLocal(DescribeDevice(toLocal(chosenPath), roots_)), chosenPath);
+            combo->setItemData(combo->count() - 1, chosenPath, Qt::ToolTipRole);
         }
 
         int index = 0;

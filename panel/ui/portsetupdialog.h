@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 #include <set>
 
 #include "comlinks.h"
@@ -12,7 +13,9 @@ class QLabel;
 class TElidedLabel;
 
 // "Настройка портов": what COM1 ... COM8 lead to, each pointed at a serial
-// device found on the machine or at nothing, and the baud rate of the line.
+// device found on the machine, at any character device typed or browsed to
+// ("…" beside the list: a pseudo-terminal, a network serial bridge), or at
+// nothing, and the baud rate of the line.
 // Accepting writes the changed ports/COMn links; when the folder cannot be
 // written the dialog says so and stays open.
 class TPortSetupDialog : public QDialog {
@@ -32,7 +35,16 @@ public:
 
     void accept() override;
 
+    // The path "…" asks for; empty when the operator cancels. Unset, a file
+    // dialog opens on /dev, in which a path may also be typed.
+    std::function<QString(int port)> ChooseDevicePath;
+    // Points port n's list at a device path, when it is a character device;
+    // otherwise says why not below the ports and changes nothing.
+    bool ChooseDevice(int port, const QString& path);
+
 private:
+    // The file dialog behind "…".
+    QString browseDevice(int port);
     // Reads the links and lists the devices again, keeping what is chosen.
     void fillPorts();
 

@@ -179,6 +179,29 @@ TEST(ExchangeStats, CountsFailuresByKindAndTheRoundTrip)
     EXPECT_GT(stats.generation(), before);
 }
 
+TEST(ExchangeStats, TheWorstAnswerTimeCountsALateAnswerFromItsOwnRequest)
+{
+    // The probe of 2 times out after 100 ms; its answer comes during the
+    // 30 ms probe of 3 that follows: 2 took 130 ms, however late it was.
+    service::ExchangeStats stats;
+    const auto t0 = std::chrono::steady_clock::time_point{} + 1s;
+    ExchangeRecord silent = record(2, GetInfo, "GetInfo", {}, {}, ExchangeOutcome::NoAnswer, 100ms);
+    silent.start = t0;
+    stats.add(silent);
+    ExchangeRecord next = record(3, GetInfo, "GetInfo", {}, {'x'}, ExchangeOutcome::Answer, 30ms);
+    next.start = t0 + 100ms;
+    next.skipped.push_back({2, GetInfo, {'y'}});
+    stats.add(next);
+    EXPECT_DOUBLE_EQ(stats.byAddress().at(2).worstAnswerMs, 130.0);
+    EXPECT_EQ(stats.byAddress().at(2).roundTrips.count(), 0u);  // no answer of its own
+    EXPECT_DOUBLE_EQ(stats.byAddress().at(3).worstAnswerMs, 30.0);
+    // Once counted, the same frame again is no second late answer.
+    next.start = t0 + 200ms;
+    next.duration = 500ms;
+    stats.add(next);
+    EXPECT_DOUBLE_EQ(stats.byAddress().at(2).worstAnswerMs, 130.0);
+}
+
 TEST(ExchangeFanOut, EveryListenerHearsEachExchangeWhateverAnotherDoes)
 {
     service::ExchangeFanOut fan;

@@ -9,6 +9,7 @@
 #include "addressing.h"
 #include "backup.h"
 #include "inifile.h"
+#include "exchangetext.h"
 #include "isotime.h"
 #include "linesettings.h"
 #include "motion.h"
@@ -88,6 +89,33 @@ TEST_F(LineService, ScanProbesAscendingReportsProgressAndCanBeCancelled)
 
     TWakePort closed{8};
     EXPECT_TRUE(service::scanLine(closed, options).empty());
+}
+
+TEST_F(LineService, AScanTakesTheTimeoutItIsGivenAndLastsAsScanDurationSays)
+{
+    // 40 addresses, two of them answering: each silent one costs the
+    // time-out given (not the client's 100 ms), and the estimate holds.
+    constexpr int Addresses = 40, Timeout = 30;
+    service::ScanOptions options;
+    options.last = Addresses;
+    options.timeout = Timeout;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(service::scanLine(port, options).size(), 2u);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(port.AnswerTimeout, 100);  // given back
+    // The pty has no baud rate: the estimate at a rate that makes the
+    // request's wire time nothing is the time-outs alone.
+    const auto estimate = service::scanDuration(Addresses, Timeout, 0);
+    EXPECT_EQ(estimate.count(), Addresses * Timeout);
+    EXPECT_GE(took.count(), (Addresses - 2) * Timeout);
+    // Generous for a loaded machine, yet far below the client's own 100 ms a probe.
+    EXPECT_LT(took.count(), estimate.count() * 2);
+    // 127 addresses at 9600 baud and 100 ms: the request adds 5.2 ms each.
+    EXPECT_EQ(service::scanDuration(wake::MaxAddress, 100, 9600).count(), 13361);
+    EXPECT_EQ(service::durationText(service::scanDuration(wake::MaxAddress, 100, 9600)),
+              "около 13 с");
+    EXPECT_EQ(service::durationText(std::chrono::milliseconds(2540)), "около 2,5 с");
 }
 
 TEST_F(LineService, AWriteGoesInThePagesOrderWithThePagesValuesAndIsVerified)
@@ -316,6 +344,33 @@ TEST(LineServiceSettings, TheWindowsSettingsFileGivesPortAddressNamesAndConstant
 
     EXPECT_TRUE(std::regex_match(service::localClockTime(std::chrono::system_clock::now()),
                                  std::regex(R"(\d\d:\d\d:\d\d\.\d{3})")));
+}
+
+TEST(LineServiceSettings, TheLastScanAndItsTimeoutAreKeptUntilTheNextScan)
+{
+    IniImage ini;
+    EXPECT_TRUE(service::readLastScan(ini).empty());
+    EXPECT_EQ(service::readScanTimeout(ini), service::DefaultScanTimeoutMs);
+    service::writeLastScan(ini, {{3, "ТИРС-70 №0003"}, {9, "", false, true}, {17, "Насос 17"}});
+    service::writeScanTimeout(ini, 40);
+    // Through the file's bytes, as the window writes and reads it.
+    IniImage again = IniImage::fromBytes(ini.toBytes());
+    const std::vector<service::FoundActuator> kept = service::readLastScan(again);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].address, 3);
+    EXPECT_EQ(kept[0].type, "ТИРС-70 №0003");
+    EXPECT_TRUE(kept[1].damaged);
+    EXPECT_EQ(service::foundText(kept[1]), service::exchangetext::DamagedAnswer);
+    EXPECT_EQ(kept[2].address, 17);
+    EXPECT_EQ(service::readScanTimeout(again), 40);
+
+    // A shorter scan replaces the longer one whole; a time-out out of range is held to it.
+    service::writeLastScan(again, {{5, "пятый"}});
+    again.writeInteger("Port", "Scan Timeout", 5);
+    const auto shorter = service::readLastScan(again);
+    ASSERT_EQ(shorter.size(), 1u);
+    EXPECT_EQ(shorter[0].address, 5);
+    EXPECT_EQ(service::readScanTimeout(again), service::MinScanTimeoutMs);
 }
 
 }  // namespace

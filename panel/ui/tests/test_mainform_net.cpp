@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTableWidget>
@@ -18,6 +20,7 @@
 
 #include "floatedit.h"
 #include "linebackup.h"
+#include "lineoverviewwindow.h"
 #include "lineviews.h"
 #include "support/windowfixture.h"
 
@@ -260,6 +263,59 @@ TEST_F(MainFormNet, EmptyLineAndNoPortListNothing)
     EXPECT_EQ(f.Address, 0);
     grid()->setCurrentCell(0, 2);
     EXPECT_FALSE(grid()->item(0, 2)->flags() & Qt::ItemIsEditable);
+}
+
+TEST_F(MainFormNet, TheLastScanIsShownAfterARestartUntilTheNextScan)
+{
+    line.addActuator(3, "ТИРС-70 №0003");
+    line.addActuator(9, "девять");
+    sim::Faults damaged;
+    damaged.badCheckByte = true;  // as two actuators answering at once
+    line.setFaults(9, damaged);
+    writeSettings("[Names]\nAddr3=Насос\n");
+    auto& f = createForm();
+    EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(),
+              QStringLiteral("Приводы не известны: нажмите «Сканировать»"));
+    EXPECT_EQ(widget<QSpinBox>("seScanTimeout")->value(), 100);
+    EXPECT_EQ(widget<QLabel>("lbScanDuration")->text(),
+              QStringLiteral("Полное сканирование: около 13 с"));
+    // A shorter wait, and the page says what it takes.
+    widget<QSpinBox>("seScanTimeout")->setValue(20);
+    EXPECT_EQ(widget<QLabel>("lbScanDuration")->text(),
+              QStringLiteral("Полное сканирование: около 3,2 с"));
+    widget<QPushButton>("bbScanStart")->click();
+    const std::vector<QStringList> found{
+        {"3", "ТИРС-70 №0003", "Насос"},
+        {"9", "повреждённый ответ (возможно, два привода с одним адресом)", ""}};
+    EXPECT_EQ(rows(), found);
+    EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(), QString());
+    closeForm();
+
+    // After the restart, with nobody on the line: the same rows, marked, and
+    // "Линия" shows them too.
+    line.removeActuator(3);
+    line.removeActuator(9);
+    const std::size_t requestsBefore = pty->requests().size();
+    auto& again = createForm();
+    again.show();
+    EXPECT_EQ(rows(), found);
+    EXPECT_EQ(again.LastScanCount, 2);
+    EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(),
+              QStringLiteral("Приводы из последнего сканирования (до перезапуска программы)"));
+    EXPECT_EQ(widget<QSpinBox>("seScanTimeout")->value(), 20);
+    EXPECT_EQ(pty->requests().size(), requestsBefore);  // nothing asked for it
+    saveScreenshot(&again, QStringLiteral("net-kept-scan"));
+    LineOverviewWindow* overview = again.Views->showLine();
+    ASSERT_EQ(overview->table()->rowCount(), 2);
+    EXPECT_TRUE(overview->findChild<QLabel*>(QStringLiteral("LineOrigin"))->isVisible());
+    saveScreenshot(overview, QStringLiteral("line-kept-scan"));
+
+    // The next scan replaces them.
+    widget<QPushButton>("bbScanStart")->click();
+    EXPECT_EQ(rows(), (std::vector<QStringList>{{"", "", ""}}));
+    EXPECT_FALSE(again.ScanKept);
+    closeForm();
+    EXPECT_NE(readSettings().find("[LastScan]\nCount=0\n"), std::string::npos) << readSettings();
 }
 
 TEST_F(MainFormNet, StopKeepsRowsFoundSoFar)

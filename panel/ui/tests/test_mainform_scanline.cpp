@@ -47,7 +47,7 @@ protected:
     }
 };
 
-TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndSkipsALateAnswer)
+TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndListsALateAnswerAsLate)
 {
     line.addActuator(1, "ТИРС-70 №0001");
     line.addActuator(5, "ТИРС-70 №0005");
@@ -76,11 +76,13 @@ TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndSkipsALateAnswer)
     pty->clearRequests();
     widget<QPushButton>("bbScanStart")->click();
 
-    EXPECT_EQ(listedAddresses(), (QStringList{"1", "7"}));
+    // The late answer is 5's, not 6's, and says so.
+    EXPECT_EQ(listedAddresses(), (QStringList{"1", "5", "7"}));
+    EXPECT_EQ(grid()->item(1, 1)->text(), QStringLiteral("ТИРС-70 №0005  (ответ с опозданием)"));
     EXPECT_EQ(duringScan, std::vector<bool>(allEnabled.size(), false));
     EXPECT_EQ(statusDuringScan, kInfo1);
     EXPECT_EQ(lineActionsEnabled(), allEnabled);
-    EXPECT_EQ(f.LastScanCount, 2);
+    EXPECT_EQ(f.LastScanCount, 3);
     EXPECT_TRUE(boxes.empty());
 
     // From the first probe to the last: the probes alone, each address once.

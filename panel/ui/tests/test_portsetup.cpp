@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <filesystem>
 #include <fstream>
@@ -167,6 +168,47 @@ TEST_F(PortSetup, AFolderThatCannotBeWrittenIsSaidAndTheDialogStays)
     TPortSetupDialog odd(QString::fromStdString(notAFolder.string()), roots, 14400);
     EXPECT_EQ(combo(&odd, "cbBaudRate")->currentText(), QStringLiteral("14400"));
     EXPECT_EQ(combo(&odd, "cbBaudRate")->count(), 9);
+}
+
+TEST_F(PortSetup, AnyCharacterDeviceCanBeTypedInAndAnythingElseIsRefused)
+{
+    // Not on the list: the adapter's pseudo-terminal by its own path.
+    const QString ptyPath = QString::fromStdString(adapter.pty.slavePath());
+    const fs::path plain = root / "not-a-device";
+    std::ofstream(plain) << "text";
+    QStringList asked;
+    runDialog([&](TPortSetupDialog* d) {
+        QString answer = QString::fromStdString(plain.string());
+        d->ChooseDevicePath = [&](int port) {
+            asked << QString::number(port);
+            return answer;
+        };
+        auto* error = d->findChild<QLabel*>(QStringLiteral("lbPortSetupError"));
+        const QString before = combo(d, "cbPort4")->currentText();
+        d->findChild<QToolButton*>(QStringLiteral("btPortPath4"))->click();
+        EXPECT_TRUE(error->isVisible());
+        EXPECT_EQ(error->text(), QStringLiteral("COM4: ") + answer +
+                                     QStringLiteral(": не символьное устройство (порт — это "
+                                                    "устройство вроде /dev/ttyUSB0 или "
+                                                    "/dev/pts/3)"));
+        EXPECT_EQ(combo(d, "cbPort4")->currentText(), before);
+        answer = QString::fromStdString((root / "missing").string());
+        d->findChild<QToolButton*>(QStringLiteral("btPortPath4"))->click();
+        EXPECT_TRUE(error->text().endsWith(QStringLiteral(": нет такого устройства")));
+
+        answer = ptyPath;
+        d->findChild<QToolButton*>(QStringLiteral("btPortPath4"))->click();
+        EXPECT_FALSE(error->isVisible());
+        EXPECT_EQ(combo(d, "cbPort4")->currentData().toString(), ptyPath);
+        // Kept through "Обновить список".
+        d->findChild<QPushButton*>(QStringLiteral("btRescan"))->click();
+        EXPECT_EQ(combo(d, "cbPort4")->currentData().toString(), ptyPath);
+        ok(d);
+    });
+    EXPECT_EQ(asked, (QStringList{"4", "4", "4"}));
+    const fs::path ports = fs::path(programDir().toStdString()) / "ports";
+    EXPECT_EQ(fs::read_symlink(ports / "COM4"), fs::path(ptyPath.toStdString()));
+    EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include <cmath>
 #include <sstream>
 #include <limits>
+#include <set>
 
 #include "codes.h"
 #include "drivestate.h"
@@ -169,9 +170,15 @@ void TrendsWindow::buildCharts()
             for (int k = wake::RelayCount; k >= 1; --k)
                 relayAxis_->append(QStringLiteral("Реле ") + QString::number(k), 2 * (4 - k));
             y = relayAxis_;
+        } else if (c == StateChart) {
+            // The states by name, at their codes (labelStates).
+            stateAxis_ = new QCategoryAxis(chart);
+            stateAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+            valueAxes_[c] = stateAxis_;
+            y = stateAxis_;
         } else {
             auto* axis = new QValueAxis(chart);
-            axis->setLabelFormat(c == StateChart ? QStringLiteral("%d") : QStringLiteral("%.0f"));
+            axis->setLabelFormat(QStringLiteral("%.0f"));
             valueAxes_[c] = axis;
             y = axis;
         }
@@ -184,7 +191,6 @@ void TrendsWindow::buildCharts()
         column->addWidget(view, stretch[c]);
     }
     valueAxes_[PositionChart]->setTitleText(QStringLiteral("%"));
-    valueAxes_[StateChart]->setTitleText(QStringLiteral("код"));
     valueAxes_[InputChart]->setTitleText(QStringLiteral("мА"));
     mmAxis_ = new QValueAxis(charts_[PositionChart]);
     mmAxis_->setTitleText(QStringLiteral("мм"));
@@ -273,7 +279,7 @@ void TrendsWindow::showEvent(QShowEvent* event)
 
 void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo, double& hi)
 {
-    const std::vector<TrendLine> lines = record_.lines(l.quantity, address_, from, to, l.step);
+    const std::vector<service::TrendLine> lines = record_.lines(l.quantity, address_, from, to, l.step);
     QChart* chart = charts_[l.chart];
     QAbstractAxis* y =
         l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_) : valueAxes_[l.chart];
@@ -335,9 +341,7 @@ void TrendsWindow::refresh()
     setTicks(valueAxes_[PositionChart], lo[PositionChart] - travelSpan * 0.05,
              hi[PositionChart] + travelSpan * 0.05, 0,
              travelSpan == 100 ? 25 : niceStep(travelSpan, 4));
-    const double states = hi[StateChart] - lo[StateChart];
-    setTicks(valueAxes_[StateChart], lo[StateChart], hi[StateChart], 0,
-             states <= drivestate::Count ? 3 : niceStep(states, 4));
+    labelStates(from, to);
     // Steps of 4 mA put 4 and 20 mA, the ends of the loop's range, on the grid.
     const double mA = std::ceil(hi[InputChart]) - std::floor(lo[InputChart]);
     setTicks(valueAxes_[InputChart], std::floor(lo[InputChart]), std::ceil(hi[InputChart]), 4,
@@ -385,6 +389,27 @@ void TrendsWindow::alignPlotAreas()
         m.setRight(m.right() + static_cast<int>(std::lround(natural[c].right() - right)));
         charts_[c]->setMargins(m);
     }
+}
+
+void TrendsWindow::labelStates(std::int64_t from, std::int64_t to)
+{
+    // Only the states of the span, over their own range, so that their names
+    // stand apart even in a low chart.
+    std::set<int> codes;
+    for (const service::TrendLine& line :
+         record_.lines(service::TrendQuantity::DriveState, address_, from, to, true))
+        for (const service::TrendPoint& p : line)
+            codes.insert(static_cast<int>(std::lround(p.value)));
+    for (const QString& label : stateAxis_->categoriesLabels())
+        stateAxis_->remove(label);
+    const double lo = codes.empty() ? 0 : *codes.begin() - 0.5;
+    const double hi = codes.empty() ? drivestate::Count - 1 : *codes.rbegin() + 0.5;
+    stateAxis_->setStartValue(lo);
+    for (int code : codes) {
+        const char* name = drivestate::text(code);
+        stateAxis_->append(name ? QString::fromUtf8(name) : QString::number(code), code);
+    }
+    stateAxis_->setRange(lo, std::max(hi, lo + 1));
 }
 
 void TrendsWindow::resizeEvent(QResizeEvent* event)

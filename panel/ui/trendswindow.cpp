@@ -173,7 +173,9 @@ void TrendsWindow::buildCharts()
         } else if (c == StateChart) {
             // The states by name, at their codes (labelStates).
             stateAxis_ = new QCategoryAxis(chart);
-            stateAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+            stateAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+            // Whole names: the plot areas of all charts give way to them.
+            stateAxis_->setTruncateLabels(false);
             valueAxes_[c] = stateAxis_;
             y = stateAxis_;
         } else {
@@ -279,7 +281,8 @@ void TrendsWindow::showEvent(QShowEvent* event)
 
 void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo, double& hi)
 {
-    const std::vector<service::TrendLine> lines = record_.lines(l.quantity, address_, from, to, l.step);
+    const std::vector<service::TrendLine> lines =
+        record_.lines(l.quantity, address_, from, to, l.step);
     QChart* chart = charts_[l.chart];
     QAbstractAxis* y =
         l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_) : valueAxes_[l.chart];
@@ -404,10 +407,19 @@ void TrendsWindow::labelStates(std::int64_t from, std::int64_t to)
         stateAxis_->remove(label);
     const double lo = codes.empty() ? 0 : *codes.begin() - 0.5;
     const double hi = codes.empty() ? drivestate::Count - 1 : *codes.rbegin() + 0.5;
+    // Each state's name centred in a band one code high; the bands between
+    // are unnamed (a category needs a label of its own: spaces).
     stateAxis_->setStartValue(lo);
+    QString filler;
+    int previous = codes.empty() ? 0 : *codes.begin() - 1;
     for (int code : codes) {
+        if (code - previous > 1) {
+            filler += QLatin1Char(' ');
+            stateAxis_->append(filler, code - 0.5);
+        }
         const char* name = drivestate::text(code);
-        stateAxis_->append(name ? QString::fromUtf8(name) : QString::number(code), code);
+        stateAxis_->append(name ? QString::fromUtf8(name) : QString::number(code), code + 0.5);
+        previous = code;
     }
     stateAxis_->setRange(lo, std::max(hi, lo + 1));
 }

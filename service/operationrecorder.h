@@ -31,6 +31,8 @@ public:
                        const std::string& path, const std::string& error);
 
     std::optional<Stroke> lastStroke(int address) const;
+    // An "open" or "close" of the actuator is being timed.
+    bool strokePending(int address) const { return strokes_.pending(address); }
     std::string typeOf(int address) const;
     OperationJournal& journal() { return journal_; }
 

@@ -4,25 +4,24 @@
 
 namespace service {
 
-void readTrendExtras(TWakePort& port, PollPage page, PollSnapshot& snapshot)
+unsigned extraReadings(PollPage page, const PollNeeds& needs)
 {
-    if (page == PollPage::Control || snapshot.failed)
-        return;
-    try {
-        int state = 0, flags = 0;
-        port.GetS(state, flags);
-        snapshot.driveState = state;
-        snapshot.driveFlags = flags;
-    } catch (const EHardwareException&) {
+    unsigned wanted = 0;
+    if (needs.trends) {
+        wanted |= ReadPosition | ReadState | ReadInput | ReadRelays;
+        if (!needs.travelKnown)
+            wanted |= ReadTravel;
     }
-    if (page == PollPage::Relays)
+    if (needs.strokePending)
+        wanted |= ReadState;
+    return wanted & ~pageReadings(page);
+}
+
+void readExtras(TWakePort& port, unsigned extras, PollSnapshot& snapshot)
+{
+    if (snapshot.failed || extras == 0)
         return;
-    try {
-        int input = 0;
-        port.GetI(input);
-        snapshot.inputCurrent = input;
-    } catch (const EHardwareException&) {
-    }
+    readActuator(port, extras, extras, snapshot);
 }
 
 }  // namespace service

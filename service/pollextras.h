@@ -1,7 +1,9 @@
-// What the trends add to a poll tick while their window is open: the drive
-// state and the current input on the pages whose tick does not read them.
-// The position page's tick reads all that the trends can take from it, so
-// nothing is added there.
+// What a poll tick adds to the page's own reading. While the trends window
+// is open, the trends take the position, the state, the input current and
+// the relay states from every page (and the travel until one is known for
+// the actuator, for the percentage); while a stroke is pending for the
+// actuator, the stroke timer needs the state, whose limit flags end it.
+// Only what the page's reading lacks is added, after it.
 #pragma once
 
 #include "pollsnapshot.h"
@@ -10,9 +12,18 @@ class TWakePort;
 
 namespace service {
 
-// GetS on every page but the position page, then GetI on the pages other
-// than the position and relay pages. A failure of either leaves its
-// readings empty and is not a failure of the tick.
-void readTrendExtras(TWakePort& port, PollPage page, PollSnapshot& snapshot);
+struct PollNeeds {
+    bool trends = false;         // the trends window is open
+    bool travelKnown = false;    // the trends have a travel for the actuator
+    bool strokePending = false;  // an "open" or "close" is being timed
+};
+
+// The readings to add on that page (PollReading bits, none for nothing).
+unsigned extraReadings(PollPage page, const PollNeeds& needs);
+
+// Reads them into the snapshot after the page's reading (nothing after a
+// failed tick). A failure ends them, leaves the rest empty and is not a
+// failure of the tick.
+void readExtras(TWakePort& port, unsigned extras, PollSnapshot& snapshot);
 
 }  // namespace service

@@ -1,5 +1,8 @@
-// What one poll of the selected actuator read: the position always, and what
-// the page on show needs. A reading that was not made, or failed, is empty.
+// What one reading of an actuator read: the position always, and whichever
+// of the state, travel, locking zones, input current and relay states were
+// asked for. A reading that was not made, or failed, is empty. The window's
+// poll tick, the trends' additions to it and `tirsctl status` all read
+// through readActuator, so the line carries them in one order.
 #pragma once
 
 #include <optional>
@@ -7,6 +10,17 @@
 class TWakePort;
 
 namespace service {
+
+// The readings of one actuator, in the order the line carries them.
+enum PollReading : unsigned {
+    ReadPosition = 1u << 0,  // GetN
+    ReadState = 1u << 1,     // GetS
+    ReadTravel = 1u << 2,    // GetT
+    ReadZones = 1u << 3,     // GetL
+    ReadInput = 1u << 4,     // GetI
+    ReadRelays = 1u << 5,    // GetRS
+    ReadAll = (1u << 6) - 1,
+};
 
 enum class PollPage { Other, Control, Relays };
 
@@ -23,8 +37,19 @@ struct PollSnapshot {
     bool failed = false;
 };
 
-// The tick's readings in the order the line carries them: GetN, then GetS,
-// GetT, GetL for the position page, or GetT, GetI, GetRS for the relay page.
+// Reads the readings in `wanted` that the snapshot lacks, in the order
+// GetN, GetS, GetT, GetL, GetI, GetRS, into it. The first failure among
+// `mayFail` ends the reading there (leaving the rest empty); a failure of
+// any other reading is thrown.
+void readActuator(TWakePort& port, unsigned wanted, unsigned mayFail, PollSnapshot& snapshot);
+
+// What a page's tick reads: the position on every page, with the state,
+// travel and zones on the position page, or the travel, input current and
+// relay states on the relay page.
+unsigned pageReadings(PollPage page);
+
+// The tick's own reading of the page on show; a failure other than of the
+// relay page's live readings marks the snapshot failed.
 PollSnapshot readPoll(TWakePort& port, PollPage page);
 
 }  // namespace service

@@ -2,6 +2,7 @@
 
 #include "addressscope.h"
 #include "codes.h"
+#include "pollsnapshot.h"
 #include "wakeport.h"
 
 namespace service {
@@ -9,14 +10,17 @@ namespace service {
 StatusReading readStatus(TWakePort& port, int address)
 {
     AddressScope scope(port, address);
+    PollSnapshot s;
+    readActuator(port, ReadAll, 0, s);
     StatusReading r;
-    port.GetS(r.driveState, r.driveFlags);
-    r.position = port.GetN();
-    port.GetT(r.travel);
-    int lockSpeed = 0, lockCurrent = 0;
-    port.GetL(lockSpeed, lockCurrent, r.upperZone, r.lowerZone);
-    port.GetI(r.inputCurrent);
-    r.relayStates = port.GetRS();
+    r.driveState = *s.driveState;
+    r.driveFlags = *s.driveFlags;
+    r.position = *s.position;
+    r.travel = *s.travel;
+    r.upperZone = *s.upperZone;
+    r.lowerZone = *s.lowerZone;
+    r.inputCurrent = *s.inputCurrent;
+    r.relayStates = *s.relayStates;
     return r;
 }
 

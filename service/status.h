@@ -1,5 +1,6 @@
 // One reading of an actuator's state: what the position and relay pages show,
-// taken in one go (GetS, GetN, GetT, GetL, GetI, GetRS).
+// taken in one go through the poll's reading (GetN, GetS, GetT, GetL, GetI,
+// GetRS), every part of it required.
 #pragma once
 
 class TWakePort;

@@ -1,9 +1,9 @@
 // How long an actuator took from "open" or "close" to its limit switch, as
 // the exchanges show it: the stroke starts with an answered SetS 5 (open) or
 // SetS 6 (close) and ends when a GetS answer shows LIMO or LIMC. The poll
-// reads the position (GetN) on every page but the flags only on the position
-// page, so the end is dated by the position: the first reading of the value
-// at which the drive came to rest. A stop command (SetS 0 or 4) cancels the
+// reads the position (GetN) on every tick, and the flags on every tick while
+// a stroke is pending, but the end is dated by the position: the first
+// reading of the value at which the drive came to rest. A stop command (SetS 0 or 4) cancels the
 // stroke; a drive already at its limit makes none.
 #pragma once
 
@@ -31,6 +31,9 @@ public:
     void commanded(int address, int motionCode, Clock::time_point at);
     void position(int address, int n, Clock::time_point at);
     std::optional<Stroke> flags(int address, int driveFlags, Clock::time_point at);
+
+    // A stroke of the actuator waits for its end (a GetS at the limit).
+    bool pending(int address) const { return pending_.count(address) != 0; }
 
 private:
     struct Pending {

@@ -54,6 +54,8 @@ public:
     void addPoll(const PollSnapshot& snapshot, std::int64_t time, int address,
                  const PositionScale& scale);
     void addMarker(const TrendMarker& marker);
+    // A travel has been read at the address (the percentage can be had).
+    bool knowsTravel(int address) const { return travel_.count(address) != 0; }
     void clear();
 
     const std::deque<TrendSample>& samples() const { return samples_; }

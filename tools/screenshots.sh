@@ -132,14 +132,15 @@ service_window() {
   return 1
 }
 
-# "Графики": opened first, then on the relay page, so that every chart has
-# readings, the drive closes, stops and opens again; the last minute.
+# "Графики": opened first, then on the parameter page (whose own tick reads
+# the position only: the trends add the state, the current and the relays),
+# the drive closes, stops and opens again; the last minute.
 press_keys ctrl+g
 twid=$(service_window 'Графики') || e2e_fail "the trends window did not open"
 xdotool windowfocus --sync "$twid" 2>/dev/null || xdotool windowfocus "$twid"
 xdotool key --delay 100 Up  # the time window: 1 minute
 xdotool windowraise "$wid"
-click_tab 2
+click_tab 3
 sleep 3
 click_central bbClose
 sleep 10

@@ -10,7 +10,6 @@
 #include "linebackup.h"
 #include "lineoverviewwindow.h"
 #include "mainform.h"
-#include "pollextras.h"
 #include "servicetools.h"
 #include "trendsfeature.h"
 #include "trendswindow.h"
@@ -121,14 +120,11 @@ void LineViews::takeDevices()
     overview_.setDevices(tableDevices());
 }
 
-void LineViews::pollRead(const service::PollSnapshot& polled, service::PollPage page)
+void LineViews::pollRead(const service::PollSnapshot& snapshot)
 {
     // Never while a scan or a backup holds the line.
     if (form_.Owner.exclusive() || !form_.WakePort)
         return;
-    service::PollSnapshot snapshot = polled;
-    if (trendsOpen())
-        service::readTrendExtras(*form_.WakePort, page, snapshot);
     const int address = form_.Address;
     if (!snapshot.failed)
         record_.addPoll(snapshot, QDateTime::currentMSecsSinceEpoch(), address,
@@ -150,6 +146,14 @@ void LineViews::pollRead(const service::PollSnapshot& polled, service::PollPage 
             refreshLine();
         });
     }
+}
+
+service::PollNeeds LineViews::pollNeeds(int address) const
+{
+    service::PollNeeds needs;
+    needs.trends = trendsOpen();
+    needs.travelKnown = record_.knowsTravel(address);
+    return needs;
 }
 
 void LineViews::setLineActionsEnabled(bool enabled)

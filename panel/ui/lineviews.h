@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "lineoverview.h"
+#include "pollextras.h"
 #include "pollsnapshot.h"
 #include "trendrecord.h"
 
@@ -25,11 +26,14 @@ public:
     // "Графики" (Ctrl+G), "Линия" (Ctrl+L), and the line's backup and restore.
     void addMenuItems(QMenu* menu);
 
-    // After the selected actuator's poll: the trends' own readings (only
-    // while their window is open), the record, the overview's row of the
-    // selected actuator, and, after the tick, one reading of the overview's
-    // round (only while its window is open).
-    void pollRead(const service::PollSnapshot& snapshot, service::PollPage page);
+    // What the trends need the tick to add to the page's reading at the
+    // address (nothing while their window is closed).
+    service::PollNeeds pollNeeds(int address) const;
+    // After the selected actuator's poll (with the trends' additions): the
+    // record, the overview's row of the selected actuator, and, after the
+    // tick, one reading of the overview's round (only while its window is
+    // open).
+    void pollRead(const service::PollSnapshot& snapshot);
 
     TrendsWindow* showTrends();
     LineOverviewWindow* showLine();

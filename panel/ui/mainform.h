@@ -178,6 +178,9 @@ public:
     void IdentifyDevice();
     // Shows what one tick read on the page it was read for.
     void ShowPoll(const service::PollSnapshot& snapshot);
+    // The position page's readings, left from before the connection was
+    // lost, greyed with "нет связи" until the page's next reading.
+    void ShowStale();
     void bbCloseClick();
     void bbStopClick();
     void bbStopOffClick();
@@ -276,6 +279,8 @@ private:
     // when its list shows no item (a mode the list does not know).
     std::array<int, 3> relayReportedMode_{};
     bool closed_ = false;
+    // The found actuator stopped answering and has not answered since.
+    bool linkLost_ = false;
     bool lineActionsEnabled_ = true;               // as FollowLineOwner last set them
     bool pollWasActive_ = false;                   // Timer1 ran when the line was taken alone
     bool portWasOpen_ = false;                     // the port in use has been open

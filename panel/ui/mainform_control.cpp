@@ -13,7 +13,9 @@
 #include "gauge.h"
 #include "lineviews.h"
 #include "mainform.h"
+#include "pollextras.h"
 #include "positionmath.h"
+#include "servicetools.h"
 #include "shape.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
@@ -31,6 +33,25 @@ namespace {
 
 const QColor ZoneInUse(255, 128, 128);
 const QColor RelayOn(255, 0, 0);
+const QColor StaleMarker(160, 160, 160);
+const QString NoLinkText = QStringLiteral("нет связи");
+
+// The readings of the position page that a lost connection leaves standing.
+std::vector<QWidget*> staleWidgets(Ui::ControlPage& c)
+{
+    return {c.edState, c.cbOpen, c.cbClose, c.cbLIMO, c.cbLIMC, c.cbPC,
+            c.edNx,    c.edNo,   c.edNxp,   c.edMMxp, c.edNc};
+}
+
+void markStale(QWidget* w, bool stale)
+{
+    if (w->property("stale").toBool() == stale)
+        return;
+    w->setProperty("stale", stale);
+    w->setToolTip(stale ? NoLinkText : QString());
+    w->setStyleSheet(stale ? QStringLiteral("color: rgb(170, 170, 170); font-style: italic;")
+                           : QString());
+}
 
 }  // namespace
 
@@ -67,13 +88,24 @@ void TMainForm::Timer1Timer()
         const service::PollPage pollPage = page == ui->tsControl  ? service::PollPage::Control
                                            : page == ui->tsRelays ? service::PollPage::Relays
                                                                   : service::PollPage::Other;
-        const service::PollSnapshot snapshot = service::readPoll(*WakePort, pollPage);
+        service::PollSnapshot snapshot = service::readPoll(*WakePort, pollPage);
         ShowPoll(snapshot);
-        Views->pollRead(snapshot, pollPage);
+        // The trends' readings and a pending stroke's state, where the page
+        // does not read them: at most three exchanges for the trends (and
+        // the travel once at an address), one for a stroke.
+        service::PollNeeds needs = Views->pollNeeds(Address);
+        needs.strokePending = Service->recorder().strokePending(Address);
+        service::readExtras(*WakePort, service::extraReadings(pollPage, needs), snapshot);
+        Views->pollRead(snapshot);
         answered = !snapshot.failed;
     }
+    if (answered && linkLost_)
+        ReportDone(QString::fromStdString(WakePort->PortName) +
+                   QStringLiteral(": связь восстановлена"));
+    linkLost_ = answered ? false : linkLost_ || DeviceFound;
     DeviceFound = answered;
     if (!answered) {
+        ShowStale();
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
         if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
@@ -100,10 +132,27 @@ void TMainForm::IdentifyDevice()
         bbReadRelClick();
 }
 
+void TMainForm::ShowStale()
+{
+    Ui::ControlPage& c = *uiControl;
+    if (c.edState->property("stale").toBool() || c.edState->text().isEmpty())
+        return;  // already greyed, or nothing shown yet
+    c.edState->setText(NoLinkText);
+    for (QWidget* w : staleWidgets(c))
+        markStale(w, true);
+    c.shShtock->setProperty("liveColor", c.shShtock->BrushColor());
+    c.shShtock->SetBrushColor(StaleMarker);
+}
+
 void TMainForm::ShowPoll(const service::PollSnapshot& s)
 {
     Ui::ControlPage& c = *uiControl;
     if (s.driveState) {
+        for (QWidget* w : staleWidgets(c))
+            markStale(w, false);
+        const QVariant live = c.shShtock->property("liveColor");
+        if (live.isValid())
+            c.shShtock->SetBrushColor(live.value<QColor>());
         const int state = *s.driveState;
         if (state >= 0 && state < static_cast<int>(DriveStateTexts.size()))
             c.edState->setText(DriveStateTexts[state]);

@@ -24,6 +24,7 @@
 #include <cmath>
 #include <sstream>
 #include <limits>
+#include <set>
 
 #include "codes.h"
 #include "drivestate.h"
@@ -169,9 +170,17 @@ void TrendsWindow::buildCharts()
             for (int k = wake::RelayCount; k >= 1; --k)
                 relayAxis_->append(QStringLiteral("Реле ") + QString::number(k), 2 * (4 - k));
             y = relayAxis_;
+        } else if (c == StateChart) {
+            // The states by name, at their codes (labelStates).
+            stateAxis_ = new QCategoryAxis(chart);
+            stateAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
+            // Whole names: the plot areas of all charts give way to them.
+            stateAxis_->setTruncateLabels(false);
+            valueAxes_[c] = stateAxis_;
+            y = stateAxis_;
         } else {
             auto* axis = new QValueAxis(chart);
-            axis->setLabelFormat(c == StateChart ? QStringLiteral("%d") : QStringLiteral("%.0f"));
+            axis->setLabelFormat(QStringLiteral("%.0f"));
             valueAxes_[c] = axis;
             y = axis;
         }
@@ -184,7 +193,6 @@ void TrendsWindow::buildCharts()
         column->addWidget(view, stretch[c]);
     }
     valueAxes_[PositionChart]->setTitleText(QStringLiteral("%"));
-    valueAxes_[StateChart]->setTitleText(QStringLiteral("код"));
     valueAxes_[InputChart]->setTitleText(QStringLiteral("мА"));
     mmAxis_ = new QValueAxis(charts_[PositionChart]);
     mmAxis_->setTitleText(QStringLiteral("мм"));
@@ -336,9 +344,7 @@ void TrendsWindow::refresh()
     setTicks(valueAxes_[PositionChart], lo[PositionChart] - travelSpan * 0.05,
              hi[PositionChart] + travelSpan * 0.05, 0,
              travelSpan == 100 ? 25 : niceStep(travelSpan, 4));
-    const double states = hi[StateChart] - lo[StateChart];
-    setTicks(valueAxes_[StateChart], lo[StateChart], hi[StateChart], 0,
-             states <= drivestate::Count ? 3 : niceStep(states, 4));
+    labelStates(from, to);
     // Steps of 4 mA put 4 and 20 mA, the ends of the loop's range, on the grid.
     const double mA = std::ceil(hi[InputChart]) - std::floor(lo[InputChart]);
     setTicks(valueAxes_[InputChart], std::floor(lo[InputChart]), std::ceil(hi[InputChart]), 4,
@@ -386,6 +392,36 @@ void TrendsWindow::alignPlotAreas()
         m.setRight(m.right() + static_cast<int>(std::lround(natural[c].right() - right)));
         charts_[c]->setMargins(m);
     }
+}
+
+void TrendsWindow::labelStates(std::int64_t from, std::int64_t to)
+{
+    // Only the states of the span, over their own range, so that their names
+    // stand apart even in a low chart.
+    std::set<int> codes;
+    for (const service::TrendLine& line :
+         record_.lines(service::TrendQuantity::DriveState, address_, from, to, true))
+        for (const service::TrendPoint& p : line)
+            codes.insert(static_cast<int>(std::lround(p.value)));
+    for (const QString& label : stateAxis_->categoriesLabels())
+        stateAxis_->remove(label);
+    const double lo = codes.empty() ? 0 : *codes.begin() - 0.5;
+    const double hi = codes.empty() ? drivestate::Count - 1 : *codes.rbegin() + 0.5;
+    // Each state's name centred in a band one code high; the bands between
+    // are unnamed (a category needs a label of its own: spaces).
+    stateAxis_->setStartValue(lo);
+    QString filler;
+    int previous = codes.empty() ? 0 : *codes.begin() - 1;
+    for (int code : codes) {
+        if (code - previous > 1) {
+            filler += QLatin1Char(' ');
+            stateAxis_->append(filler, code - 0.5);
+        }
+        const char* name = drivestate::text(code);
+        stateAxis_->append(name ? QString::fromUtf8(name) : QString::number(code), code + 0.5);
+        previous = code;
+    }
+    stateAxis_->setRange(lo, std::max(hi, lo + 1));
 }
 
 void TrendsWindow::resizeEvent(QResizeEvent* event)

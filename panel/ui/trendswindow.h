@@ -80,6 +80,8 @@ private:
     void alignPlotAreas();
     void draw(Lines& lines, std::int64_t from, std::int64_t to, double& lo, double& hi);
     void drawMarkers(std::int64_t from, std::int64_t to);
+    // The state axis names the states drawn from `from` to `to`.
+    void labelStates(std::int64_t from, std::int64_t to);
     void saveCsvClicked();
     void savePngClicked();
     // The save dialog with a name of the time and the extension suggested.
@@ -99,6 +101,7 @@ private:
     std::array<QValueAxis*, ChartCount> valueAxes_{};
     QValueAxis* mmAxis_ = nullptr;
     QCategoryAxis* relayAxis_ = nullptr;
+    QCategoryAxis* stateAxis_ = nullptr;  // also valueAxes_[StateChart]
     std::vector<Lines> lines_;
     std::vector<Marker> markers_;
 };

@@ -6,6 +6,7 @@
 
 #include "codes.h"
 #include "pollextras.h"
+#include "status.h"
 #include "simport.h"
 #include "trendcsv.h"
 #include "trendrecord.h"
@@ -174,38 +175,92 @@ TEST(TrendRecord, CsvHasOneRowPerReadingAndPerCommandInTimeOrder)
                              "t1300;17;1010;50.5;20.96;;;;12.345;010;\n");
 }
 
-using TrendExtras = SimPortTest;
+using PollReading = SimPortTest;
 
-TEST_F(TrendExtras, AddStateAndCurrentOnlyWhereTheTickLacksThem)
+TEST_F(PollReading, TheTickAndTheStatusReadInOneOrder)
 {
     line.with(SimAddress, [](sim::ActuatorState& s) {
-        s.driveState = 2;
-        s.driveFlags = wake::flag::Limo;
-        s.inputCurrent = 8000;
+        s.N = 700;
+        s.Nt = 2000;
+        s.inputCurrent = 12000;
+        s.relayStates = 0b010;
     });
-    const auto sent = [&](service::PollPage page, service::PollSnapshot& s) {
+    const auto sent = [&](auto&& read) {
         pty->clearRequests();
-        service::readTrendExtras(port, page, s);
+        read();
         std::vector<int> codes;
         for (const auto& r : pty->requests())
             codes.push_back(r.command);
         return codes;
     };
-    service::PollSnapshot control, relays, other, failed;
+    // GetN 19, GetS 17, GetT 21, GetL 13, GetI 22, GetRS 25.
+    using service::PollPage;
+    EXPECT_EQ(sent([&] { service::readPoll(port, PollPage::Other); }), std::vector<int>{19});
+    EXPECT_EQ(sent([&] { service::readPoll(port, PollPage::Control); }),
+              (std::vector<int>{19, 17, 21, 13}));
+    EXPECT_EQ(sent([&] { service::readPoll(port, PollPage::Relays); }),
+              (std::vector<int>{19, 21, 22, 25}));
+    service::StatusReading status;
+    EXPECT_EQ(sent([&] { status = service::readStatus(port, SimAddress); }),
+              (std::vector<int>{19, 17, 21, 13, 22, 25}));
+    EXPECT_EQ(status.position, 700);
+    EXPECT_EQ(status.travel, 2000);
+    EXPECT_EQ(status.inputCurrent, 12000);
+    EXPECT_EQ(status.relayStates, 0b010);
+
+    // The tick takes a silent actuator as gone; the status throws.
+    setFaults(silentFaults());
+    EXPECT_TRUE(service::readPoll(port, PollPage::Control).failed);
+    EXPECT_THROW(service::readStatus(port, SimAddress), EHardwareException);
+}
+
+using TrendExtras = SimPortTest;
+
+TEST_F(TrendExtras, AddOnlyWhatThePageLacksAndOnlyWhenNeeded)
+{
+    line.with(SimAddress, [](sim::ActuatorState& s) {
+        s.driveState = 2;
+        s.driveFlags = wake::flag::Limo;
+        s.inputCurrent = 8000;
+        s.relayStates = 0b101;
+    });
+    using service::PollPage;
+    const service::PollNeeds trends{true, true, false}, noTravel{true, false, false},
+        stroke{false, false, true}, none{};
+    const auto sent = [&](PollPage page, const service::PollNeeds& needs,
+                          service::PollSnapshot& s) {
+        pty->clearRequests();
+        service::readExtras(port, service::extraReadings(page, needs), s);
+        std::vector<int> codes;
+        for (const auto& r : pty->requests())
+            codes.push_back(r.command);
+        return codes;
+    };
+    // GetS 17, GetT 21, GetI 22, GetRS 25: at most three per tick for the
+    // trends, one for a stroke, none for neither.
+    service::PollSnapshot control, relays, other, first, timed, idle, failed;
     failed.failed = true;
-    EXPECT_EQ(sent(service::PollPage::Control, control), std::vector<int>{});
-    EXPECT_EQ(sent(service::PollPage::Relays, relays), (std::vector<int>{17}));
-    EXPECT_EQ(sent(service::PollPage::Other, other), (std::vector<int>{17, 22}));
-    EXPECT_EQ(sent(service::PollPage::Other, failed), std::vector<int>{});
+    EXPECT_EQ(sent(PollPage::Control, trends, control), (std::vector<int>{22, 25}));
+    EXPECT_EQ(sent(PollPage::Relays, trends, relays), (std::vector<int>{17}));
+    EXPECT_EQ(sent(PollPage::Other, trends, other), (std::vector<int>{17, 22, 25}));
+    EXPECT_EQ(sent(PollPage::Other, noTravel, first), (std::vector<int>{17, 21, 22, 25}));
+    EXPECT_EQ(sent(PollPage::Relays, stroke, timed), (std::vector<int>{17}));
+    EXPECT_EQ(sent(PollPage::Control, stroke, timed), std::vector<int>{});
+    EXPECT_EQ(sent(PollPage::Other, none, idle), std::vector<int>{});
+    EXPECT_EQ(sent(PollPage::Other, trends, failed), std::vector<int>{});
     EXPECT_EQ(other.driveState, 2);
     EXPECT_EQ(other.driveFlags, wake::flag::Limo);
     EXPECT_EQ(other.inputCurrent, 8000);
-    EXPECT_FALSE(relays.inputCurrent);
+    EXPECT_EQ(other.relayStates, 0b101);
+    EXPECT_EQ(control.inputCurrent, 8000);
+    EXPECT_EQ(timed.driveFlags, wake::flag::Limo);
 
-    // A failure of either leaves its readings empty, and the tick standing.
+    // A failure ends the additions, leaves them empty, and the tick standing.
     setFaults(silentFaults());
     service::PollSnapshot silent;
-    service::readTrendExtras(port, service::PollPage::Other, silent);
+    pty->clearRequests();
+    service::readExtras(port, service::extraReadings(PollPage::Other, trends), silent);
+    EXPECT_EQ(pty->requests().size(), 1u);
     EXPECT_FALSE(silent.failed);
     EXPECT_FALSE(silent.driveState);
     EXPECT_FALSE(silent.inputCurrent);

@@ -2,6 +2,7 @@
 // line while open and only then, pause, export) and the line overview (its
 // round between the selected actuator's ticks, silent rows, selection).
 #include <QAction>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QFile>
@@ -84,7 +85,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LineViewsTest, TrendsAddStateAndCurrentToTheTickOnlyWhileOpen)
+TEST_F(LineViewsTest, TrendsAddWhatThePageLacksToTheTickOnlyWhileOpen)
 {
     using namespace wire;
     start(Net);
@@ -109,14 +110,43 @@ TEST_F(LineViewsTest, TrendsAddStateAndCurrentToTheTickOnlyWhileOpen)
     ASSERT_TRUE(views().trendsOpen());
     EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetT, GetI, GetRS, GetS}));
     showPage(Control);
-    EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetS, GetT, GetL}));
+    EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetS, GetT, GetL, GetI, GetRS}));
     for (int page : {Net, Params}) {
         showPage(page);
-        EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetS, GetI})) << page;
+        EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetS, GetI, GetRS})) << page;
     }
 
     views().trendsWindow()->close();
     EXPECT_EQ(tickCommands(), std::vector<int>{GetN});
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(LineViewsTest, TrendsRecordPositionStateCurrentAndRelaysFromAnyPage)
+{
+    using namespace wire;
+    start(Params);
+    line.with(1, [](sim::ActuatorState& s) {
+        s.driveState = 1;
+        s.inputCurrent = 12000;
+        s.relayStates = 0b100;
+    });
+    TrendsWindow* w = views().showTrends();
+    // No travel read yet at this address: the first tick reads it once.
+    EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetS, GetT, GetI, GetRS}));
+    EXPECT_EQ(tickCommands(), (std::vector<int>{GetN, GetS, GetI, GetRS}));
+    const service::TrendSample& s = views().record().samples().back();
+    EXPECT_DOUBLE_EQ(*s.percent, 25.0);
+    EXPECT_EQ(s.driveState, 1);
+    EXPECT_EQ(s.inputCurrent, 12000);
+    EXPECT_EQ(s.relayStates, 0b100);
+
+    // The state chart names the states it draws.
+    w->Now = [&] { return s.time + 1000; };
+    w->refresh();
+    auto* axis =
+        static_cast<QCategoryAxis*>(w->chart(TrendsWindow::StateChart)->axes(Qt::Vertical)[0]);
+    EXPECT_EQ(axis->categoriesLabels(), QStringList{QString::fromUtf8(drivestate::text(1))});
+    EXPECT_FALSE(w->lineSeries(service::TrendQuantity::Relay3)[0]->points().isEmpty());
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -145,14 +175,11 @@ TEST_F(LineViewsTest, TrendsRecordTheTicksAndTheMotionCommands)
     EXPECT_DOUBLE_EQ(*onControl.percent, 50.0);
     EXPECT_NEAR(*onControl.millimetres, 20.75, 1e-9);
     EXPECT_EQ(onControl.driveState, 1);
-    EXPECT_FALSE(onControl.inputCurrent);
+    EXPECT_EQ(onControl.inputCurrent, 12000);
     const service::TrendSample& last = s.back();
     EXPECT_EQ(last.inputCurrent, 20000);
     EXPECT_DOUBLE_EQ(*last.percent, 50.0);
-    EXPECT_FALSE(last.relayStates);
-    EXPECT_EQ(std::count_if(s.begin(), s.end(),
-                            [](const service::TrendSample& x) { return x.relayStates == 0b100; }),
-              1);
+    EXPECT_EQ(last.relayStates, 0b100);
     ASSERT_EQ(views().record().markers().size(), 1u);
     EXPECT_EQ(views().record().markers()[0].motionCode, wake::CmdOpen);
 

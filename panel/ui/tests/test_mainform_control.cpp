@@ -1,6 +1,7 @@
 // The poll tick (position page and the relay page's live indicators) and
 // the four motion buttons.
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -318,6 +319,44 @@ TEST_F(MainFormControl, SilenceShowsNoDeviceAndRecoveryRunsTheAutomaticReads)
     EXPECT_EQ(text("edNx"), QStringLiteral("99"));
     EXPECT_EQ(count(kGetA), 1);
     EXPECT_EQ(count(kGetR), 1);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormControl, LostReadingsAreGreyedAndTheReturnIsReported)
+{
+    auto& f = start(Control);
+    set([](sim::ActuatorState& s) {
+        s.N = 1234;
+        s.driveFlags = 0x04;
+    });
+    tick();
+    const QString stateText = text("edState");
+    const char* const readings[] = {"edState", "cbLIMO", "cbLIMC", "edNx", "edNxp"};
+    for (const char* name : readings)
+        EXPECT_FALSE(widget<QWidget>(name)->property("stale").toBool()) << name;
+
+    line.setFaults(1, silentFaults());
+    tick();
+    EXPECT_EQ(text("edState"), QStringLiteral("нет связи"));
+    EXPECT_EQ(text("edNx"), QStringLiteral("1234"));  // the last value, greyed
+    EXPECT_TRUE(checked("cbLIMO"));
+    for (const char* name : readings) {
+        EXPECT_TRUE(widget<QWidget>(name)->property("stale").toBool()) << name;
+        EXPECT_EQ(widget<QWidget>(name)->toolTip(), QStringLiteral("нет связи")) << name;
+    }
+    EXPECT_NE(widget<QLabel>("StatusPanel")->text(), QStringLiteral("COM2: связь восстановлена"));
+    saveScreenshot(form.get(), QStringLiteral("page-2-position-stale"));
+
+    line.clearFaults();
+    tick();
+    EXPECT_EQ(text("edState"), stateText);
+    for (const char* name : readings)
+        EXPECT_FALSE(widget<QWidget>(name)->property("stale").toBool()) << name;
+    EXPECT_TRUE(widget<QLabel>("StatusPanel")
+                    ->text()
+                    .startsWith(QStringLiteral("COM2: связь восстановлена, ")));
+    tick();  // said once
+    EXPECT_TRUE(f.DeviceFound);
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableView>
 #include <QThread>
+#include <QTimer>
 
 #include <chrono>
 #include <filesystem>
@@ -223,6 +225,37 @@ TEST_F(Journal, TheWindowShowsBothFilesFilteredByAddressAndNewRowsAtOnce)
     EXPECT_EQ(model->row(4)->type, "");  // not identified yet
     window->resize(900, 260);
     saveScreenshot(window, QStringLiteral("journal-window"));
+}
+
+TEST_F(Journal, AStrokeIsTimedAfterASwitchToTheRelaysPage)
+{
+    start(1, false);
+    line.setTimeScale(150);
+    tick();
+    form->bbOpenClick();
+    widget<QTabWidget>("PageControl")->setCurrentIndex(2);
+    form->Timer1->stop();
+    // The relay page's tick adds GetS while the stroke is pending.
+    using namespace wire;
+    const std::vector<int> relayTick{GetN, GetT, GetI, GetRS},
+        timedTick{GetN, GetT, GetI, GetRS, GetS};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::vector<int> last;
+    while (rows().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        QThread::msleep(50);
+        pty->clearRequests();
+        tick();
+        last = commandsOf(pty->requests());
+        if (rows().size() < 2)
+            ASSERT_EQ(last, timedTick);
+    }
+    const auto r = rows();
+    ASSERT_EQ(r.size(), 2u) << "no stroke within a minute";
+    EXPECT_EQ(r[1].action, "StrokeOpen");
+    EXPECT_EQ(last, timedTick);  // the tick that ended it
+    pty->clearRequests();
+    tick();
+    EXPECT_EQ(commandsOf(pty->requests()), relayTick);
 }
 
 TEST_F(Journal, AStrokeToTheLimitSwitchIsTimedAndShownBesideTheBar)

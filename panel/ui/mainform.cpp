@@ -27,6 +27,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "lineviews.h"
+#include "motion.h"
 #include "portopen.h"
 #include "portproblem.h"
 #include "statusbarline.h"
@@ -257,8 +258,9 @@ void TMainForm::FormClose()
         bbScanStopClick();
     if (NameEditing)
         EndNameEdit(true);
+    // Never held by the address-0 question: the program is going.
     try {
-        WakePort->SetS(wake::CmdStopOff);
+        service::sendMotion(*WakePort, Address, wake::CmdStopOff);
     } catch (const EHardwareException&) {
     }
     // A failed save is reported and the shutdown goes on.

@@ -238,6 +238,9 @@ private:
     // Address 0 goes out without an address byte, and every actuator on the
     // line obeys it: the status bar says so while it is selected.
     void showAddressWarning();
+    // The first command that changes an actuator while address 0 is selected
+    // asks once, until another address is chosen; false: not to be sent.
+    bool confirmAddressZero();
     void showPortLost();
     // Why the port chosen did not open, worked out only after the open failed.
     void showPortProblem();
@@ -261,6 +264,7 @@ private:
     bool pollWasActive_ = false;                   // Timer1 ran when the line was taken alone
     bool portWasOpen_ = false;                     // the port in use has been open
     QLabel* addressZeroPanel_ = nullptr;           // the warning while address 0 is selected
+    bool addressZeroAgreed_ = false;               // "yes" to the question, for this selection
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

@@ -13,6 +13,7 @@
 #include "gauge.h"
 #include "lineviews.h"
 #include "mainform.h"
+#include "motion.h"
 #include "positionmath.h"
 #include "shape.h"
 #include "ui_controlpage.h"
@@ -141,12 +142,22 @@ void TMainForm::ShowPoll(const service::PollSnapshot& s)
     }
 }
 
+bool TMainForm::confirmAddressZero()
+{
+    if (Address == 0 && !addressZeroAgreed_)
+        addressZeroAgreed_ =
+            confirm(QStringLiteral("Адрес 0: команду выполнят все приводы на линии. Продолжить?"));
+    return Address != 0 || addressZeroAgreed_;
+}
+
 void TMainForm::bbCloseClick()
 {
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdClose);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdClose);
     reportMotion(QStringLiteral("Закрыть"));
 }
 
@@ -155,7 +166,9 @@ void TMainForm::bbStopClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdStop);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdStop);
     reportMotion(QStringLiteral("Стоп"));
 }
 
@@ -164,7 +177,9 @@ void TMainForm::bbStopOffClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdStopOff);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdStopOff);
     reportMotion(QStringLiteral("Стоп/откл."));
 }
 
@@ -173,6 +188,8 @@ void TMainForm::bbOpenClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdOpen);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdOpen);
     reportMotion(QStringLiteral("Открыть"));
 }

@@ -25,6 +25,10 @@ class DeviceTableDelegate;
 class ServiceTools;
 class LineViews;
 class ParamCompareDialog;
+class IniImage;
+namespace paramfile {
+struct Reading;
+}
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -233,7 +237,12 @@ private:
     void settleParamFields();  // the fields now hold what the drive holds
     void loadedParamFields();  // the fields now hold a file
     void showParamEdits();
-    void setupParamFileDialogs();                             // mainform_files.cpp
+    void setupParamFileDialogs();  // mainform_files.cpp
+    // A parameter file that exists, checked before it loads: refused (with an
+    // error box) when it holds no parameter or a value that is no finite
+    // number; asked when keys are missing or it was saved from another actuator.
+    bool acceptParamFile(const QString& path, const IniImage& file,
+                         const paramfile::Reading& reading);  // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // Address 0 goes out without an address byte, and every actuator on the
     // line obeys it: the status bar says so while it is selected.

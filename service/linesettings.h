@@ -6,6 +6,8 @@
 #include <array>
 #include <string>
 
+class IniImage;
+
 namespace service {
 
 struct LineSettings {
@@ -21,6 +23,10 @@ struct LineSettings {
 // A missing file gives the defaults; a file that exists but cannot be read
 // throws IniFileError.
 LineSettings loadLineSettings(const std::string& path);
+// The same from a settings image already loaded (the window's own file).
+LineSettings lineSettingsFrom(const IniImage& ini);
+// The key of an actuator's name in [Names]: "Addr17".
+std::string nameKey(int address);
 
 // The name stored for an address, empty outside 1..127.
 const std::string& nameOf(const LineSettings& settings, int address);

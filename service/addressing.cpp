@@ -24,6 +24,20 @@ bool garbled(const TWakePort& port)
     return port.LastOutcome() == ExchangeOutcome::DamagedAnswer || port.LastDamagedFrames() > 0;
 }
 
+AddressOutcome sendAddress(TWakePort& port, int newAddress)
+{
+    AddressOutcome out;
+    {
+        AddressScope scope(port, 0);
+        port.SetAddr(newAddress);
+    }
+    if (auto type = identify(port, newAddress)) {
+        out.result = AddressOutcome::Assigned;
+        out.type = *type;
+    }
+    return out;
+}
+
 }  // namespace
 
 Listeners whoIsThere(TWakePort& port)
@@ -50,29 +64,28 @@ Listeners whoIsThere(TWakePort& port)
     return out;
 }
 
-AddressOutcome assignAddress(TWakePort& port, int newAddress, bool force)
+AddressOutcome assignAddress(TWakePort& port, int newAddress, const AddressQuestions& ask)
 {
     AddressOutcome out;
-    if (!force) {
-        if (whoIsThere(port).count == Listeners::Several) {
-            out.result = AddressOutcome::Several;
-            return out;
-        }
-        if (auto occupant = identify(port, newAddress)) {
+    const Listeners listeners = whoIsThere(port);
+    if (listeners.count == Listeners::Several && !(ask.several && ask.several(listeners))) {
+        out.result = AddressOutcome::Several;
+        return out;
+    }
+    if (auto occupant = identify(port, newAddress)) {
+        if (!(ask.occupied && ask.occupied(*occupant))) {
             out.result = AddressOutcome::Occupied;
             out.type = *occupant;
             return out;
         }
     }
-    {
-        AddressScope scope(port, 0);
-        port.SetAddr(newAddress);
-    }
-    if (auto type = identify(port, newAddress)) {
-        out.result = AddressOutcome::Assigned;
-        out.type = *type;
-    }
-    return out;
+    return sendAddress(port, newAddress);
+}
+
+AddressOutcome assignAddress(TWakePort& port, int newAddress, bool force)
+{
+    return force ? sendAddress(port, newAddress)
+                 : assignAddress(port, newAddress, AddressQuestions{});
 }
 
 }  // namespace service

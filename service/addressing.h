@@ -3,6 +3,7 @@
 // whatever address it has now), with the checks a line needs around it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class TWakePort;
@@ -34,10 +35,21 @@ struct AddressOutcome {
     std::string type;  // what answers at the new address (the occupant, or the actuator)
 };
 
+// What to do when a check finds a reason not to send: true goes on. A
+// question left empty refuses.
+struct AddressQuestions {
+    std::function<bool(const Listeners&)> several;              // more than one hears
+    std::function<bool(const std::string& occupant)> occupied;  // the new address answers
+};
+
 // Every actuator on the line that hears the frame takes the address: only
-// one may be connected, and whoIsThere is asked first. force skips that
-// check and the occupancy check. EHardwareException from SetAddr passes to
-// the caller; the client's address is given back.
+// one may be connected. whoIsThere is asked first, then whether the new
+// address already answers; each finding goes to its question, and a refusal
+// sends nothing. EHardwareException from SetAddr passes to the caller; the
+// client's address is given back. The window asks the operator, the tool
+// answers with its --force.
+AddressOutcome assignAddress(TWakePort& port, int newAddress, const AddressQuestions& ask);
+// force skips both checks (and their requests); otherwise both refuse.
 AddressOutcome assignAddress(TWakePort& port, int newAddress, bool force);
 
 }  // namespace service

@@ -63,9 +63,18 @@ void writeScanTimeout(IniImage& ini, int timeoutMs)
     ini.writeInteger("Port", "Scan Timeout", timeoutMs);
 }
 
+std::string nameKey(int address)
+{
+    return "Addr" + std::to_string(address);
+}
+
 LineSettings loadLineSettings(const std::string& path)
 {
-    const IniImage ini = IniImage::load(path);
+    return lineSettingsFrom(IniImage::load(path));
+}
+
+LineSettings lineSettingsFrom(const IniImage& ini)
+{
     LineSettings s;
     s.port = ini.readInt("Port", "Port", s.port);
     s.baud = ini.readInt("Port", "Baud Rate", s.baud);
@@ -74,7 +83,7 @@ LineSettings loadLineSettings(const std::string& path)
     s.motSteps = ini.readInt("Params", "MotSteps", s.motSteps);
     s.optoBlades = ini.readInt("Params", "OptoBlades", s.optoBlades);
     for (int a = 1; a < static_cast<int>(s.names.size()); ++a)
-        s.names[a] = ini.readString("Names", "Addr" + std::to_string(a), {});
+        s.names[a] = ini.readString("Names", nameKey(a), {});
     s.scanTimeout = readScanTimeout(ini);
     s.lastScan = readLastScan(ini);
     return s;

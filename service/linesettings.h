@@ -12,6 +12,8 @@
 
 class IniImage;
 
+class IniImage;
+
 namespace service {
 
 struct LineSettings {
@@ -29,6 +31,10 @@ struct LineSettings {
 // A missing file gives the defaults; a file that exists but cannot be read
 // throws IniFileError.
 LineSettings loadLineSettings(const std::string& path);
+// The same from a settings image already loaded (the window's own file).
+LineSettings lineSettingsFrom(const IniImage& ini);
+// The key of an actuator's name in [Names]: "Addr17".
+std::string nameKey(int address);
 
 // The actuators of the last scan (address, type, a damaged answer), as
 // kept in the section [LastScan]; entries outside 1..127 are left out.

@@ -17,6 +17,22 @@ int word(long v)
     return static_cast<int>(v);
 }
 
+// The page's read order; GetW also gives the work status.
+ParamSet readValues(TWakePort& port, int& workStatus)
+{
+    int a = 0, ia = 0, vmin = 0, extra = 0, vp = 0, ip = 0, np = 0;
+    int vl = 0, il = 0, no = 0, nc = 0, nt = 0;
+    int v[4] = {}, i[4] = {};
+    port.GetA(a, ia);
+    port.GetM(vmin, extra);
+    port.GetP(vp, ip, np);
+    port.GetL(vl, il, no, nc);
+    port.GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
+    port.GetT(nt);
+    return ParamSet{vmin, v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], a,
+                    ia,   vp,   ip,   np,   vl,   il,   no,   nc,   nt};
+}
+
 }  // namespace
 
 std::optional<std::size_t> paramIndex(std::string_view key)
@@ -30,17 +46,17 @@ std::optional<std::size_t> paramIndex(std::string_view key)
 ParamSet readParams(TWakePort& port, int address)
 {
     AddressScope scope(port, address);
-    int a = 0, ia = 0, vmin = 0, extra = 0, vp = 0, ip = 0, np = 0;
-    int vl = 0, il = 0, no = 0, nc = 0, nt = 0, workStatus = 0;
-    int v[4] = {}, i[4] = {};
-    port.GetA(a, ia);
-    port.GetM(vmin, extra);
-    port.GetP(vp, ip, np);
-    port.GetL(vl, il, no, nc);
-    port.GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
-    port.GetT(nt);
-    return ParamSet{vmin, v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], a,
-                    ia,   vp,   ip,   np,   vl,   il,   no,   nc,   nt};
+    int workStatus = 0;
+    return readValues(port, workStatus);
+}
+
+ParamPageReading readParamPage(TWakePort& port, int address)
+{
+    AddressScope scope(port, address);
+    ParamPageReading out;
+    out.type = port.GetInfo();
+    out.values = readValues(port, out.workStatus);
+    return out;
 }
 
 ParamSet paramsFromFile(const IniImage& file)

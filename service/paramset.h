@@ -33,6 +33,16 @@ struct Difference {
 // GetA, GetM, GetP, GetL, GetW, GetT at that address, as the page reads them.
 ParamSet readParams(TWakePort& port, int address);
 
+// What the parameter page shows after its read: the type text (GetInfo),
+// then readParams' values and GetW's work status (which speeds and zones
+// the drive uses).
+struct ParamPageReading {
+    std::string type;
+    ParamSet values{};
+    int workStatus = 0;
+};
+ParamPageReading readParamPage(TWakePort& port, int address);
+
 // The file's values as the page would send them after loading the file:
 // missing keys take their defaults, each value is held to its field's
 // limits and truncated toward zero.

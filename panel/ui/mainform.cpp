@@ -29,6 +29,7 @@
 #include "inifile.h"
 #include "linesettings.h"
 #include "lineviews.h"
+#include "motion.h"
 #include "portopen.h"
 #include "portproblem.h"
 #include "statusbarline.h"
@@ -51,11 +52,6 @@ constexpr int PageCount = 5;
 std::string utf8(const QString& s)
 {
     return s.toStdString();
-}
-
-QString nameKey(int address)
-{
-    return QStringLiteral("Addr") + QString::number(address);
 }
 
 }  // namespace
@@ -271,8 +267,9 @@ void TMainForm::FormClose()
         bbScanStopClick();
     if (NameEditing)
         EndNameEdit(true);
+    // Never held by the address-0 question: the program is going.
     try {
-        WakePort->SetS(wake::CmdStopOff);
+        service::sendMotion(*WakePort, Address, wake::CmdStopOff);
     } catch (const EHardwareException&) {
     }
     // A failed save is reported and the shutdown goes on.
@@ -310,22 +307,23 @@ void TMainForm::LoadSettings()
     ui->cbAutoRel->setChecked(ini.readBool("General", "AutoRel", true));
     Master = ini.readBool("General", "Master", false);
 
-    PortNumber = ini.readInt("Port", "Port", 2);
-    BaudRate = ini.readInt("Port", "Baud Rate", 9600);
-
-    Address = ini.readInt("Params", "Address", 0);
-    MMPerStep = ini.readFloat("Params", "MMPerStep", 0.00083);
-    MotSteps = ini.readInt("Params", "MotSteps", 200);
-    OptoBlades = ini.readInt("Params", "OptoBlades", 8);
+    // The keys and defaults the line tools read too.
+    const service::LineSettings line = service::lineSettingsFrom(ini);
+    PortNumber = line.port;
+    BaudRate = line.baud;
+    Address = line.address;
+    MMPerStep = line.mmPerStep;
+    MotSteps = line.motSteps;
+    OptoBlades = line.optoBlades;
     uiParams->cbTravel->setChecked(ini.readBool("Params", "SetTravel", false));
     Dir = QString::fromStdString(
         ini.readString("Params", "Dir", utf8(QCoreApplication::applicationDirPath())));
 
     for (int a = 1; a < static_cast<int>(Names.size()); ++a)
-        Names[a] = QString::fromStdString(ini.readString("Names", utf8(nameKey(a)), {}));
+        Names[a] = QString::fromStdString(line.names[a]);
 
-    ScanTimeout = service::readScanTimeout(ini);
-    LastScan = service::readLastScan(ini);
+    ScanTimeout = line.scanTimeout;
+    LastScan = line.lastScan;
     ScanKept = !LastScan.empty();
 }
 
@@ -352,7 +350,7 @@ void TMainForm::SaveSettings()
     ini.writeString("Params", "Dir", utf8(Dir));
 
     for (int a = 1; a < static_cast<int>(Names.size()); ++a)
-        ini.writeString("Names", utf8(nameKey(a)), utf8(Names[a]));
+        ini.writeString("Names", service::nameKey(a), utf8(Names[a]));
 
     service::writeScanTimeout(ini, ScanTimeout);
     service::writeLastScan(ini, LastScan);

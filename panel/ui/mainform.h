@@ -26,6 +26,10 @@ class DeviceTableDelegate;
 class ServiceTools;
 class LineViews;
 class ParamCompareDialog;
+class IniImage;
+namespace paramfile {
+struct Reading;
+}
 
 namespace Ui {
 class TMainForm;    // mainform.ui: window, menu, pages, motion buttons, status bar, tsSettings
@@ -255,11 +259,19 @@ private:
     void settleParamFields();  // the fields now hold what the drive holds
     void loadedParamFields();  // the fields now hold a file
     void showParamEdits();
-    void setupParamFileDialogs();                             // mainform_files.cpp
+    void setupParamFileDialogs();  // mainform_files.cpp
+    // A parameter file that exists, checked before it loads: refused (with an
+    // error box) when it holds no parameter or a value that is no finite
+    // number; asked when keys are missing or it was saved from another actuator.
+    bool acceptParamFile(const QString& path, const IniImage& file,
+                         const paramfile::Reading& reading);  // mainform_files.cpp
     QString chooseParamFile(QFileDialog* TMainForm::*which);  // mainform_files.cpp
     // Address 0 goes out without an address byte, and every actuator on the
     // line obeys it: the status bar says so while it is selected.
     void showAddressWarning();
+    // The first command that changes an actuator while address 0 is selected
+    // asks once, until another address is chosen; false: not to be sent.
+    bool confirmAddressZero();
     void showPortLost();
     // Why the port chosen did not open, worked out only after the open failed.
     void showPortProblem();
@@ -285,6 +297,7 @@ private:
     bool pollWasActive_ = false;                   // Timer1 ran when the line was taken alone
     bool portWasOpen_ = false;                     // the port in use has been open
     QLabel* addressZeroPanel_ = nullptr;           // the warning while address 0 is selected
+    bool addressZeroAgreed_ = false;               // "yes" to the question, for this selection
     DeviceTableDelegate* gridDelegate_ = nullptr;  // draws and edits TableStrGrid
 };
 

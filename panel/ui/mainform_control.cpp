@@ -14,6 +14,7 @@
 #include "lineviews.h"
 #include "mainform.h"
 #include "pollextras.h"
+#include "motion.h"
 #include "positionmath.h"
 #include "servicetools.h"
 #include "shape.h"
@@ -190,12 +191,22 @@ void TMainForm::ShowPoll(const service::PollSnapshot& s)
     }
 }
 
+bool TMainForm::confirmAddressZero()
+{
+    if (Address == 0 && !addressZeroAgreed_)
+        addressZeroAgreed_ =
+            confirm(QStringLiteral("Адрес 0: команду выполнят все приводы на линии. Продолжить?"));
+    return Address != 0 || addressZeroAgreed_;
+}
+
 void TMainForm::bbCloseClick()
 {
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdClose);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdClose);
     reportMotion(QStringLiteral("Закрыть"));
 }
 
@@ -204,7 +215,9 @@ void TMainForm::bbStopClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdStop);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdStop);
     reportMotion(QStringLiteral("Стоп"));
 }
 
@@ -213,7 +226,9 @@ void TMainForm::bbStopOffClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdStopOff);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdStopOff);
     reportMotion(QStringLiteral("Стоп/откл."));
 }
 
@@ -222,6 +237,8 @@ void TMainForm::bbOpenClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetS(wake::CmdOpen);
+    if (!confirmAddressZero())
+        return;
+    service::sendMotion(*WakePort, Address, wake::CmdOpen);
     reportMotion(QStringLiteral("Открыть"));
 }

@@ -8,7 +8,9 @@
 
 #include "errorbox.h"
 #include "floatedit.h"
+#include "backup.h"
 #include "inifile.h"
+#include "isotime.h"
 #include "mainform.h"
 #include "paramfields.h"
 #include "paramfile.h"
@@ -73,6 +75,28 @@ QString TMainForm::chooseParamFile(QFileDialog* TMainForm::*which)
     return files.isEmpty() ? QString() : files.first();
 }
 
+bool TMainForm::acceptParamFile(const QString& path, const IniImage& file,
+                                const paramfile::Reading& reading)
+{
+    if (const std::string refused = paramfile::refusal(reading); !refused.empty()) {
+        const QString text = QString::fromStdString(refused);
+        journalFileOperation("FileLoad", path, text);
+        ShowFileErrorBox(this, QDir::toNativeSeparators(path) + QStringLiteral(": ") + text);
+        return false;
+    }
+    if (const std::string missing = paramfile::missingText(reading);
+        !missing.empty() &&
+        !confirm(QStringLiteral("Файл ") + QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+                 QString::fromStdString(missing) + QStringLiteral(".\n\nЗагрузить файл?")))
+        return false;
+    const int fileAddress = service::deviceFromFile(file).address;
+    return fileAddress == 0 || fileAddress == Address ||
+           confirm(QStringLiteral("Файл сохранён с привода %1, выбран привод %2.\n\n"
+                                  "Загрузить файл?")
+                       .arg(fileAddress)
+                       .arg(Address));
+}
+
 void TMainForm::bbFileOpenClick()
 {
     const QString path = chooseParamFile(&TMainForm::OpenDialog);
@@ -81,13 +105,19 @@ void TMainForm::bbFileOpenClick()
     }
     Dir = folderOf(path);
     // An unreadable file throws here, before any field has changed.
-    paramfile::ParamValues values{};
+    IniImage file;
     try {
-        values = paramfile::read(IniImage::load(filePath(path)));
+        file = IniImage::load(filePath(path));
     } catch (const std::exception& e) {
         journalFileOperation("FileLoad", path, QString::fromUtf8(e.what()));
         throw;
     }
+    const paramfile::Reading reading = paramfile::inspect(file);
+    // A name that does not exist still gives the nineteen defaults, as the
+    // dialog offers it; a file that exists is checked before anything loads.
+    if (QFileInfo::exists(path) && !acceptParamFile(path, file, reading))
+        return;
+    const paramfile::ParamValues& values = reading.values;
     {
         const QScopedValueRollback fromFile(paramSource_, ParamSource::File);
         const auto fields = ParamFields(*uiParams);
@@ -120,6 +150,11 @@ void TMainForm::bbFileSaveClick()
     for (std::size_t i = 0; i < fields.size(); ++i) {
         values[i] = fields[i]->Value();
     }
+    const QString type = uiParams->edType2->text();
+    const QString name =
+        Address >= 1 && Address < static_cast<int>(Names.size()) ? Names[Address] : QString();
+    service::deviceToFile(ini, {Address, type.toStdString(), name.toStdString(),
+                                service::isoLocalTime(std::chrono::system_clock::now())});
     paramfile::write(ini, values);
     try {
         ini.save(filePath(path));  // atomic: a failure leaves the old file whole

@@ -392,4 +392,6 @@ void TMainForm::feAddr3Changed(TFloatEdit* sender)
 void TMainForm::showAddressWarning()
 {
     addressZeroPanel_->setVisible(Address == 0);
+    if (Address != 0)
+        addressZeroAgreed_ = false;
 }

@@ -11,18 +11,10 @@
 #include "paramfile.h"
 #include "paramhighlight.h"
 #include "paramview.h"
+#include "addressing.h"
+#include "motion.h"
 #include "positionmath.h"
 #include "ui_paramspage.h"
-
-namespace {
-
-// The whole number a field's value goes on the wire as.
-int sentValue(const TFloatEdit* field)
-{
-    return static_cast<int>(paramfile::truncateValue(field->Value()));
-}
-
-}  // namespace
 
 void TMainForm::setupParamsPage()
 {
@@ -50,49 +42,21 @@ void TMainForm::bbReadClick()
         return;  // a scan or a backup holds the line
     const QScopedValueRollback fromDrive(paramSource_, ParamSource::Drive);
     Ui::ParamsPage& p = *uiParams;
+    const service::ParamPageReading read = service::readParamPage(*WakePort, Address);
+    p.edType2->setText(QString::fromStdString(read.type));
+    const auto fields = ParamFields(p);
+    for (std::size_t k = 0; k < fields.size(); ++k)
+        fields[k]->SetValue(static_cast<double>(read.values[k]));
+    // No millimetres without optical blades: the field then shows 0.
+    const int nt = static_cast<int>(read.values[service::TravelIndex]);
+    p.feLt->SetValue(posmath::travelMillimetres(nt, MMPerStep, MotSteps, OptoBlades).value_or(0));
+
     const auto field = [&p](std::string_view key) { return ParamField(p, key); };
-    p.edType2->setText(QString::fromStdString(WakePort->GetInfo()));
-
-    int a = 0, ia = 0;
-    WakePort->GetA(a, ia);
-    field("A")->SetValue(a);
-    field("Ia")->SetValue(ia);
-
-    int vmin = 0, extra = 0;  // the extra value has no field
-    WakePort->GetM(vmin, extra);
-    field("Vmin")->SetValue(vmin);
-
-    int vp = 0, ip = 0, np = 0;
-    WakePort->GetP(vp, ip, np);
-    field("Vp")->SetValue(vp);
-    field("Ip")->SetValue(ip);
-    field("Np")->SetValue(np);
-
-    int vl = 0, il = 0, no = 0, nc = 0;
-    WakePort->GetL(vl, il, no, nc);
-    field("Vl")->SetValue(vl);
-    field("Il")->SetValue(il);
-    field("No")->SetValue(no);
-    field("Nc")->SetValue(nc);
-
-    int v[4] = {}, i[4] = {}, workStatus = 0;
-    WakePort->GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
     TFloatEdit* const speedFields[4][2] = {{field("V1"), field("I1")},
                                            {field("V2"), field("I2")},
                                            {field("V3"), field("I3")},
                                            {field("V4"), field("I4")}};
-    for (int k = 0; k < 4; ++k) {
-        speedFields[k][0]->SetValue(v[k]);
-        speedFields[k][1]->SetValue(i[k]);
-    }
-
-    int nt = 0;
-    WakePort->GetT(nt);
-    field("Nt")->SetValue(nt);
-    // No millimetres without optical blades: the field then shows 0.
-    p.feLt->SetValue(posmath::travelMillimetres(nt, MMPerStep, MotSteps, OptoBlades).value_or(0));
-
-    const ParamHighlight h = HighlightFromWorkStatus(workStatus);
+    const ParamHighlight h = HighlightFromWorkStatus(read.workStatus);
     for (int k = 0; k < 4; ++k) {
         PaintFieldBase(speedFields[k][0], h.speedInactive[k]);
         PaintFieldBase(speedFields[k][1], h.speedInactive[k]);
@@ -108,22 +72,10 @@ void TMainForm::bbWriteClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    Ui::ParamsPage& p = *uiParams;
-    const auto sent = [&p](std::string_view key) { return sentValue(ParamField(p, key)); };
-    if (!ConfirmParamWrite())
+    if (!confirmAddressZero() || !ConfirmParamWrite())
         return;
-    WakePort->SetS(wake::CmdStopOff);
-    const int ia = sent("Ia");
-    WakePort->SetA(sent("A"), ia);
-    // The drive's extra value of SetM has no field: it gets the current just sent.
-    WakePort->SetM(sent("Vmin"), ia);
-    WakePort->SetP(sent("Vp"), sent("Ip"), sent("Np"));
-    WakePort->SetL(sent("Vl"), sent("Il"), sent("No"), sent("Nc"));
-    WakePort->SetW(sent("V1"), sent("I1"), sent("V2"), sent("I2"), sent("V3"), sent("I3"),
-                   sent("V4"), sent("I4"));
-    if (p.cbTravel->isChecked()) {
-        WakePort->SetT(sent("Nt"));
-    }
+    Ui::ParamsPage& p = *uiParams;
+    service::writeParams(*WakePort, Address, SentParams(p), p.cbTravel->isChecked());
     // Also a travel the write did not send: the drive keeps its own, and no
     // automatic read should wait for a value the operator cannot write.
     settleParamFields();
@@ -135,26 +87,28 @@ void TMainForm::btSetAddrClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    // The request reaches every actuator on the line: with more than one
-    // there, all of them would take the same address.
-    if (LastScanCount > 1 &&
-        !confirm(QStringLiteral("При последнем сканировании на линии найдено приводов: %1.\n"
-                                "Команда уходит без адреса, и адрес %2 получат все они.\n\n"
-                                "Присвоить адрес %2?")
-                     .arg(LastScanCount)
-                     .arg(Address)))
-        return;
-    // Address 0 sends the frame without an address byte, so that the drive
-    // takes it whatever address it has now.
-    WakePort->SetDevAddr(0);
-    try {
-        WakePort->SetAddr(Address);
-    } catch (...) {
-        WakePort->SetDevAddr(Address);
-        throw;
-    }
-    WakePort->SetDevAddr(Address);
-    ReportDone(QStringLiteral("Приводу присвоен адрес ") + QString::number(Address));
+    // The request goes without address and reaches every actuator on the
+    // line: the operator is asked when more than one hears it, or when the
+    // new address already answers.
+    const QString number = QString::number(Address);
+    service::AddressQuestions ask;
+    ask.several = [this, &number](const service::Listeners&) {
+        return confirm(QStringLiteral("На линии отвечает больше одного привода.\n"
+                                      "Команда уходит без адреса, и адрес %1 получат все они.\n\n"
+                                      "Присвоить адрес %1?")
+                           .arg(number));
+    };
+    ask.occupied = [this, &number](const std::string& occupant) {
+        return confirm(QStringLiteral("По адресу %1 уже отвечает привод «%2».\n\n"
+                                      "Присвоить адрес %1?")
+                           .arg(number, QString::fromStdString(occupant)));
+    };
+    const service::AddressOutcome out = service::assignAddress(*WakePort, Address, ask);
+    if (out.result == service::AddressOutcome::Assigned)
+        ReportDone(QStringLiteral("Приводу присвоен адрес ") + number);
+    else if (out.result == service::AddressOutcome::NotAnswering)
+        ReportDone(QStringLiteral("Адрес ") + number +
+                   QStringLiteral(" отправлен, но по нему никто не отвечает"));
 }
 
 void TMainForm::btResNClick()
@@ -162,7 +116,9 @@ void TMainForm::btResNClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    WakePort->SetN(0);
+    if (!confirmAddressZero())
+        return;
+    service::resetPosition(*WakePort, Address);
     ReportDone(QStringLiteral("Положение привода ") + SelectedDriveNumber() +
                QStringLiteral(" сброшено в 0"));
 }

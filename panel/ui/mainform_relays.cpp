@@ -6,7 +6,8 @@
 #include "floatedit.h"
 #include "glyphs.h"
 #include "mainform.h"
-#include "paramfile.h"
+#include "paramfields.h"
+#include "relayset.h"
 #include "ui_relayspage.h"
 
 namespace {
@@ -25,11 +26,6 @@ std::array<RelayRow, 3> relayRows(Ui::RelaysPage& r)
              {r.cbRelEn3, r.feRelMin3, r.feRelMax3, r.feRelHyst3}}};
 }
 
-int sent(const TFloatEdit* field)
-{
-    return static_cast<int>(paramfile::truncateValue(field->Value()));
-}
-
 }  // namespace
 
 void TMainForm::setupRelaysPage()
@@ -37,6 +33,10 @@ void TMainForm::setupRelaysPage()
     connect(uiRelays->bbReadRel, &QPushButton::clicked, this, Guarded(&TMainForm::bbReadRelClick));
     connect(uiRelays->bbWriteRel, &QPushButton::clicked, this,
             Guarded(&TMainForm::bbWriteRelClick));
+    // The mode lists, in the order of the drive's mode codes.
+    for (const RelayRow& row : relayRows(*uiRelays))
+        for (int mode = 0; service::relayModeText(mode); ++mode)
+            row.mode->addItem(QString::fromUtf8(service::relayModeText(mode)));
     uiRelays->bbReadRel->setIcon(GlyphRead());
     uiRelays->bbWriteRel->setIcon(GlyphWrite());
 }
@@ -46,22 +46,22 @@ void TMainForm::bbReadRelClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Read);
     if (!hold)
         return;  // a scan or a backup holds the line
-    std::array<int, 12> v{};
+    service::RelaySet relays;
     try {
-        WakePort->GetR(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
+        relays = service::readRelays(*WakePort, Address);
     } catch (const EHardwareException&) {
         return;  // a silent drive changes nothing, and the caller carries on
     }
     const auto rows = relayRows(*uiRelays);
     for (std::size_t k = 0; k < rows.size(); ++k) {
-        const int mode = v[4 * k];
+        const service::RelaySetting& r = relays[k];
         // A mode the list has no item for selects none; a write then sends
         // the mode back as the drive reported it.
-        relayReportedMode_[k] = mode;
-        rows[k].mode->setCurrentIndex(mode < rows[k].mode->count() ? mode : -1);
-        rows[k].min->SetValue(v[4 * k + 1]);
-        rows[k].max->SetValue(v[4 * k + 2]);
-        rows[k].hyst->SetValue(v[4 * k + 3]);
+        relayReportedMode_[k] = r.mode;
+        rows[k].mode->setCurrentIndex(r.mode < rows[k].mode->count() ? r.mode : -1);
+        rows[k].min->SetValue(r.min);
+        rows[k].max->SetValue(r.max);
+        rows[k].hyst->SetValue(r.hyst);
     }
 }
 
@@ -70,17 +70,17 @@ void TMainForm::bbWriteRelClick()
     const service::LineOwner::Hold hold(Owner, service::LineUse::Write);
     if (!hold)
         return;  // a scan or a backup holds the line
-    std::array<int, 12> v{};
+    if (!confirmAddressZero())
+        return;
+    service::RelaySet relays;
     const auto rows = relayRows(*uiRelays);
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const int index = rows[k].mode->currentIndex();
-        v[4 * k] = index >= 0 ? index : relayReportedMode_[k];
-        v[4 * k + 1] = sent(rows[k].min);
-        v[4 * k + 2] = sent(rows[k].max);
-        v[4 * k + 3] = sent(rows[k].hyst);
+        relays[k] = {index >= 0 ? index : relayReportedMode_[k], SentValue(rows[k].min),
+                     SentValue(rows[k].max), SentValue(rows[k].hyst)};
     }
     try {
-        WakePort->SetR(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
+        service::writeRelays(*WakePort, Address, relays);
     } catch (const EHardwareException&) {
         // The operator is not told; the page stays as it was.
         return;

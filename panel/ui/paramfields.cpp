@@ -36,11 +36,16 @@ std::array<TFloatEdit*, paramfile::ParamCount> ParamFields(const Ui::ParamsPage&
     return fields;
 }
 
+int SentValue(const TFloatEdit* field)
+{
+    return static_cast<int>(paramfile::truncateValue(field->Value()));
+}
+
 service::ParamSet SentParams(const Ui::ParamsPage& page)
 {
     service::ParamSet values{};
     const auto fields = ParamFields(page);
     for (std::size_t i = 0; i < fields.size(); ++i)
-        values[i] = static_cast<long>(paramfile::truncateValue(fields[i]->Value()));
+        values[i] = SentValue(fields[i]);
     return values;
 }

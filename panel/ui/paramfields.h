@@ -19,5 +19,9 @@ TFloatEdit* ParamField(const Ui::ParamsPage& page, std::string_view key);
 // Every parameter's field, in the order of paramfile::ParamKeys.
 std::array<TFloatEdit*, paramfile::ParamCount> ParamFields(const Ui::ParamsPage& page);
 
-// The fields' values as a write sends them (truncated toward zero).
+// The whole number a field's value goes on the wire as (truncated toward
+// zero): the parameter and the relay pages send their fields through it.
+int SentValue(const TFloatEdit* field);
+
+// The fields' values as a write sends them.
 service::ParamSet SentParams(const Ui::ParamsPage& page);

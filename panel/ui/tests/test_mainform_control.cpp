@@ -17,7 +17,7 @@ using uitest::WindowTest;
 namespace {
 
 constexpr int kGetInfo = 3, kGetA = 9, kGetL = 13, kSetS = 16, kGetS = 17, kGetN = 19, kGetT = 21,
-              kGetI = 22, kGetR = 24, kGetRS = 25;
+              kGetI = 22, kGetR = 24, kGetRS = 25, kSetN = 18, kSetR = 23;
 const QColor kZone(255, 128, 128);
 const QColor kWhite(255, 255, 255);
 const QColor kRed(255, 0, 0);
@@ -428,6 +428,56 @@ TEST_F(MainFormControl, MotionButtonsSendOneCommandEach)
     EXPECT_TRUE(boxes[0].message.contains(QStringLiteral("SetS")))
         << boxes[0].message.toStdString();
     EXPECT_FALSE(f.DeviceFound);  // the button changes nothing else
+}
+
+TEST_F(MainFormControl, AddressZeroAsksOnceBeforeTheFirstChangeUntilTheAddressChanges)
+{
+    auto& f = start(Control);
+    std::vector<QString> asked;
+    bool answer = false;
+    f.Confirm = [&](const QString& question) {
+        asked.push_back(question);
+        return answer;
+    };
+    const QString question =
+        QStringLiteral("Адрес 0: команду выполнят все приводы на линии. Продолжить?");
+    const auto sets = [&] { return count(kSetS); };
+    f.SelectAddress(0);
+    pty->clearRequests();
+
+    // "No": nothing goes out, and the next change asks again.
+    widget<QPushButton>("bbOpen")->click();
+    ASSERT_EQ(asked, std::vector<QString>{question});
+    EXPECT_EQ(sets(), 0);
+    answer = true;
+    f.btResNClick();
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(count(kSetN), 1);
+    // Agreed: the other changes go without a question.
+    for (const char* button : {"bbClose", "bbStop", "bbWriteRel"})
+        widget<QPushButton>(button)->click();
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(sets(), 2);
+    EXPECT_EQ(count(kSetR), 1);
+    for (const auto& r : pty->requests())
+        EXPECT_FALSE(r.hasAddress);
+
+    // Another address and back: asked again; another address is never asked.
+    f.SelectAddress(1);
+    widget<QPushButton>("bbStop")->click();
+    EXPECT_EQ(asked.size(), 2u);
+    f.SelectAddress(0);
+    answer = false;
+    widget<QPushButton>("bbStopOff")->click();
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(sets(), 3);
+
+    // Nor is the stop sent when the program closes.
+    pty->clearRequests();
+    closeForm();
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(sets(), 1);
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MainFormControl, PageChangesRunTheirReads)

@@ -12,6 +12,7 @@
 
 #include "apptitle.h"
 #include "floatedit.h"
+#include "inifile.h"
 #include "paramfile.h"
 #include "support/pagetest.h"
 #include "support/windowfixture.h"
@@ -55,6 +56,15 @@ protected:
         std::ostringstream s;
         s << in.rdbuf();
         return s.str();
+    }
+    // The file without the [Device] section a save adds (its date changes).
+    static std::string parametersOf(const QString& path)
+    {
+        std::string bytes = readFile(path);
+        const auto from = bytes.find("[Device]\r\n");
+        if (from != std::string::npos)
+            bytes.erase(from, bytes.find("\r\n\r\n", from) + 4 - from);
+        return bytes;
     }
     // A field by its name, or by its parameter key through a table written out
     // here, so that a slip in the window's table is caught rather than agreed with.
@@ -199,7 +209,7 @@ TEST_F(ParamFiles, FieldLimitsAreThoseOfTheParameterTable)
 
 TEST_F(ParamFiles, FractionAndCaseRules)
 {
-    writeFile(pathOf("a.par"), "[Work]\r\nVmin=75.5\r\n");
+    writeFile(pathOf("a.par"), "[Work]\r\nVmin=75.5\r\nV1=100\r\n");
     open(pathOf("a.par"));
     EXPECT_EQ(fe("feVm")->Value(), 80);
     writeFile(pathOf("b.par"), "[work]\r\n vmin = 90 \r\n");
@@ -214,7 +224,7 @@ TEST_F(ParamFiles, NewFileHoldsTheFieldsTruncated)
     ASSERT_EQ(fe("feV1")->text(), QStringLiteral("13"));
     save(pathOf("new"));  // the dialog adds the suffix; the window takes the path as chosen
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(readFile(pathOf("new")),
+    EXPECT_EQ(parametersOf(pathOf("new")),
               "[Work]\r\nVmin=80\r\nV1=12\r\nI1=1000\r\nV2=200\r\nI2=1000\r\nV3=200\r\n"
               "I3=1000\r\nV4=200\r\nI4=1000\r\n\r\n"
               "[Acceleration]\r\nA=200\r\nIa=1500\r\n\r\n"
@@ -230,7 +240,7 @@ TEST_F(ParamFiles, SavingOverAFileKeepsItsOtherSectionsAndKeysInOrder)
     open(pathOf("none.par"));
     save(pathOf("old.par"));
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(readFile(pathOf("old.par")),
+    EXPECT_EQ(parametersOf(pathOf("old.par")),
               "[Drive]\r\nName=test stand\r\n\r\n"
               "[Travel]\r\nNote=x\r\nNt=2000\r\n\r\n"
               "[Work]\r\nV4=200\r\nOwn=2\r\nVmin=80\r\nV1=200\r\nI1=1000\r\nV2=200\r\n"
@@ -281,6 +291,70 @@ TEST_F(ParamFiles, UnreadableFileReachesTheErrorBoxAndChangesNothing)
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(fs::is_directory(pathOf("dir.par").toStdString()));
     EXPECT_TRUE(fs::is_empty(pathOf("dir.par").toStdString()));
+}
+
+TEST_F(ParamFiles, AFileIsCheckedBeforeItLoadsAndASaveNamesTheActuator)
+{
+    std::vector<QString> asked;
+    bool answer = false;
+    form->Confirm = [&](const QString& question) {
+        asked.push_back(question);
+        return answer;
+    };
+    const auto unchanged = [&] {
+        for (const auto& k : paramfile::ParamKeys)
+            if (fe(k.key)->Value() != 7)
+                return false;
+        return true;
+    };
+    setAllFields(7);
+
+    // No parameter key at all, or a value that is no finite number: refused.
+    writeFile(pathOf("junk.par"), std::string("\x7f"
+                                              "ELF\x02\x01\x01\0\0\0",
+                                              10));
+    writeFile(pathOf("inf.par"), "[Work]\r\nVmin=100\r\nV1=NaN\r\n");
+    for (const char* name : {"junk.par", "inf.par"}) {
+        SCOPED_TRACE(name);
+        boxes.clear();
+        open(pathOf(name));
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_TRUE(unchanged());
+        EXPECT_TRUE(boxes[0].message.contains(std::string(name) == "junk.par"
+                                                  ? QStringLiteral("нет ни одного параметра")
+                                                  : QStringLiteral("конечным числом: V1")))
+            << boxes[0].message.toStdString();
+    }
+    EXPECT_TRUE(asked.empty());
+
+    // Keys missing: named in a question; "no" loads nothing.
+    boxes.clear();
+    writeFile(pathOf("part.par"), "[Work]\r\nVmin=100\r\nV1=x\r\n");
+    open(pathOf("part.par"));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("V1, I1"))) << asked[0].toStdString();
+    EXPECT_TRUE(unchanged());
+
+    // Saved here: [Device] names the selected actuator; loaded at another
+    // address, the question names both.
+    setAllFields(9);
+    save(pathOf("own.par"));
+    const IniImage saved = IniImage::load(pathOf("own.par").toStdString());
+    EXPECT_EQ(saved.readInt("Device", "Address", 0), 1);
+    EXPECT_FALSE(saved.readString("Device", "Date", "").empty());
+    open(pathOf("own.par"));
+    EXPECT_EQ(asked.size(), 1u);  // its own actuator: no question
+    form->SelectAddress(2);
+    setAllFields(7);
+    open(pathOf("own.par"));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[1].contains(QStringLiteral("с привода 1, выбран привод 2")))
+        << asked[1].toStdString();
+    EXPECT_TRUE(unchanged());
+    answer = true;
+    open(pathOf("own.par"));
+    EXPECT_EQ(fe("V1")->Value(), 9);
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(ParamFiles, SavedFileLoadsBackIntoTheFields)

@@ -236,8 +236,10 @@ TEST_F(ParamsPage, AddressAssignmentGoesWithoutAddressAndMovesTheDrive)
     ASSERT_EQ(form->Address, 7);
     button("btSetAddr")->click();
     EXPECT_TRUE(boxes.empty());
-    ASSERT_EQ(pty->requests().size(), 1u);
-    const sim::LoggedRequest r = pty->requests()[0];
+    // Asked first who hears a frame without address and whether 7 answers,
+    // checked after.
+    ASSERT_EQ(pty->requests().size(), 4u);
+    const sim::LoggedRequest r = pty->requests()[2];
     EXPECT_EQ(r.command, wire::SetAddr);
     EXPECT_FALSE(r.hasAddress);
     EXPECT_EQ(r.data, (std::vector<std::uint8_t>{0x5C, 0xA3, 7}));

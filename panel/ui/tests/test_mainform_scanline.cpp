@@ -1,6 +1,9 @@
 // A scan owns the line: nothing else talks to the address being probed, a
 // late answer is not credited to the next address; address 0 is flagged and
-// an address assignment with several actuators on the line is confirmed.
+// an address assignment with several actuators on the line or to an address
+// that answers is confirmed.
+#include <algorithm>
+
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -101,47 +104,65 @@ TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndListsALateAnswerAsLate)
     EXPECT_EQ(probed, expected);
 }
 
-TEST_F(ScanLine, AssigningAnAddressWithSeveralActuatorsListedAsksFirst)
+TEST_F(ScanLine, AssigningAnAddressAsksWhenSeveralHearItOrTheAddressAnswers)
 {
     line.addActuator(1, "ТИРС-70 №0001");
     writeSettings("[General]\nMaster=1\n[Params]\nAddress=1\n");
     auto& f = createForm();
-    std::vector<QString> questions;
+    std::vector<QString> asked;
     bool answer = false;
     f.Confirm = [&](const QString& question) {
-        questions.push_back(question);
+        asked.push_back(question);
         return answer;
     };
     typeInto(widget<TFloatEdit>("feAddr2"), QStringLiteral("9"));
     ASSERT_EQ(f.Address, 9);
+    const auto setAddrSent = [&] {
+        const auto c = commandsOf(pty->requests());
+        return std::count(c.begin(), c.end(), wire::SetAddr);
+    };
 
-    // No scan yet, or one actuator listed: no question.
-    for (int listed : {0, 1}) {
-        f.LastScanCount = listed;
-        pty->clearRequests();
-        widget<QPushButton>("btSetAddr")->click();
-        EXPECT_EQ(commandsOf(pty->requests()), std::vector<int>{wire::SetAddr}) << listed;
-        line.with(9, [](sim::ActuatorState& s) { s.address = 1; });
-    }
-    EXPECT_TRUE(questions.empty());
-
-    // Two listed: asked, naming the new address; "no" sends nothing.
-    f.LastScanCount = 2;
+    // One actuator, nobody at 9: who is there, whether 9 answers, the
+    // assignment and its check, without a question.
     pty->clearRequests();
     widget<QPushButton>("btSetAddr")->click();
-    ASSERT_EQ(questions.size(), 1u);
-    EXPECT_TRUE(questions[0].contains(QStringLiteral("Присвоить адрес 9?")))
-        << questions[0].toStdString();
-    EXPECT_TRUE(questions[0].contains(QStringLiteral("найдено приводов: 2")))
-        << questions[0].toStdString();
-    EXPECT_FALSE(pty->waitForRequests([](const auto& log) { return !log.empty(); }, 300ms));
+    EXPECT_EQ(commandsOf(pty->requests()),
+              (std::vector<int>{wire::GetInfo, wire::GetInfo, wire::SetAddr, wire::GetInfo}));
+    EXPECT_FALSE(pty->requests()[0].hasAddress);
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(line.state(9).address, 9);
+
+    // The new address already answers: asked, naming it; "no" sends nothing.
+    line.addActuator(2, "ТИРС-70 №0002");
+    line.with(9, [](sim::ActuatorState& s) { s.address = 1; });
+    line.with(2, [](sim::ActuatorState& s) { s.address = 9; });
+    line.removeActuator(1);
+    pty->clearRequests();
+    widget<QPushButton>("btSetAddr")->click();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(
+        asked[0].contains(QStringLiteral("По адресу 9 уже отвечает привод «ТИРС-70 №0002»")))
+        << asked[0].toStdString();
+    EXPECT_EQ(setAddrSent(), 0);
+
+    // Two hear a frame without address: asked; "no" sends nothing, "yes" sends.
+    line.addActuator(1, "ТИРС-70 №0001");
+    line.with(9, [](sim::ActuatorState& s) { s.address = 3; });
+    pty->clearRequests();
+    widget<QPushButton>("btSetAddr")->click();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[1].contains(QStringLiteral("больше одного привода")))
+        << asked[1].toStdString();
+    EXPECT_TRUE(asked[1].contains(QStringLiteral("Присвоить адрес 9?"))) << asked[1].toStdString();
+    EXPECT_EQ(setAddrSent(), 0);
     EXPECT_EQ(f.WakePort->DevAddr, 9);
 
     answer = true;
+    pty->clearRequests();
     widget<QPushButton>("btSetAddr")->click();
-    EXPECT_EQ(questions.size(), 2u);
-    EXPECT_EQ(commandsOf(pty->requests()), std::vector<int>{wire::SetAddr});
-    EXPECT_EQ(line.state(9).address, 9);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(setAddrSent(), 1);
+    EXPECT_EQ(line.addresses(), (std::vector<int>{9, 9}));
     EXPECT_TRUE(boxes.empty());
 }
 

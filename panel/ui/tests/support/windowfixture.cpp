@@ -125,6 +125,10 @@ bool WindowTest::settingsExist()
 TMainForm& WindowTest::createForm(bool stopTimer)
 {
     form = std::make_unique<TMainForm>();
+    form->Confirm = [this](const QString& question) {
+        questions.push_back(question);
+        return true;
+    };
     if (stopTimer)
         form->Timer1->stop();
     return *form;

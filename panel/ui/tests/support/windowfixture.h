@@ -76,6 +76,9 @@ protected:
 
     // The errors boxes shown so far.
     std::vector<RecordedBox> boxes;
+    // The window's questions so far, each answered "yes" (a test may set
+    // the form's own Confirm instead).
+    std::vector<QString> questions;
 
     sim::Line line;
     std::unique_ptr<sim::PtyLine> pty;  // linked as COM2

@@ -83,7 +83,7 @@ int watch(Context& ctx, int address, const WatchOptions& w)
         } catch (const EHardwareException& e) {
             // A flaky line is what a watch is for: note it and go on.
             ++failures;
-            if (!port.Connected() && !lost) {
+            if (e.outcome() == ExchangeOutcome::NoPort && !lost) {
                 lost = true;
                 std::cerr << "Связь потеряна: " << port.PortName << ", повторное подключение…"
                           << std::endl;

@@ -8,6 +8,7 @@
 #include "subcommands.h"
 #include "context.h"
 #include "exchangetext.h"
+#include "outcometext.h"
 #include "platform.h"
 #include "portname.h"
 #include "portproblem.h"
@@ -50,7 +51,7 @@ int listPorts(Context& ctx)
 std::string describe(const service::FoundActuator& a)
 {
     if (a.damaged)
-        return service::exchangetext::DamagedAnswer;
+        return DamagedAnswerText;
     return a.late ? a.type + "  (ответ с опозданием)" : a.type;
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cp1251.h"
-#include "deviceerror.h"
+#include "outcometext.h"
 #include "portname.h"
 #include "serlink.h"
 #include "wakecodec.h"
@@ -13,11 +13,6 @@
 
 namespace {
 
-constexpr const char* NoAnswer = "Нет ответа на команду.";
-constexpr const char* WrongAnswer = "Неверный ответ на команду.";
-constexpr const char* NoPort = "Порт не открыт.";
-constexpr const char* DamagedAnswer =
-    "Повреждённый ответ на команду (возможно, два привода с одним адресом).";
 // Never a decoded address (those are 0..127): the receiver saw no frame start.
 constexpr std::uint8_t NoFrameStart = 0xFF;
 // The library's handle after a failed open and once the device has gone.
@@ -119,7 +114,7 @@ void TWakePort::SendRequest(int code, const std::string& name, int n)
     CmdName = name;
     // Without a port there is no answer to decode: RxBuf holds an old one.
     if (!Connected())
-        Fail(ExchangeOutcome::NoPort, NoPort);
+        Fail(ExchangeOutcome::NoPort);
     skipped_.clear();
     damagedFrames_ = 0;
     // Not checked: a request that was not written shows as a missing answer.
@@ -134,17 +129,19 @@ int TWakePort::ReceiveAnswer(int timeout)
     return ReceiveAnswer(timeout, 0);
 }
 
-void TWakePort::Fail(ExchangeOutcome outcome, const char* reason)
+void TWakePort::Fail(ExchangeOutcome outcome, int deviceError)
 {
     lastOutcome_ = outcome;
-    throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
+    throw EHardwareException(Cmd, CmdName, outcome, deviceError,
+                             "Ошибка команды " + CmdName + ":\r" +
+                                 outcomeReason(outcome, deviceError));
 }
 
 int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
 {
     // A device that went away during the request shows as a missing answer.
     if (Port == 0)
-        Fail(ExchangeOutcome::NoPort, NoPort);
+        Fail(ExchangeOutcome::NoPort);
     skipped_.clear();
     damagedFrames_ = 0;
     lastCount_ = 0;
@@ -187,21 +184,21 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
         if (wake::answerHasErrorByte(command)) {
             // Without data the error byte would be a byte of an earlier answer.
             if (count == 0)
-                Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+                Fail(ExchangeOutcome::WrongAnswer);
             if (RxBuf[0] != 0)
-                Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
+                Fail(ExchangeOutcome::DeviceError, RxBuf[0]);
         }
         // After the error byte: a device reporting an error may leave its values out.
         if (count < minCount)
-            Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+            Fail(ExchangeOutcome::WrongAnswer);
         lastOutcome_ = ExchangeOutcome::Answer;
         return count;
     }
     if (wrongCommand)
-        Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+        Fail(ExchangeOutcome::WrongAnswer);
     if (damagedFrames_ > 0)
-        Fail(ExchangeOutcome::DamagedAnswer, DamagedAnswer);
-    Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+        Fail(ExchangeOutcome::DamagedAnswer);
+    Fail(ExchangeOutcome::NoAnswer);
 }
 
 std::chrono::milliseconds TWakePort::ExchangeBound(int timeout) const

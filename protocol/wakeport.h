@@ -112,9 +112,9 @@ private:
     // of the command's full length (from alsoFrom too, see ReceiveAnswer).
     // Returns how many RxBuf bytes belong to the answer.
     int Exchange(wake::Command command, int alsoFrom = -1);
-    // Raises EHardwareException for the command in CmdName; the observer is
-    // told the outcome.
-    [[noreturn]] void Fail(ExchangeOutcome outcome, const char* reason);
+    // Raises EHardwareException for the command in Cmd; the observer is told
+    // the outcome.
+    [[noreturn]] void Fail(ExchangeOutcome outcome, int deviceError = 0);
     void Notify(ExchangeRecord& record, ExchangeOutcome outcome) const;
     void PutByte(int pos, int v);
     void PutWord(int pos, int v);

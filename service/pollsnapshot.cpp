@@ -33,8 +33,9 @@ PollSnapshot readPoll(TWakePort& port, PollPage page)
             } catch (const EHardwareException&) {
             }
         }
-    } catch (const EHardwareException&) {
+    } catch (const EHardwareException& e) {
         s.failed = true;
+        s.failure = e.outcome();
     }
     return s;
 }

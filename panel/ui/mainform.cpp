@@ -27,6 +27,7 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "lineviews.h"
+#include "outcometext.h"
 #include "portopen.h"
 #include "portproblem.h"
 #include "statusbarline.h"
@@ -488,7 +489,7 @@ void TMainForm::showPortProblem()
     // reason beside "No Device" spares the operator the guessing.
     PortProblemInfo problem = PortProblem(WakePort->PortName);
     if (problem.reason.empty())
-        problem.reason = "порт не открыт";
+        problem.reason = outcomeText(ExchangeOutcome::NoPort, 0);
     StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
                                QString::fromStdString(problem.reason),
                                QString::fromStdString(problem.path));

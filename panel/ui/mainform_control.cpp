@@ -56,11 +56,13 @@ void TMainForm::Timer1Timer()
     Timer1->stop();
     ReopenLostPort();
     bool answered = true;
+    ExchangeOutcome failure = ExchangeOutcome::Answer;
     try {
         if (!DeviceFound)
             IdentifyDevice();
-    } catch (const EHardwareException&) {
+    } catch (const EHardwareException& e) {
         answered = false;
+        failure = e.outcome();
     }
     if (answered) {
         QWidget* page = ui->PageControl->currentWidget();
@@ -71,12 +73,14 @@ void TMainForm::Timer1Timer()
         ShowPoll(snapshot);
         Views->pollRead(snapshot, pollPage);
         answered = !snapshot.failed;
+        failure = snapshot.failure;
     }
     DeviceFound = answered;
     if (!answered) {
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
-        if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
+        // No port while one is in use: its device has gone.
+        if (portWasOpen_ && WakePort->Port != 0 && failure == ExchangeOutcome::NoPort)
             showPortLost();
     }
     // Not reached after a failure of another kind: polling then stays off

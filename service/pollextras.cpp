@@ -9,18 +9,15 @@ void readTrendExtras(TWakePort& port, PollPage page, PollSnapshot& snapshot)
     if (page == PollPage::Control || snapshot.failed)
         return;
     try {
-        int state = 0, flags = 0;
-        port.GetS(state, flags);
-        snapshot.driveState = state;
-        snapshot.driveFlags = flags;
+        const DriveStatus drive = port.GetS();
+        snapshot.driveState = drive.state;
+        snapshot.driveFlags = drive.flags;
     } catch (const EHardwareException&) {
     }
     if (page == PollPage::Relays)
         return;
     try {
-        int input = 0;
-        port.GetI(input);
-        snapshot.inputCurrent = input;
+        snapshot.inputCurrent = port.GetI();
     } catch (const EHardwareException&) {
     }
 }

@@ -10,32 +10,23 @@ PollSnapshot readPoll(TWakePort& port, PollPage page)
     try {
         s.position = port.GetN();
         if (page == PollPage::Control) {
-            int state = 0, flags = 0;
-            port.GetS(state, flags);
-            s.driveState = state;
-            s.driveFlags = flags;
-            int travel = 0;
-            port.GetT(travel);
-            s.travel = travel;
-            int vl = 0, il = 0, no = 0, nc = 0;
-            port.GetL(vl, il, no, nc);
-            s.upperZone = no;
-            s.lowerZone = nc;
+            const DriveStatus drive = port.GetS();
+            s.driveState = drive.state;
+            s.driveFlags = drive.flags;
+            s.travel = port.GetT();
+            const LValues zones = port.GetL();
+            s.upperZone = zones.no;
+            s.lowerZone = zones.nc;
         } else if (page == PollPage::Relays) {
-            int travel = 0;
-            port.GetT(travel);
-            s.travel = travel;
+            s.travel = port.GetT();
             try {
-                int input = 0;
-                port.GetI(input);
-                s.inputCurrent = input;
+                s.inputCurrent = port.GetI();
                 s.relayStates = port.GetRS();
             } catch (const EHardwareException&) {
             }
         }
-    } catch (const EHardwareException& e) {
+    } catch (const EHardwareException&) {
         s.failed = true;
-        s.failure = e.outcome();
     }
     return s;
 }

@@ -4,8 +4,6 @@
 
 #include <optional>
 
-#include "exchangerecord.h"
-
 class TWakePort;
 
 namespace service {
@@ -23,8 +21,6 @@ struct PollSnapshot {
     // An exchange failed: the actuator is taken as gone. The live relay
     // readings do not count (their failure leaves the rest standing).
     bool failed = false;
-    // How the failed exchange ended.
-    ExchangeOutcome failure = ExchangeOutcome::Answer;
 };
 
 // The tick's readings in the order the line carries them: GetN, then GetS,

@@ -10,12 +10,15 @@ StatusReading readStatus(TWakePort& port, int address)
 {
     AddressScope scope(port, address);
     StatusReading r;
-    port.GetS(r.driveState, r.driveFlags);
+    const DriveStatus drive = port.GetS();
+    r.driveState = drive.state;
+    r.driveFlags = drive.flags;
     r.position = port.GetN();
-    port.GetT(r.travel);
-    int lockSpeed = 0, lockCurrent = 0;
-    port.GetL(lockSpeed, lockCurrent, r.upperZone, r.lowerZone);
-    port.GetI(r.inputCurrent);
+    r.travel = port.GetT();
+    const LValues zones = port.GetL();
+    r.upperZone = zones.no;
+    r.lowerZone = zones.nc;
+    r.inputCurrent = port.GetI();
     r.relayStates = port.GetRS();
     return r;
 }

@@ -56,13 +56,11 @@ void TMainForm::Timer1Timer()
     Timer1->stop();
     ReopenLostPort();
     bool answered = true;
-    ExchangeOutcome failure = ExchangeOutcome::Answer;
     try {
         if (!DeviceFound)
             IdentifyDevice();
-    } catch (const EHardwareException& e) {
+    } catch (const EHardwareException&) {
         answered = false;
-        failure = e.outcome();
     }
     if (answered) {
         QWidget* page = ui->PageControl->currentWidget();
@@ -73,14 +71,12 @@ void TMainForm::Timer1Timer()
         ShowPoll(snapshot);
         Views->pollRead(snapshot, pollPage);
         answered = !snapshot.failed;
-        failure = snapshot.failure;
     }
     DeviceFound = answered;
     if (!answered) {
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
-        // No port while one is in use: its device has gone.
-        if (portWasOpen_ && WakePort->Port != 0 && failure == ExchangeOutcome::NoPort)
+        if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
             showPortLost();
     }
     // Not reached after a failure of another kind: polling then stays off

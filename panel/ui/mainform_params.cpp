@@ -54,29 +54,59 @@ void TMainForm::bbReadClick()
     p.edType2->setText(QString::fromStdString(WakePort->GetInfo()));
 
     int a = 0, ia = 0;
-    WakePort->GetA(a, ia);
+    {
+        const auto got = WakePort->GetA();
+        a = got.a;
+        ia = got.ia;
+    }
     field("A")->SetValue(a);
     field("Ia")->SetValue(ia);
 
     int vmin = 0, extra = 0;  // the extra value has no field
-    WakePort->GetM(vmin, extra);
+    {
+        const auto got = WakePort->GetM();
+        vmin = got.vmin;
+        extra = got.extra;
+    }
     field("Vmin")->SetValue(vmin);
 
     int vp = 0, ip = 0, np = 0;
-    WakePort->GetP(vp, ip, np);
+    {
+        const auto got = WakePort->GetP();
+        vp = got.vp;
+        ip = got.ip;
+        np = got.np;
+    }
     field("Vp")->SetValue(vp);
     field("Ip")->SetValue(ip);
     field("Np")->SetValue(np);
 
     int vl = 0, il = 0, no = 0, nc = 0;
-    WakePort->GetL(vl, il, no, nc);
+    {
+        const auto got = WakePort->GetL();
+        vl = got.vl;
+        il = got.il;
+        no = got.no;
+        nc = got.nc;
+    }
     field("Vl")->SetValue(vl);
     field("Il")->SetValue(il);
     field("No")->SetValue(no);
     field("Nc")->SetValue(nc);
 
     int v[4] = {}, i[4] = {}, workStatus = 0;
-    WakePort->GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
+    {
+        const auto got = WakePort->GetW();
+        v[0] = got.steps[0].v;
+        i[0] = got.steps[0].i;
+        v[1] = got.steps[1].v;
+        i[1] = got.steps[1].i;
+        v[2] = got.steps[2].v;
+        i[2] = got.steps[2].i;
+        v[3] = got.steps[3].v;
+        i[3] = got.steps[3].i;
+        workStatus = got.workStatus;
+    }
     TFloatEdit* const speedFields[4][2] = {{field("V1"), field("I1")},
                                            {field("V2"), field("I2")},
                                            {field("V3"), field("I3")},
@@ -87,7 +117,7 @@ void TMainForm::bbReadClick()
     }
 
     int nt = 0;
-    WakePort->GetT(nt);
+    nt = WakePort->GetT();
     field("Nt")->SetValue(nt);
     // No millimetres without optical blades: the field then shows 0.
     p.feLt->SetValue(posmath::travelMillimetres(nt, MMPerStep, MotSteps, OptoBlades).value_or(0));
@@ -114,13 +144,15 @@ void TMainForm::bbWriteClick()
         return;
     WakePort->SetS(wake::CmdStopOff);
     const int ia = sent("Ia");
-    WakePort->SetA(sent("A"), ia);
+    WakePort->SetA({sent("A"), ia});
     // The drive's extra value of SetM has no field: it gets the current just sent.
-    WakePort->SetM(sent("Vmin"), ia);
-    WakePort->SetP(sent("Vp"), sent("Ip"), sent("Np"));
-    WakePort->SetL(sent("Vl"), sent("Il"), sent("No"), sent("Nc"));
-    WakePort->SetW(sent("V1"), sent("I1"), sent("V2"), sent("I2"), sent("V3"), sent("I3"),
-                   sent("V4"), sent("I4"));
+    WakePort->SetM({sent("Vmin"), ia});
+    WakePort->SetP({sent("Vp"), sent("Ip"), sent("Np")});
+    WakePort->SetL({sent("Vl"), sent("Il"), sent("No"), sent("Nc")});
+    WakePort->SetW({{{sent("V1"), sent("I1")},
+                     {sent("V2"), sent("I2")},
+                     {sent("V3"), sent("I3")},
+                     {sent("V4"), sent("I4")}}});
     if (p.cbTravel->isChecked()) {
         WakePort->SetT(sent("Nt"));
     }

@@ -48,7 +48,21 @@ void TMainForm::bbReadRelClick()
         return;  // a scan or a backup holds the line
     std::array<int, 12> v{};
     try {
-        WakePort->GetR(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
+        {
+            const auto got = WakePort->GetR();
+            v[0] = got[0].en;
+            v[1] = got[0].min;
+            v[2] = got[0].max;
+            v[3] = got[0].hyst;
+            v[4] = got[1].en;
+            v[5] = got[1].min;
+            v[6] = got[1].max;
+            v[7] = got[1].hyst;
+            v[8] = got[2].en;
+            v[9] = got[2].min;
+            v[10] = got[2].max;
+            v[11] = got[2].hyst;
+        }
     } catch (const EHardwareException&) {
         return;  // a silent drive changes nothing, and the caller carries on
     }
@@ -80,7 +94,8 @@ void TMainForm::bbWriteRelClick()
         v[4 * k + 3] = sent(rows[k].hyst);
     }
     try {
-        WakePort->SetR(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11]);
+        WakePort->SetR(
+            {{{v[0], v[1], v[2], v[3]}, {v[4], v[5], v[6], v[7]}, {v[8], v[9], v[10], v[11]}}});
     } catch (const EHardwareException&) {
         // The operator is not told; the page stays as it was.
         return;

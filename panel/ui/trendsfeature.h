@@ -5,7 +5,9 @@
 
 class QString;
 class QWidget;
-class service::TrendRecord;
+namespace service {
+class TrendRecord;
+}
 class TrendsWindow;
 
 bool TrendsInThisBuild();

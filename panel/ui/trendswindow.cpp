@@ -273,7 +273,7 @@ void TrendsWindow::showEvent(QShowEvent* event)
 
 void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo, double& hi)
 {
-    const std::vector<TrendLine> lines = record_.lines(l.quantity, address_, from, to, l.step);
+    const std::vector<service::TrendLine> lines = record_.lines(l.quantity, address_, from, to, l.step);
     QChart* chart = charts_[l.chart];
     QAbstractAxis* y =
         l.chart == RelayChart ? static_cast<QAbstractAxis*>(relayAxis_) : valueAxes_[l.chart];

@@ -34,7 +34,7 @@ TEST_F(WakePortObserver, OneRecordPerExchangeWithItsOutcome)
     std::vector<ExchangeRecord> seen;
     port.SetObserver([&seen](const ExchangeRecord& r) { seen.push_back(r); });
 
-    port.SetA(200, 1500);
+    port.SetA({200, 1500});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].outcome, ExchangeOutcome::Answer);
     EXPECT_EQ(seen[0].port, "COM3");
@@ -60,7 +60,7 @@ TEST_F(WakePortObserver, OneRecordPerExchangeWithItsOutcome)
     int nt = 0;
     for (const auto& row : failures) {
         setFaults(fault(row.set));
-        const EHardwareException e = failureOf([&] { port.GetT(nt); });
+        const EHardwareException e = failureOf([&] { nt = port.GetT(); });
         EXPECT_EQ(e.command(), 21);
         EXPECT_EQ(e.commandName(), "GetT");
         EXPECT_EQ(e.outcome(), row.outcome);
@@ -73,7 +73,7 @@ TEST_F(WakePortObserver, OneRecordPerExchangeWithItsOutcome)
 
     // Without a port nothing is sent, but the observer still hears of it.
     port.Close();
-    const EHardwareException e = failureOf([&] { port.GetT(nt); });
+    const EHardwareException e = failureOf([&] { nt = port.GetT(); });
     EXPECT_EQ(e.outcome(), ExchangeOutcome::NoPort);
     EXPECT_EQ(e.commandName(), "GetT");
     ASSERT_EQ(seen.size(), 6u);
@@ -85,6 +85,6 @@ TEST_F(WakePortObserver, AThrowingObserverDoesNotFailTheExchange)
 {
     port.SetObserver([](const ExchangeRecord&) { throw std::runtime_error("observer"); });
     int nt = -1;
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }

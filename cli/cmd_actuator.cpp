@@ -122,7 +122,7 @@ const Motion& motionOf(const std::string& word)
     throw UsageError("неизвестное движение: " + word);
 }
 
-int move(Context& ctx, const std::string& word, bool wait, double maxWait)
+int moveActuator(Context& ctx, const std::string& word, bool wait, double maxWait)
 {
     const Motion& m = motionOf(word);
     const int address = ctx.addressToChange();
@@ -241,7 +241,7 @@ void addActuatorCommands(CLI::App& app, Context& ctx)
         ->type_name("SECONDS")
         ->check(within(0.1, 86400.0));
     move->callback([&ctx, word, wait, maxWait] {
-        ctx.run = [&ctx, word, wait, maxWait] { return ::move(ctx, *word, *wait, *maxWait); };
+        ctx.run = [&ctx, word, wait, maxWait] { return moveActuator(ctx, *word, *wait, *maxWait); };
     });
 
     CLI::App* reset = app.add_subcommand("reset-position", "Сбросить счётчик положения N (SetN 0)");

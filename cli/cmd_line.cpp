@@ -8,6 +8,7 @@
 #include "subcommands.h"
 #include "context.h"
 #include "exchangetext.h"
+#include "outcometext.h"
 #include "platform.h"
 #include "portname.h"
 #include "portproblem.h"

@@ -50,7 +50,8 @@ TWakePort& Context::line()
     if (name.empty()) {
         const int n = settings().port;
         if (n < 1 || n > HighestPort)
-            throw PortError("порт не выбран: задайте --port или Port в tirspanel.ini");
+            throw PortError(PortError::Kind::NotChosen,
+                            "порт не выбран: задайте --port или Port в tirspanel.ini");
         name = "COM" + std::to_string(n);
     }
     const int baud = options.baud > 0 ? options.baud : settings().baud;
@@ -62,7 +63,7 @@ TWakePort& Context::line()
     port->AnswerTimeout = options.timeout;
     const service::PortOpenResult opened = service::openPort(*port, name, baud);
     if (!opened.opened)
-        throw PortError(name + ": " + opened.problem);
+        throw PortError(PortError::Kind::NotOpened, name + ": " + opened.problem);
     journal_ = std::make_unique<service::OperationRecorder>(platform::programFolder());
     journal_->source = "tirsctl";
     journal_->onRow = [this](const service::journal::Row&) {

@@ -24,7 +24,15 @@ public:
 // The port cannot be opened; the message names the port and the reason.
 class PortError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        NotChosen,  // neither --port nor the settings name one
+        NotOpened,  // the named port did not open
+    };
+    PortError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
 
 struct GlobalOptions {

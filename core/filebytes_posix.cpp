@@ -112,7 +112,8 @@ void writeAll(int fd, const std::string& bytes, const std::function<void(const s
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            fail("Cannot write file " + path + ". " + systemReason(errno));
+            fail(IniFileError::Kind::Write,
+                 "Cannot write file " + path + ". " + systemReason(errno));
         }
         written += static_cast<std::size_t>(n);
     }
@@ -125,23 +126,27 @@ void writeInPlace(const std::string& target, const std::string& bytes, const std
                   bool synced)
 {
     FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
-    const auto fail = [&](const std::string& message) { throw IniFileError(message); };
+    const auto fail = [&](IniFileError::Kind kind, const std::string& message) {
+        throw IniFileError(kind, message);
+    };
     if (file.get() < 0)
-        fail("Cannot create file " + path + ". " + systemReason(errno));
+        fail(IniFileError::Kind::Create, "Cannot create file " + path + ". " + systemReason(errno));
     struct stat st {};
     if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        fail("Cannot create file " + path);
+        fail(IniFileError::Kind::Create, "Cannot create file " + path);
     if (st.st_uid != ::geteuid())
-        fail("Cannot create file " + path + ". The file belongs to another user");
+        fail(IniFileError::Kind::Refused,
+             "Cannot create file " + path + ". The file belongs to another user");
     const int reserved = ::posix_fallocate(file.get(), 0, static_cast<off_t>(bytes.size()));
     if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL)
-        fail("Cannot write file " + path + ". " + systemReason(reserved));
+        fail(IniFileError::Kind::Write,
+             "Cannot write file " + path + ". " + systemReason(reserved));
     writeAll(file.get(), bytes, fail, path);
     if (::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0 ||
         (synced && ::fsync(file.get()) != 0))
-        fail("Cannot write file " + path + ". " + systemReason(errno));
+        fail(IniFileError::Kind::Write, "Cannot write file " + path + ". " + systemReason(errno));
     if (file.close() != 0)
-        fail("Cannot write file " + path + ". " + systemReason(errno));
+        fail(IniFileError::Kind::Write, "Cannot write file " + path + ". " + systemReason(errno));
 }
 
 void syncFolder(const std::string& folder)
@@ -164,9 +169,10 @@ void replaceFile(const std::string& path, const std::string& bytes, bool synced)
     struct stat old {};
     const bool exists = resolved.followed() && ::stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
-        throw IniFileError("Cannot create file " + path);
+        throw IniFileError(IniFileError::Kind::Create, "Cannot create file " + path);
     if (exists && !userMayWrite(target, old))
-        throw IniFileError("Cannot create file " + path + ". " + systemReason(EACCES));
+        throw IniFileError(IniFileError::Kind::Refused,
+                           "Cannot create file " + path + ". " + systemReason(EACCES));
 
     std::string tempPath;
     int fd = -1;
@@ -181,16 +187,17 @@ void replaceFile(const std::string& path, const std::string& bytes, bool synced)
         if (exists && S_ISREG(old.st_mode))
             return writeInPlace(target, bytes, path, synced);
         if (!resolved.followed())
-            throw IniFileError("Cannot create file " + path + ". " + resolved.refusal);
-        throw IniFileError("Cannot create file " + path);
+            throw IniFileError(IniFileError::Kind::Refused,
+                               "Cannot create file " + path + ". " + resolved.refusal);
+        throw IniFileError(IniFileError::Kind::Create, "Cannot create file " + path);
     }
     FileDescriptor file(fd);
 
-    auto fail = [&](const std::string& message) {
+    auto fail = [&](IniFileError::Kind kind, const std::string& message) {
         if (file.get() >= 0)
             file.close();
         ::unlink(tempPath.c_str());
-        throw IniFileError(message);
+        throw IniFileError(kind, message);
     };
 
     if (exists) {
@@ -214,11 +221,11 @@ void replaceFile(const std::string& path, const std::string& bytes, bool synced)
 
     writeAll(fd, bytes, fail, path);
     if (synced && ::fsync(fd) != 0)
-        fail("Cannot write file " + path + ". " + systemReason(errno));
+        fail(IniFileError::Kind::Write, "Cannot write file " + path + ". " + systemReason(errno));
     if (file.close() != 0)
-        fail("Cannot write file " + path + ". " + systemReason(errno));
+        fail(IniFileError::Kind::Write, "Cannot write file " + path + ". " + systemReason(errno));
     if (::rename(tempPath.c_str(), target.c_str()) != 0)
-        fail("Cannot create file " + path);
+        fail(IniFileError::Kind::Create, "Cannot create file " + path);
     // Make the rename itself durable; a failure here loses nothing already written.
     if (synced)
         syncFolder(folderOf(target));
@@ -239,18 +246,22 @@ std::string read(const std::string& path, bool& missing)
             missing = true;
             return {};
         }
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(errno));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(errno));
     }
     FileDescriptor file(fd);
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(errno));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(errno));
     if (S_ISDIR(st.st_mode))
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(EISDIR));
+        throw IniFileError(IniFileError::Kind::NotRegularFile,
+                           "Cannot open file " + path + ". " + systemReason(EISDIR));
     if (!S_ISREG(st.st_mode))
-        throw IniFileError("Cannot open file " + path + ". Not a regular file");
+        throw IniFileError(IniFileError::Kind::NotRegularFile,
+                           "Cannot open file " + path + ". Not a regular file");
     if (st.st_size > MaxFileSize)
-        throw IniFileError("File " + path + " is too large");
+        throw IniFileError(IniFileError::Kind::TooLarge, "File " + path + " is too large");
     std::string bytes;
     char buf[65536];
     for (;;) {
@@ -258,14 +269,15 @@ std::string read(const std::string& path, bool& missing)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw IniFileError("Cannot read file " + path + ". " + systemReason(errno));
+            throw IniFileError(IniFileError::Kind::Read,
+                               "Cannot read file " + path + ". " + systemReason(errno));
         }
         if (n == 0)
             break;
         bytes.append(buf, static_cast<std::size_t>(n));
         // The file may grow while it is read.
         if (bytes.size() > static_cast<std::size_t>(MaxFileSize))
-            throw IniFileError("File " + path + " is too large");
+            throw IniFileError(IniFileError::Kind::TooLarge, "File " + path + " is too large");
     }
     return bytes;
 }
@@ -287,7 +299,8 @@ void sync(const std::vector<std::string>& paths)
         const std::string target = resolvedTarget(path).path;
         FileDescriptor file(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (file.get() < 0 || ::fsync(file.get()) != 0)
-            throw IniFileError("Cannot write file " + path + ". " + systemReason(errno));
+            throw IniFileError(IniFileError::Kind::Write,
+                               "Cannot write file " + path + ". " + systemReason(errno));
         const std::string folder = folderOf(target);
         if (std::find(folders.begin(), folders.end(), folder) == folders.end())
             folders.push_back(folder);
@@ -299,7 +312,8 @@ void sync(const std::vector<std::string>& paths)
             const int err = errno;
             if (dir >= 0)
                 ::close(dir);
-            throw IniFileError("Cannot write file " + paths.front() + ". " + systemReason(err));
+            throw IniFileError(IniFileError::Kind::Write,
+                               "Cannot write file " + paths.front() + ". " + systemReason(err));
         }
         ::close(dir);
     }
@@ -309,21 +323,26 @@ void append(const std::string& path, const std::string& bytes, const std::string
 {
     const Target resolved = resolvedTarget(path);
     if (!resolved.followed())
-        throw IniFileError("Cannot write file " + path + ". " + resolved.refusal);
+        throw IniFileError(IniFileError::Kind::Refused,
+                           "Cannot write file " + path + ". " + resolved.refusal);
     // O_NOFOLLOW: a link put in the file's place since it was looked at is
     // not followed either.
     FileDescriptor file(::open(resolved.path.c_str(),
                                O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW,
                                0666));
     if (file.get() < 0)
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(errno));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(errno));
     struct stat st {};
     if (::fstat(file.get(), &st) != 0)
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(errno));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(errno));
     if (!S_ISREG(st.st_mode))
-        throw IniFileError("Cannot open file " + path + ". Not a regular file");
+        throw IniFileError(IniFileError::Kind::NotRegularFile,
+                           "Cannot open file " + path + ". Not a regular file");
     if (st.st_uid != ::geteuid())
-        throw IniFileError("Cannot write file " + path + ". The file belongs to another user");
+        throw IniFileError(IniFileError::Kind::Refused,
+                           "Cannot write file " + path + ". The file belongs to another user");
 
     const std::string text = st.st_size == 0 ? firstLine + bytes : bytes;
     // A short write (a full disk, a size limit) leaves part of the text: the
@@ -333,7 +352,8 @@ void append(const std::string& path, const std::string& bytes, const std::string
         if (::ftruncate(file.get(), st.st_size) != 0) {
             // Nothing more can be done; the reason of the write is the one to give.
         }
-        throw IniFileError("Cannot write file " + path + ". " + systemReason(err));
+        throw IniFileError(IniFileError::Kind::Write,
+                           "Cannot write file " + path + ". " + systemReason(err));
     };
     std::size_t written = 0;
     while (written < text.size()) {
@@ -345,7 +365,8 @@ void append(const std::string& path, const std::string& bytes, const std::string
         written += static_cast<std::size_t>(n);
     }
     if (file.close() != 0)
-        throw IniFileError("Cannot write file " + path + ". " + systemReason(errno));
+        throw IniFileError(IniFileError::Kind::Write,
+                           "Cannot write file " + path + ". " + systemReason(errno));
 }
 
 }  // namespace filebytes

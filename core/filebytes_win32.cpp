@@ -66,28 +66,32 @@ std::string read(const std::string& path, bool& missing)
             missing = true;
             return {};
         }
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(error));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(error));
     }
     FileHandle file(h);
     if (GetFileType(h) != FILE_TYPE_DISK)
-        throw IniFileError("Cannot open file " + path + ". Not a regular file");
+        throw IniFileError(IniFileError::Kind::NotRegularFile,
+                           "Cannot open file " + path + ". Not a regular file");
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h, &size))
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
     if (size.QuadPart > MaxFileSize)
-        throw IniFileError("File " + path + " is too large");
+        throw IniFileError(IniFileError::Kind::TooLarge, "File " + path + " is too large");
     std::string bytes;
     char buf[65536];
     for (;;) {
         DWORD n = 0;
         if (!ReadFile(h, buf, sizeof buf, &n, nullptr))
-            throw IniFileError("Cannot read file " + path + ". " + systemReason(GetLastError()));
+            throw IniFileError(IniFileError::Kind::Read,
+                               "Cannot read file " + path + ". " + systemReason(GetLastError()));
         if (n == 0)
             break;
         bytes.append(buf, n);
         // The file may grow while it is read.
         if (bytes.size() > static_cast<std::size_t>(MaxFileSize))
-            throw IniFileError("File " + path + " is too large");
+            throw IniFileError(IniFileError::Kind::TooLarge, "File " + path + " is too large");
     }
     return bytes;
 }
@@ -98,7 +102,8 @@ void replace(const std::string& path, const std::string& bytes)
     // A read-only file is never replaced (renaming over it would).
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        throw IniFileError("Cannot create file " + path + ". " + systemReason(ERROR_ACCESS_DENIED));
+        throw IniFileError(IniFileError::Kind::Refused,
+                           "Cannot create file " + path + ". " + systemReason(ERROR_ACCESS_DENIED));
     std::string tempPath;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
@@ -110,13 +115,13 @@ void replace(const std::string& path, const std::string& bytes)
             break;
     }
     if (h == INVALID_HANDLE_VALUE)
-        throw IniFileError("Cannot create file " + path);
+        throw IniFileError(IniFileError::Kind::Create, "Cannot create file " + path);
     FileHandle file(h);
 
-    auto fail = [&](const std::string& message) {
+    auto fail = [&](IniFileError::Kind kind, const std::string& message) {
         file.close();
         DeleteFileW(wide(tempPath).c_str());
-        throw IniFileError(message);
+        throw IniFileError(kind, message);
     };
 
     std::size_t written = 0;
@@ -125,16 +130,19 @@ void replace(const std::string& path, const std::string& bytes)
         const DWORD chunk =
             static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
         if (!WriteFile(h, bytes.data() + written, chunk, &n, nullptr))
-            fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
+            fail(IniFileError::Kind::Write,
+                 "Cannot write file " + path + ". " + systemReason(GetLastError()));
         written += n;
     }
     if (!FlushFileBuffers(h))
-        fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
+        fail(IniFileError::Kind::Write,
+             "Cannot write file " + path + ". " + systemReason(GetLastError()));
     if (!file.close())
-        fail("Cannot write file " + path + ". " + systemReason(GetLastError()));
+        fail(IniFileError::Kind::Write,
+             "Cannot write file " + path + ". " + systemReason(GetLastError()));
     if (!MoveFileExW(wide(tempPath).c_str(), wide(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        fail("Cannot create file " + path);
+        fail(IniFileError::Kind::Create, "Cannot create file " + path);
 }
 
 // Windows writes each file through to the disk as it is replaced: nothing
@@ -154,18 +162,23 @@ void append(const std::string& path, const std::string& bytes, const std::string
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
     FileHandle file(h);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(h, &info))
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        throw IniFileError("Cannot write file " + path + ". A link is in its place");
+        throw IniFileError(IniFileError::Kind::Refused,
+                           "Cannot write file " + path + ". A link is in its place");
     if (GetFileType(h) != FILE_TYPE_DISK)
-        throw IniFileError("Cannot open file " + path + ". Not a regular file");
+        throw IniFileError(IniFileError::Kind::NotRegularFile,
+                           "Cannot open file " + path + ". Not a regular file");
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h, &size))
-        throw IniFileError("Cannot open file " + path + ". " + systemReason(GetLastError()));
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
 
     const std::string text = size.QuadPart == 0 ? firstLine + bytes : bytes;
     // A short write leaves part of the text: the file is cut back to its old
@@ -182,7 +195,8 @@ void append(const std::string& path, const std::string& bytes, const std::string
             SetFileInformationByHandle(cut, FileEndOfFileInfo, &end, sizeof end);
             CloseHandle(cut);
         }
-        throw IniFileError("Cannot write file " + path + ". " + systemReason(error));
+        throw IniFileError(IniFileError::Kind::Write,
+                           "Cannot write file " + path + ". " + systemReason(error));
     };
     std::size_t written = 0;
     while (written < text.size()) {
@@ -196,7 +210,8 @@ void append(const std::string& path, const std::string& bytes, const std::string
         written += n;
     }
     if (!file.close())
-        throw IniFileError("Cannot write file " + path + ". " + systemReason(GetLastError()));
+        throw IniFileError(IniFileError::Kind::Write,
+                           "Cannot write file " + path + ". " + systemReason(GetLastError()));
 }
 
 }  // namespace filebytes

@@ -10,9 +10,26 @@
 #include <unordered_map>
 #include <vector>
 
+// A file the file layer could not read or write; the message gives the
+// path and the system's reason, the kind what failed.
 class IniFileError : public std::runtime_error {
 public:
-    explicit IniFileError(const std::string& message) : std::runtime_error(message) {}
+    enum class Kind {
+        Open,            // the file is there but does not open
+        NotRegularFile,  // a folder or a device in the file's place
+        TooLarge,        // more than a file of the programs can be
+        Read,
+        Create,   // a new file, or the temporary that replaces the old one
+        Write,    // the bytes did not all reach the disk
+        Refused,  // a read-only or another user's file, a link that is not followed
+    };
+    IniFileError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind)
+    {
+    }
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
 
 class IniImage {

@@ -363,7 +363,8 @@ int strToInt(std::string_view text)
 {
     const auto v = parseInteger(text, true);
     if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max())
-        throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
+        throw EConvertError(v ? EConvertError::Kind::OutOfRange : EConvertError::Kind::NotInteger,
+                            "'" + std::string(text) + "' is not a valid integer value");
     return static_cast<int>(*v);
 }
 

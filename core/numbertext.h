@@ -12,7 +12,17 @@ enum class TFloatFormat { General = 0, Exponent = 1, Fixed = 2, Number = 3, Curr
 // A text that should have been a number (the message names the text).
 class EConvertError : public std::runtime_error {
 public:
-    explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
+    enum class Kind {
+        NotInteger,  // no integer's text
+        OutOfRange,  // an integer too large for the value it is read into
+    };
+    EConvertError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind)
+    {
+    }
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
 
 namespace numtext {

@@ -71,16 +71,17 @@ void LinePoller::pollOne(ActuatorReading& a)
 {
     const int address = a.address;
     const bool relays = cycle_ % RelaysEvery == 0;
-    int position = 0, state = 0, flags = 0, current = 0;
+    int position = 0, current = 0;
+    DriveStatus drive;
     // A silent actuator costs one time-out: the rest of its readings wait
     // for the next cycle.
     bool ok = exchange(address, [&] { position = port_.GetN(); }) &&
-              exchange(address, [&] { port_.GetS(state, flags); }) &&
-              exchange(address, [&] { port_.GetI(current); });
+              exchange(address, [&] { drive = port_.GetS(); }) &&
+              exchange(address, [&] { current = port_.GetI(); });
     if (ok) {
         a.position = position;
-        a.driveState = state;
-        a.driveFlags = flags;
+        a.driveState = drive.state;
+        a.driveFlags = drive.flags;
         a.inputCurrent = current;
         a.lastGood = std::chrono::steady_clock::now();
         a.lastGoodWall = std::chrono::system_clock::now();
@@ -88,7 +89,7 @@ void LinePoller::pollOne(ActuatorReading& a)
             exchange(address, [&] { a.type = port_.GetInfo(); });
         if (relays || !a.travel) {
             int travel = 0;
-            if (exchange(address, [&] { port_.GetT(travel); }))
+            if (exchange(address, [&] { travel = port_.GetT(); }))
                 a.travel = travel;
         }
         if (relays || !a.relayStates) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cp1251.h"
-#include "deviceerror.h"
+#include "outcometext.h"
 #include "portname.h"
 #include "serlink.h"
 #include "wakecodec.h"
@@ -13,11 +13,6 @@
 
 namespace {
 
-constexpr const char* NoAnswer = "Нет ответа на команду.";
-constexpr const char* WrongAnswer = "Неверный ответ на команду.";
-constexpr const char* NoPort = "Порт не открыт.";
-constexpr const char* DamagedAnswer =
-    "Повреждённый ответ на команду (возможно, два привода с одним адресом).";
 // Never a decoded address (those are 0..127): the receiver saw no frame start.
 constexpr std::uint8_t NoFrameStart = 0xFF;
 // The library's handle after a failed open and once the device has gone.
@@ -119,7 +114,7 @@ void TWakePort::SendRequest(int code, const std::string& name, int n)
     CmdName = name;
     // Without a port there is no answer to decode: RxBuf holds an old one.
     if (!Connected())
-        Fail(ExchangeOutcome::NoPort, NoPort);
+        Fail(ExchangeOutcome::NoPort);
     skipped_.clear();
     damagedFrames_ = 0;
     // Not checked: a request that was not written shows as a missing answer.
@@ -134,17 +129,24 @@ int TWakePort::ReceiveAnswer(int timeout)
     return ReceiveAnswer(timeout, 0);
 }
 
-void TWakePort::Fail(ExchangeOutcome outcome, const char* reason)
+std::span<const std::uint8_t> TWakePort::LastAnswer() const
+{
+    return {RxBuf.data(), static_cast<std::size_t>(lastCount_)};
+}
+
+void TWakePort::Fail(ExchangeOutcome outcome, int deviceError)
 {
     lastOutcome_ = outcome;
-    throw EHardwareException("Ошибка команды " + CmdName + ":\r" + reason);
+    throw EHardwareException(Cmd, CmdName, outcome, deviceError,
+                             "Ошибка команды " + CmdName + ":\r" +
+                                 outcomeReason(outcome, deviceError));
 }
 
 int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
 {
     // A device that went away during the request shows as a missing answer.
     if (Port == 0)
-        Fail(ExchangeOutcome::NoPort, NoPort);
+        Fail(ExchangeOutcome::NoPort);
     skipped_.clear();
     damagedFrames_ = 0;
     lastCount_ = 0;
@@ -187,21 +189,21 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
         if (wake::answerHasErrorByte(command)) {
             // Without data the error byte would be a byte of an earlier answer.
             if (count == 0)
-                Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+                Fail(ExchangeOutcome::WrongAnswer);
             if (RxBuf[0] != 0)
-                Fail(ExchangeOutcome::DeviceError, wake::deviceErrorText(RxBuf[0]));
+                Fail(ExchangeOutcome::DeviceError, RxBuf[0]);
         }
         // After the error byte: a device reporting an error may leave its values out.
         if (count < minCount)
-            Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+            Fail(ExchangeOutcome::WrongAnswer);
         lastOutcome_ = ExchangeOutcome::Answer;
         return count;
     }
     if (wrongCommand)
-        Fail(ExchangeOutcome::WrongAnswer, WrongAnswer);
+        Fail(ExchangeOutcome::WrongAnswer);
     if (damagedFrames_ > 0)
-        Fail(ExchangeOutcome::DamagedAnswer, DamagedAnswer);
-    Fail(ExchangeOutcome::NoAnswer, NoAnswer);
+        Fail(ExchangeOutcome::DamagedAnswer);
+    Fail(ExchangeOutcome::NoAnswer);
 }
 
 std::chrono::milliseconds TWakePort::ExchangeBound(int timeout) const
@@ -283,7 +285,7 @@ int TWakePort::Word(int pos) const
 }
 
 // Each command holds Lock from filling TxBuf to the end of decoding; the
-// guard also releases it when the exchange raises, and then no output is set.
+// guard also releases it when the exchange raises, and then nothing is returned.
 
 std::string TWakePort::GetInfo()
 {
@@ -304,94 +306,88 @@ void TWakePort::SetAddr(int addr)
     Exchange(wake::Command::SetAddr, addr & 0x7F);
 }
 
-void TWakePort::SetM(int vmin, int extra)
+void TWakePort::SetM(const MValues& m)
 {
     std::lock_guard guard(Lock);
-    PutWord(0, vmin);
-    PutByte(2, extra);
+    PutWord(0, m.vmin);
+    PutByte(2, m.extra);
     Exchange(wake::Command::SetM);
 }
 
-void TWakePort::GetM(int& vmin, int& extra)
+MValues TWakePort::GetM()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetM);
-    vmin = Word(1);
-    extra = Byte(3);
+    return {Word(1), Byte(3)};
 }
 
-void TWakePort::SetA(int a, int ia)
+void TWakePort::SetA(const AValues& a)
 {
     std::lock_guard guard(Lock);
-    PutWord(0, a);
-    PutWord(2, ia);
+    PutWord(0, a.a);
+    PutWord(2, a.ia);
     Exchange(wake::Command::SetA);
 }
 
-void TWakePort::GetA(int& a, int& ia)
+AValues TWakePort::GetA()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetA);
-    a = Word(1);
-    ia = Word(3);
+    return {Word(1), Word(3)};
 }
 
-void TWakePort::SetP(int vp, int ip, int np)
+void TWakePort::SetP(const PValues& p)
 {
     std::lock_guard guard(Lock);
-    PutWord(0, vp);
-    PutWord(2, ip);
-    PutWord(4, np);
+    PutWord(0, p.vp);
+    PutWord(2, p.ip);
+    PutWord(4, p.np);
     Exchange(wake::Command::SetP);
 }
 
-void TWakePort::GetP(int& vp, int& ip, int& np)
+PValues TWakePort::GetP()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetP);
-    vp = Word(1);
-    ip = Word(3);
-    np = Word(5);
+    return {Word(1), Word(3), Word(5)};
 }
 
-void TWakePort::SetL(int vl, int il, int no, int nc)
+void TWakePort::SetL(const LValues& l)
 {
     std::lock_guard guard(Lock);
-    PutWord(0, vl);
-    PutWord(2, il);
-    PutWord(4, no);
-    PutWord(6, nc);
+    PutWord(0, l.vl);
+    PutWord(2, l.il);
+    PutWord(4, l.no);
+    PutWord(6, l.nc);
     Exchange(wake::Command::SetL);
 }
 
-void TWakePort::GetL(int& vl, int& il, int& no, int& nc)
+LValues TWakePort::GetL()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetL);
-    vl = Word(1);
-    il = Word(3);
-    no = Word(5);
-    nc = Word(7);
+    return {Word(1), Word(3), Word(5), Word(7)};
 }
 
-void TWakePort::SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int i4)
+void TWakePort::SetW(const SpeedSteps& steps)
 {
     std::lock_guard guard(Lock);
-    const int values[8] = {v1, i1, v2, i2, v3, i3, v4, i4};
-    for (int k = 0; k < 8; ++k)
-        PutWord(2 * k, values[k]);
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        PutWord(4 * static_cast<int>(k), steps[k].v);
+        PutWord(4 * static_cast<int>(k) + 2, steps[k].i);
+    }
     Exchange(wake::Command::SetW);
 }
 
-void TWakePort::GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& v4, int& i4,
-                     int& workStatus)
+WValues TWakePort::GetW()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetW);
-    int* outputs[8] = {&v1, &i1, &v2, &i2, &v3, &i3, &v4, &i4};
-    for (int k = 0; k < 8; ++k)
-        *outputs[k] = Word(1 + 2 * k);
-    workStatus = Byte(17);
+    WValues w;
+    for (std::size_t k = 0; k < w.steps.size(); ++k)
+        w.steps[k] = {Word(1 + 4 * static_cast<int>(k)), Word(3 + 4 * static_cast<int>(k))};
+    w.workStatus = Byte(17);
+    return w;
 }
 
 void TWakePort::SetS(int motionCode)
@@ -401,12 +397,11 @@ void TWakePort::SetS(int motionCode)
     Exchange(wake::Command::SetS);
 }
 
-void TWakePort::GetS(int& driveState, int& driveFlags)
+DriveStatus TWakePort::GetS()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetS);
-    driveState = Byte(1);
-    driveFlags = Byte(2);
+    return {Byte(1), Byte(2)};
 }
 
 void TWakePort::SetN(int n)
@@ -430,39 +425,43 @@ void TWakePort::SetT(int nt)
     Exchange(wake::Command::SetT);
 }
 
-void TWakePort::GetT(int& nt)
+int TWakePort::GetT()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetT);
-    nt = Word(1);
+    return Word(1);
 }
 
-void TWakePort::GetI(int& inputCurrent)
+int TWakePort::GetI()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetI);
-    inputCurrent = Word(1);
+    return Word(1);
 }
 
-void TWakePort::SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, int max2, int hyst2,
-                     int en3, int min3, int max3, int hyst3)
+void TWakePort::SetR(const RelayChannels& relays)
 {
     std::lock_guard guard(Lock);
-    const int values[12] = {en1, min1, max1, hyst1, en2, min2, max2, hyst2, en3, min3, max3, hyst3};
-    for (int k = 0; k < 12; ++k)
-        PutByte(k, values[k]);
+    for (std::size_t k = 0; k < relays.size(); ++k) {
+        const int at = 4 * static_cast<int>(k);
+        PutByte(at, relays[k].en);
+        PutByte(at + 1, relays[k].min);
+        PutByte(at + 2, relays[k].max);
+        PutByte(at + 3, relays[k].hyst);
+    }
     Exchange(wake::Command::SetR);
 }
 
-void TWakePort::GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2, int& max2,
-                     int& hyst2, int& en3, int& min3, int& max3, int& hyst3)
+RelayChannels TWakePort::GetR()
 {
     std::lock_guard guard(Lock);
     Exchange(wake::Command::GetR);
-    int* outputs[12] = {&en1,  &min1,  &max1, &hyst1, &en2,  &min2,
-                        &max2, &hyst2, &en3,  &min3,  &max3, &hyst3};
-    for (int k = 0; k < 12; ++k)
-        *outputs[k] = Byte(1 + k);
+    RelayChannels relays;
+    for (std::size_t k = 0; k < relays.size(); ++k) {
+        const int at = 1 + 4 * static_cast<int>(k);
+        relays[k] = {Byte(at), Byte(at + 1), Byte(at + 2), Byte(at + 3)};
+    }
+    return relays;
 }
 
 int TWakePort::GetRS()

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,50 @@
 #include "commands.h"
 #include "exchangerecord.h"
 #include "hardwareexception.h"
+
+// The values of the commands that carry more than one, in the order the
+// frame carries them; a Set command sends what its Get command reads.
+struct MValues {
+    int vmin = 0;
+    int extra = 0;  // the drive's extra value
+};
+struct AValues {
+    int a = 0;
+    int ia = 0;
+};
+struct PValues {
+    int vp = 0;
+    int ip = 0;
+    int np = 0;
+};
+struct LValues {
+    int vl = 0;
+    int il = 0;
+    int no = 0;
+    int nc = 0;
+};
+// One of SetW's four speeds with its current.
+struct SpeedStep {
+    int v = 0;
+    int i = 0;
+};
+using SpeedSteps = std::array<SpeedStep, 4>;
+struct WValues {
+    SpeedSteps steps{};
+    int workStatus = 0;  // GetW only
+};
+struct DriveStatus {
+    int state = 0;
+    int flags = 0;
+};
+// One of SetR's three relays.
+struct RelayChannel {
+    int en = 0;
+    int min = 0;
+    int max = 0;
+    int hyst = 0;
+};
+using RelayChannels = std::array<RelayChannel, 3>;
 
 // The program's only way to the actuators: the port in use, the selected
 // network address, and one request/answer exchange per command.
@@ -35,9 +80,6 @@ public:
     int DevAddr = 0;  // 0..127; 0 sends frames without an address byte
     int Cmd = 0;
     std::string CmdName;
-    std::recursive_mutex Lock;
-    std::array<std::uint8_t, 256> TxBuf{};
-    std::array<std::uint8_t, 256> RxBuf{};
 
     std::string GetPortName(int n) const;
     int GetPortNum(const std::string& name) const;
@@ -58,34 +100,37 @@ public:
     // the mode Open sets. True when it is open now.
     bool Reopen();
     void SetDevAddr(int a);
+    // A bare exchange, for a caller that frames its own (a late answer after
+    // the scan): the request carries the first n bytes the last command
+    // put into its request.
     void SendRequest(int code, const std::string& name, int n);
     int ReceiveAnswer(int timeout);
+    // The data bytes of the answer the last exchange (or ReceiveAnswer) took.
+    std::span<const std::uint8_t> LastAnswer() const;
 
     // The command set: one operation per actuator command, named as the command.
     std::string GetInfo();  // UTF-8
     void SetAddr(int addr);
-    void SetM(int vmin, int extra);
-    void GetM(int& vmin, int& extra);
-    void SetA(int a, int ia);
-    void GetA(int& a, int& ia);
-    void SetP(int vp, int ip, int np);
-    void GetP(int& vp, int& ip, int& np);
-    void SetL(int vl, int il, int no, int nc);
-    void GetL(int& vl, int& il, int& no, int& nc);
-    void SetW(int v1, int i1, int v2, int i2, int v3, int i3, int v4, int i4);
-    void GetW(int& v1, int& i1, int& v2, int& i2, int& v3, int& i3, int& v4, int& i4,
-              int& workStatus);
+    // A Get raises when the exchange fails, and then returns nothing.
+    void SetM(const MValues& m);
+    MValues GetM();
+    void SetA(const AValues& a);
+    AValues GetA();
+    void SetP(const PValues& p);
+    PValues GetP();
+    void SetL(const LValues& l);
+    LValues GetL();
+    void SetW(const SpeedSteps& steps);
+    WValues GetW();
     void SetS(int motionCode);
-    void GetS(int& driveState, int& driveFlags);
+    DriveStatus GetS();
     void SetN(int n);
     int GetN();
     void SetT(int nt);
-    void GetT(int& nt);
-    void GetI(int& inputCurrent);
-    void SetR(int en1, int min1, int max1, int hyst1, int en2, int min2, int max2, int hyst2,
-              int en3, int min3, int max3, int hyst3);
-    void GetR(int& en1, int& min1, int& max1, int& hyst1, int& en2, int& min2, int& max2,
-              int& hyst2, int& en3, int& min3, int& max3, int& hyst3);
+    int GetT();
+    int GetI();  // the input current, microamperes
+    void SetR(const RelayChannels& relays);
+    RelayChannels GetR();
     int GetRS();
 
     // Called once after every command's exchange, whatever its outcome; an
@@ -99,6 +144,9 @@ public:
     int LastDamagedFrames() const { return damagedFrames_; }
 
 private:
+    // The tests of the client look at the buffers and the lock.
+    friend struct WakePortTestAccess;
+
     // ReceiveAnswer that also asks for at least minCount data bytes (the
     // error byte included), so that a short answer never decodes stale bytes.
     // An addressed request takes answers from DevAddr, or alsoFrom, only;
@@ -112,15 +160,19 @@ private:
     // of the command's full length (from alsoFrom too, see ReceiveAnswer).
     // Returns how many RxBuf bytes belong to the answer.
     int Exchange(wake::Command command, int alsoFrom = -1);
-    // Raises EHardwareException for the command in CmdName; the observer is
-    // told the outcome.
-    [[noreturn]] void Fail(ExchangeOutcome outcome, const char* reason);
+    // Raises EHardwareException for the command in Cmd; the observer is told
+    // the outcome.
+    [[noreturn]] void Fail(ExchangeOutcome outcome, int deviceError = 0);
     void Notify(ExchangeRecord& record, ExchangeOutcome outcome) const;
     void PutByte(int pos, int v);
     void PutWord(int pos, int v);
     int Byte(int pos) const;
     int Word(int pos) const;
 
+    // Each command holds it from filling TxBuf to the end of decoding.
+    std::recursive_mutex Lock;
+    std::array<std::uint8_t, 256> TxBuf{};
+    std::array<std::uint8_t, 256> RxBuf{};
     ExchangeObserver observer_;
     // How the last ReceiveAnswer ended, for the observer.
     ExchangeOutcome lastOutcome_ = ExchangeOutcome::NoAnswer;

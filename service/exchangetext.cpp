@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "commands.h"
-#include "deviceerror.h"
 #include "drivestate.h"
 
 namespace service {
@@ -14,15 +13,7 @@ namespace exchangetext {
 
 std::string outcome(const ExchangeRecord& r)
 {
-    switch (r.outcome) {
-    case ExchangeOutcome::Answer: return "ответ";
-    case ExchangeOutcome::DeviceError: return wake::deviceErrorText(r.deviceError);
-    case ExchangeOutcome::NoAnswer: return "нет ответа";
-    case ExchangeOutcome::WrongAnswer: return "неверный ответ";
-    case ExchangeOutcome::NoPort: return "порт не открыт";
-    case ExchangeOutcome::DamagedAnswer: return DamagedAnswer;
-    }
-    return {};
+    return outcomeText(r.outcome, r.deviceError);
 }
 
 std::string skipped(const ExchangeRecord& r)

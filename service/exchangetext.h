@@ -6,17 +6,13 @@
 #include <vector>
 
 #include "exchangerecord.h"
+#include "outcometext.h"
 
 namespace service {
 
 namespace exchangetext {
 
-// A frame that began but did not decode; most often two actuators at one address.
-inline constexpr const char* DamagedAnswer =
-    "повреждённый ответ (возможно, два привода с одним адресом)";
-
-// "ответ", the device's error text, "нет ответа", "неверный ответ", "порт не открыт",
-// DamagedAnswer.
+// outcomeText of the record's outcome.
 std::string outcome(const ExchangeRecord& r);
 // The frames the exchange skipped as not its answer: "пропущены чужие или
 // запоздавшие ответы: от 2 (GetInfo)"; empty when there were none.

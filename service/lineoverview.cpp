@@ -140,8 +140,13 @@ bool refreshNext(TWakePort& port, LineOverview& overview, LineOverview::Clock::t
     try {
         int value = 0, flags = 0;
         switch (request->reading) {
-        case LineReading::Travel: port.GetT(value); break;
-        case LineReading::State: port.GetS(value, flags); break;
+        case LineReading::Travel: value = port.GetT(); break;
+        case LineReading::State: {
+            const DriveStatus drive = port.GetS();
+            value = drive.state;
+            flags = drive.flags;
+            break;
+        }
         case LineReading::Position: value = port.GetN(); break;
         }
         overview.answered(*request, value, flags, now);

@@ -28,7 +28,9 @@ StrokeResult runStroke(TWakePort& port, int address, int motionCode, const Follo
     port.SetS(motionCode);
     StrokeResult result;
     for (;;) {
-        port.GetS(result.driveState, result.driveFlags);
+        const DriveStatus drive = port.GetS();
+        result.driveState = drive.state;
+        result.driveFlags = drive.flags;
         result.position = port.GetN();
         result.elapsed = Clock::now() - start;
         if (options.reading)

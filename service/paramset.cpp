@@ -20,17 +20,16 @@ int word(long v)
 // The page's read order; GetW also gives the work status.
 ParamSet readValues(TWakePort& port, int& workStatus)
 {
-    int a = 0, ia = 0, vmin = 0, extra = 0, vp = 0, ip = 0, np = 0;
-    int vl = 0, il = 0, no = 0, nc = 0, nt = 0;
-    int v[4] = {}, i[4] = {};
-    port.GetA(a, ia);
-    port.GetM(vmin, extra);
-    port.GetP(vp, ip, np);
-    port.GetL(vl, il, no, nc);
-    port.GetW(v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], workStatus);
-    port.GetT(nt);
-    return ParamSet{vmin, v[0], i[0], v[1], i[1], v[2], i[2], v[3], i[3], a,
-                    ia,   vp,   ip,   np,   vl,   il,   no,   nc,   nt};
+    const AValues a = port.GetA();
+    const MValues m = port.GetM();
+    const PValues p = port.GetP();
+    const LValues l = port.GetL();
+    const WValues w = port.GetW();
+    workStatus = w.workStatus;
+    const int nt = port.GetT();
+    const SpeedSteps& s = w.steps;
+    return ParamSet{m.vmin, s[0].v, s[0].i, s[1].v, s[1].i, s[2].v, s[2].i, s[3].v, s[3].i, a.a,
+                    a.ia,   p.vp,   p.ip,   p.np,   l.vl,   l.il,   l.no,   l.nc,   nt};
 }
 
 }  // namespace
@@ -92,13 +91,15 @@ void writeParams(TWakePort& port, int address, const ParamSet& p, bool travel)
 {
     AddressScope scope(port, address);
     port.SetS(wake::CmdStopOff);
-    port.SetA(word(p[A]), word(p[Ia]));
+    port.SetA({word(p[A]), word(p[Ia])});
     // SetM's extra value has no field on the page: it gets the current just sent.
-    port.SetM(word(p[Vmin]), word(p[Ia]));
-    port.SetP(word(p[Vp]), word(p[Ip]), word(p[Np]));
-    port.SetL(word(p[Vl]), word(p[Il]), word(p[No]), word(p[Nc]));
-    port.SetW(word(p[V1]), word(p[I1]), word(p[V2]), word(p[I2]), word(p[V3]), word(p[I3]),
-              word(p[V4]), word(p[I4]));
+    port.SetM({word(p[Vmin]), word(p[Ia])});
+    port.SetP({word(p[Vp]), word(p[Ip]), word(p[Np])});
+    port.SetL({word(p[Vl]), word(p[Il]), word(p[No]), word(p[Nc])});
+    port.SetW({{{word(p[V1]), word(p[I1])},
+                {word(p[V2]), word(p[I2])},
+                {word(p[V3]), word(p[I3])},
+                {word(p[V4]), word(p[I4])}}});
     if (travel)
         port.SetT(word(p[Nt]));
 }

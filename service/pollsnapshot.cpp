@@ -26,30 +26,18 @@ void readActuator(TWakePort& port, unsigned wanted, unsigned mayFail, PollSnapsh
         step(ReadPosition, s.position.has_value(), [&] { s.position = port.GetN(); }) &&
         step(ReadState, s.driveState.has_value(),
              [&] {
-                 int state = 0, flags = 0;
-                 port.GetS(state, flags);
-                 s.driveState = state;
-                 s.driveFlags = flags;
+                 const DriveStatus drive = port.GetS();
+                 s.driveState = drive.state;
+                 s.driveFlags = drive.flags;
              }) &&
-        step(ReadTravel, s.travel.has_value(),
-             [&] {
-                 int travel = 0;
-                 port.GetT(travel);
-                 s.travel = travel;
-             }) &&
+        step(ReadTravel, s.travel.has_value(), [&] { s.travel = port.GetT(); }) &&
         step(ReadZones, s.upperZone.has_value(),
              [&] {
-                 int speed = 0, current = 0, no = 0, nc = 0;
-                 port.GetL(speed, current, no, nc);
-                 s.upperZone = no;
-                 s.lowerZone = nc;
+                 const LValues zones = port.GetL();
+                 s.upperZone = zones.no;
+                 s.lowerZone = zones.nc;
              }) &&
-        step(ReadInput, s.inputCurrent.has_value(),
-             [&] {
-                 int input = 0;
-                 port.GetI(input);
-                 s.inputCurrent = input;
-             }) &&
+        step(ReadInput, s.inputCurrent.has_value(), [&] { s.inputCurrent = port.GetI(); }) &&
         step(ReadRelays, s.relayStates.has_value(), [&] { s.relayStates = port.GetRS(); });
     (void)done;
 }

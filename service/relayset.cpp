@@ -44,17 +44,20 @@ bool validRelay(const RelaySetting& r)
 RelaySet readRelays(TWakePort& port, int address)
 {
     AddressScope scope(port, address);
+    const RelayChannels read = port.GetR();
     RelaySet r;
-    port.GetR(r[0].mode, r[0].min, r[0].max, r[0].hyst, r[1].mode, r[1].min, r[1].max, r[1].hyst,
-              r[2].mode, r[2].min, r[2].max, r[2].hyst);
+    for (std::size_t k = 0; k < r.size(); ++k)
+        r[k] = {read[k].en, read[k].min, read[k].max, read[k].hyst};
     return r;
 }
 
 void writeRelays(TWakePort& port, int address, const RelaySet& r)
 {
     AddressScope scope(port, address);
-    port.SetR(r[0].mode, r[0].min, r[0].max, r[0].hyst, r[1].mode, r[1].min, r[1].max, r[1].hyst,
-              r[2].mode, r[2].min, r[2].max, r[2].hyst);
+    RelayChannels sent;
+    for (std::size_t k = 0; k < r.size(); ++k)
+        sent[k] = {r[k].mode, r[k].min, r[k].max, r[k].hyst};
+    port.SetR(sent);
 }
 
 std::vector<Difference> diffRelays(const RelaySet& device, const RelaySet& wanted)

@@ -118,8 +118,9 @@ std::vector<FoundActuator> scanLine(TWakePort& port, const ScanOptions& options)
     // No later probe brings the last address's late answer: wait for it once more.
     if (!cancelled && last != 0 && silent.count(last) != 0) {
         try {
-            const int count = port.ReceiveAnswer(port.AnswerTimeout);
-            std::vector<std::uint8_t> data(port.RxBuf.begin(), port.RxBuf.begin() + count);
+            port.ReceiveAnswer(port.AnswerTimeout);
+            const auto answer = port.LastAnswer();
+            std::vector<std::uint8_t> data(answer.begin(), answer.end());
             found.push_back({last, infoText(data), true, false});
             if (options.progress)
                 options.progress(last, &found.back());

@@ -18,9 +18,10 @@ std::string entryPath(const std::string& folder, int n)
     return folder + "/COM" + std::to_string(n);
 }
 
-[[noreturn]] void fail(const std::string& folder, const std::error_code& ec)
+[[noreturn]] void fail(PortLinkError::Kind kind, const std::string& folder,
+                       const std::error_code& ec)
 {
-    throw PortLinkError("Папка " + folder + " недоступна для записи: " + ec.message());
+    throw PortLinkError(kind, "Папка " + folder + " недоступна для записи: " + ec.message());
 }
 
 }  // namespace
@@ -52,18 +53,18 @@ void WritePortLink(const std::string& portsFolder, int n, const std::string& dev
     std::error_code ec;
     fs::create_directories(portsFolder, ec);
     if (ec)
-        fail(portsFolder, ec);
+        fail(PortLinkError::Kind::Folder, portsFolder, ec);
     const std::string entry = entryPath(portsFolder, n);
     const std::string staged = portsFolder + "/.COM" + std::to_string(n) + ".new";
     fs::remove(staged, ec);
     fs::create_symlink(device.empty() ? NothingTarget : device, staged, ec);
     if (ec)
-        fail(portsFolder, ec);
+        fail(PortLinkError::Kind::Link, portsFolder, ec);
     fs::rename(staged, entry, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(staged, ignored);
-        fail(portsFolder, ec);
+        fail(PortLinkError::Kind::Link, portsFolder, ec);
     }
 }
 

@@ -25,7 +25,17 @@ struct PortLink {
 // so in the operator's words, with the system's reason.
 class PortLinkError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        Folder,  // the ports/ folder cannot be made
+        Link,    // the entry cannot be written or put in place
+    };
+    PortLinkError(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind)
+    {
+    }
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
 
 PortLink ReadPortLink(const std::string& portsFolder, int n);

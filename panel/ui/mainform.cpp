@@ -30,6 +30,7 @@
 #include "linesettings.h"
 #include "lineviews.h"
 #include "motion.h"
+#include "outcometext.h"
 #include "portopen.h"
 #include "portproblem.h"
 #include "statusbarline.h"
@@ -523,7 +524,7 @@ void TMainForm::showPortProblem()
     // reason beside "No Device" spares the operator the guessing.
     PortProblemInfo problem = PortProblem(WakePort->PortName);
     if (problem.reason.empty())
-        problem.reason = "порт не открыт";
+        problem.reason = outcomeText(ExchangeOutcome::NoPort, 0);
     StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
                                QString::fromStdString(problem.reason),
                                QString::fromStdString(problem.path));

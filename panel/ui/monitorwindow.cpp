@@ -22,6 +22,7 @@
 #include "exchangetablemodel.h"
 #include "exchangetext.h"
 #include "logtable.h"
+#include "outcometext.h"
 
 namespace {
 
@@ -29,12 +30,12 @@ namespace {
 const std::pair<const char*, service::OutcomeFilter> Outcomes[] = {
     {"все", service::OutcomeFilter::All},
     {"все сбои", service::OutcomeFilter::Failures},
-    {"ответ", service::OutcomeFilter::Answer},
-    {"ошибка устройства", service::OutcomeFilter::DeviceError},
-    {"нет ответа", service::OutcomeFilter::NoAnswer},
-    {"неверный ответ", service::OutcomeFilter::WrongAnswer},
-    {"порт не открыт", service::OutcomeFilter::NoPort},
-    {"повреждённый ответ", service::OutcomeFilter::DamagedAnswer},
+    {outcomeName(ExchangeOutcome::Answer), service::OutcomeFilter::Answer},
+    {outcomeName(ExchangeOutcome::DeviceError), service::OutcomeFilter::DeviceError},
+    {outcomeName(ExchangeOutcome::NoAnswer), service::OutcomeFilter::NoAnswer},
+    {outcomeName(ExchangeOutcome::WrongAnswer), service::OutcomeFilter::WrongAnswer},
+    {outcomeName(ExchangeOutcome::NoPort), service::OutcomeFilter::NoPort},
+    {outcomeName(ExchangeOutcome::DamagedAnswer), service::OutcomeFilter::DamagedAnswer},
 };
 
 const char* const CounterHeadings[] = {

@@ -24,17 +24,46 @@ struct SetCase {
 const SetCase setCases[] = {
     {"SetAddr", [](TWakePort& p) { p.SetAddr(2); }, 4, {0x5C, 0xA3, 0x02}},
     {"SetAddr_low_byte", [](TWakePort& p) { p.SetAddr(0x105); }, 4, {0x5C, 0xA3, 0x05}},
-    {"SetM", [](TWakePort& p) { p.SetM(300, 7); }, 6, {0x2C, 0x01, 0x07}},
-    {"SetM_low_bits", [](TWakePort& p) { p.SetM(0x1ABCD, 0x1FE); }, 6, {0xCD, 0xAB, 0xFE}},
-    {"SetA", [](TWakePort& p) { p.SetA(200, 1500); }, 8, {0xC8, 0x00, 0xDC, 0x05}},
-    {"SetA_low_bits", [](TWakePort& p) { p.SetA(0x12345, -1); }, 8, {0x45, 0x23, 0xFF, 0xFF}},
-    {"SetP", [](TWakePort& p) { p.SetP(300, 800, 200); }, 10, {0x2C, 0x01, 0x20, 0x03, 0xC8, 0x00}},
+    {"SetM",
+     [](TWakePort& p) {
+         p.SetM({300, 7});
+     },
+     6,
+     {0x2C, 0x01, 0x07}},
+    {"SetM_low_bits",
+     [](TWakePort& p) {
+         p.SetM({0x1ABCD, 0x1FE});
+     },
+     6,
+     {0xCD, 0xAB, 0xFE}},
+    {"SetA",
+     [](TWakePort& p) {
+         p.SetA({200, 1500});
+     },
+     8,
+     {0xC8, 0x00, 0xDC, 0x05}},
+    {"SetA_low_bits",
+     [](TWakePort& p) {
+         p.SetA({0x12345, -1});
+     },
+     8,
+     {0x45, 0x23, 0xFF, 0xFF}},
+    {"SetP",
+     [](TWakePort& p) {
+         p.SetP({300, 800, 200});
+     },
+     10,
+     {0x2C, 0x01, 0x20, 0x03, 0xC8, 0x00}},
     {"SetL",
-     [](TWakePort& p) { p.SetL(100, 2000, 1000, 0xC0DB); },
+     [](TWakePort& p) {
+         p.SetL({100, 2000, 1000, 0xC0DB});
+     },
      12,
      {0x64, 0x00, 0xD0, 0x07, 0xE8, 0x03, 0xDB, 0xC0}},
     {"SetW",
-     [](TWakePort& p) { p.SetW(0x0201, 0x0403, 0x0605, 0x0807, 0x0A09, 0x0C0B, 0x0E0D, 0x100F); },
+     [](TWakePort& p) {
+         p.SetW({{{0x0201, 0x0403}, {0x0605, 0x0807}, {0x0A09, 0x0C0B}, {0x0E0D, 0x100F}}});
+     },
      14,
      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
     {"SetS", [](TWakePort& p) { p.SetS(wake::CmdOpen); }, 16, {0x05}},
@@ -43,7 +72,9 @@ const SetCase setCases[] = {
     {"SetN_negative", [](TWakePort& p) { p.SetN(-2); }, 18, {0xFE, 0xFF}},
     {"SetT", [](TWakePort& p) { p.SetT(70000); }, 20, {0x70, 0x11}},
     {"SetR",
-     [](TWakePort& p) { p.SetR(1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 3); },
+     [](TWakePort& p) {
+         p.SetR({{{1, 20, 80, 5}, {0, 0, 0, 0}, {2, 10, 90, 3}}});
+     },
      23,
      {0x01, 0x14, 0x50, 0x05, 0x00, 0x00, 0x00, 0x00, 0x02, 0x0A, 0x5A, 0x03}},
 };
@@ -68,7 +99,11 @@ std::vector<GetCase> getCases()
          4,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(2, Untouched);
-             p.GetM(o[0], o[1]);
+             {
+                 const auto got = p.GetM();
+                 o[0] = got.vmin;
+                 o[1] = got.extra;
+             }
          },
          {0, 0x2C, 0x01, 0xFE},
          {300, 254}},
@@ -77,7 +112,11 @@ std::vector<GetCase> getCases()
          5,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(2, Untouched);
-             p.GetA(o[0], o[1]);
+             {
+                 const auto got = p.GetA();
+                 o[0] = got.a;
+                 o[1] = got.ia;
+             }
          },
          {0, 0xC8, 0x00, 0xDC, 0x05},
          {200, 1500}},
@@ -86,7 +125,12 @@ std::vector<GetCase> getCases()
          7,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(3, Untouched);
-             p.GetP(o[0], o[1], o[2]);
+             {
+                 const auto got = p.GetP();
+                 o[0] = got.vp;
+                 o[1] = got.ip;
+                 o[2] = got.np;
+             }
          },
          {0, 0x2C, 0x01, 0x20, 0x03, 0xFF, 0xFF},
          {300, 800, 65535}},
@@ -95,7 +139,13 @@ std::vector<GetCase> getCases()
          9,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(4, Untouched);
-             p.GetL(o[0], o[1], o[2], o[3]);
+             {
+                 const auto got = p.GetL();
+                 o[0] = got.vl;
+                 o[1] = got.il;
+                 o[2] = got.no;
+                 o[3] = got.nc;
+             }
          },
          {0, 0x64, 0x00, 0xD0, 0x07, 0xE8, 0x03, 0xC0, 0xDB},
          {100, 2000, 1000, 0xDBC0}},
@@ -104,7 +154,18 @@ std::vector<GetCase> getCases()
          18,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(9, Untouched);
-             p.GetW(o[0], o[1], o[2], o[3], o[4], o[5], o[6], o[7], o[8]);
+             {
+                 const auto got = p.GetW();
+                 o[0] = got.steps[0].v;
+                 o[1] = got.steps[0].i;
+                 o[2] = got.steps[1].v;
+                 o[3] = got.steps[1].i;
+                 o[4] = got.steps[2].v;
+                 o[5] = got.steps[2].i;
+                 o[6] = got.steps[3].v;
+                 o[7] = got.steps[3].i;
+                 o[8] = got.workStatus;
+             }
          },
          {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0x12},
          {0x0201, 0x0403, 0x0605, 0x0807, 0x0A09, 0x0C0B, 0x0E0D, 0x100F, 0x12}},
@@ -113,7 +174,11 @@ std::vector<GetCase> getCases()
          3,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(2, Untouched);
-             p.GetS(o[0], o[1]);
+             {
+                 const auto got = p.GetS();
+                 o[0] = got.state;
+                 o[1] = got.flags;
+             }
          },
          {0, 12, 0x15},
          {12, 0x15}},
@@ -131,7 +196,7 @@ std::vector<GetCase> getCases()
          3,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(1, Untouched);
-             p.GetT(o[0]);
+             o[0] = p.GetT();
          },
          {0, 0xFF, 0xFF},
          {65535}},
@@ -140,7 +205,7 @@ std::vector<GetCase> getCases()
          3,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(1, Untouched);
-             p.GetI(o[0]);
+             o[0] = p.GetI();
          },
          {0, 0xE0, 0x2E},
          {12000}},
@@ -149,7 +214,21 @@ std::vector<GetCase> getCases()
          13,
          [](TWakePort& p, std::vector<int>& o) {
              o.assign(12, Untouched);
-             p.GetR(o[0], o[1], o[2], o[3], o[4], o[5], o[6], o[7], o[8], o[9], o[10], o[11]);
+             {
+                 const auto got = p.GetR();
+                 o[0] = got[0].en;
+                 o[1] = got[0].min;
+                 o[2] = got[0].max;
+                 o[3] = got[0].hyst;
+                 o[4] = got[1].en;
+                 o[5] = got[1].min;
+                 o[6] = got[1].max;
+                 o[7] = got[1].hyst;
+                 o[8] = got[2].en;
+                 o[9] = got[2].min;
+                 o[10] = got[2].max;
+                 o[11] = got[2].hyst;
+             }
          },
          {0, 1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 0xFF},
          {1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 255}},
@@ -230,12 +309,11 @@ TEST_F(CommandTest, WorkStatusComesFromPosition17)
     answer[17] = 0x12;
     answer[16] = 0xAA;
     answerWith(answer);
-    int v[9];
-    port.GetW(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
-    EXPECT_EQ(v[8], 0x12);
-    EXPECT_EQ(v[8] & 3, 2) << "working speed 3";
-    EXPECT_EQ((v[8] >> 4) & 3, 1) << "upper zone inactive";
-    EXPECT_EQ(v[7], 0xAA00);
+    const WValues w = port.GetW();
+    EXPECT_EQ(w.workStatus, 0x12);
+    EXPECT_EQ(w.workStatus & 3, 2) << "working speed 3";
+    EXPECT_EQ((w.workStatus >> 4) & 3, 1) << "upper zone inactive";
+    EXPECT_EQ(w.steps[3].i, 0xAA00);
 }
 
 TEST_F(CommandTest, SetAddrWithoutAddressByte)
@@ -252,13 +330,13 @@ TEST_F(CommandTest, SetAddrWithoutAddressByte)
 
 TEST_F(CommandTest, ParametersRoundTripThroughTheDevice)
 {
-    port.SetM(90, 3);
-    port.SetA(250, 1600);
-    port.SetP(310, 810, 210);
-    port.SetL(110, 2100, 1100, 900);
-    port.SetW(201, 1001, 202, 1002, 203, 1003, 204, 1004);
+    port.SetM({90, 3});
+    port.SetA({250, 1600});
+    port.SetP({310, 810, 210});
+    port.SetL({110, 2100, 1100, 900});
+    port.SetW({{{201, 1001}, {202, 1002}, {203, 1003}, {204, 1004}}});
     port.SetT(2500);
-    port.SetR(1, 20, 80, 5, 0, 0, 0, 0, 2, 10, 90, 3);
+    port.SetR({{{1, 20, 80, 5}, {0, 0, 0, 0}, {2, 10, 90, 3}}});
     port.SetN(-5);
     const auto s = line.state(SimAddress);
     EXPECT_EQ(s.Vmin, 90);
@@ -273,30 +351,25 @@ TEST_F(CommandTest, ParametersRoundTripThroughTheDevice)
     EXPECT_EQ(s.relays[2].mode, 2);
     EXPECT_EQ(s.relays[2].max, 90);
 
-    int a, b, c, d;
-    port.GetM(a, b);
-    EXPECT_EQ(a, 90);
-    EXPECT_EQ(b, 3);
-    port.GetA(a, b);
-    EXPECT_EQ(a, 250);
-    EXPECT_EQ(b, 1600);
-    port.GetP(a, b, c);
-    EXPECT_EQ(c, 210);
-    port.GetL(a, b, c, d);
-    EXPECT_EQ(a, 110);
-    EXPECT_EQ(d, 900);
-    int w[9];
-    port.GetW(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8]);
-    EXPECT_EQ(w[0], 201);
-    EXPECT_EQ(w[7], 1004);
-    port.GetT(a);
-    EXPECT_EQ(a, 2500);
-    int r[12];
-    port.GetR(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], r[10], r[11]);
-    EXPECT_EQ(r[0], 1);
-    EXPECT_EQ(r[3], 5);
-    EXPECT_EQ(r[8], 2);
-    EXPECT_EQ(r[11], 3);
+    const MValues m = port.GetM();
+    EXPECT_EQ(m.vmin, 90);
+    EXPECT_EQ(m.extra, 3);
+    const AValues a = port.GetA();
+    EXPECT_EQ(a.a, 250);
+    EXPECT_EQ(a.ia, 1600);
+    EXPECT_EQ(port.GetP().np, 210);
+    const LValues l = port.GetL();
+    EXPECT_EQ(l.vl, 110);
+    EXPECT_EQ(l.nc, 900);
+    const WValues w = port.GetW();
+    EXPECT_EQ(w.steps[0].v, 201);
+    EXPECT_EQ(w.steps[3].i, 1004);
+    EXPECT_EQ(port.GetT(), 2500);
+    const RelayChannels r = port.GetR();
+    EXPECT_EQ(r[0].en, 1);
+    EXPECT_EQ(r[0].hyst, 5);
+    EXPECT_EQ(r[2].en, 2);
+    EXPECT_EQ(r[2].hyst, 3);
 }
 
 TEST_F(CommandTest, StateAndCurrentsFromTheDevice)
@@ -308,12 +381,10 @@ TEST_F(CommandTest, StateAndCurrentsFromTheDevice)
         s.inputCurrent = 16000;
     });
     EXPECT_EQ(port.GetN(), -300);
-    int st = 0, fl = 0, cur = 0;
-    port.GetS(st, fl);
-    EXPECT_EQ(st, 7);
-    EXPECT_EQ(fl, 0x14);
-    port.GetI(cur);
-    EXPECT_EQ(cur, 16000);
+    const DriveStatus drive = port.GetS();
+    EXPECT_EQ(drive.state, 7);
+    EXPECT_EQ(drive.flags, 0x14);
+    EXPECT_EQ(port.GetI(), 16000);
     EXPECT_EQ(port.GetRS(), line.state(SimAddress).relayStates);
 }
 

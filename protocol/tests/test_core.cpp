@@ -12,6 +12,14 @@
 
 using namespace std::chrono_literals;
 
+// The client's buffers and lock, which only its tests look at.
+struct WakePortTestAccess {
+    static std::array<std::uint8_t, 256>& tx(TWakePort& p) { return p.TxBuf; }
+    static std::array<std::uint8_t, 256>& rx(TWakePort& p) { return p.RxBuf; }
+    static std::recursive_mutex& lock(TWakePort& p) { return p.Lock; }
+};
+using Access = WakePortTestAccess;
+
 TEST(WakePortNaming, StartsWithoutAPort)
 {
     TWakePort port(8);
@@ -22,9 +30,9 @@ TEST(WakePortNaming, StartsWithoutAPort)
     EXPECT_EQ(port.DevAddr, 0);
     EXPECT_EQ(port.Cmd, 0);
     EXPECT_EQ(port.CmdName, "");
-    for (auto b : port.TxBuf)
+    for (auto b : Access::tx(port))
         ASSERT_EQ(b, 0);
-    for (auto b : port.RxBuf)
+    for (auto b : Access::rx(port))
         ASSERT_EQ(b, 0);
 }
 
@@ -86,7 +94,12 @@ TEST(WakePortNaming, FreshClientFailsEveryCommandWithoutAPort)
 {
     TWakePort port(8);
     int a = -1, ia = -1;
-    EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", NoPort));
+    EXPECT_EQ(hardwareError([&] {
+                  const auto got = port.GetA();
+                  a = got.a;
+                  ia = got.ia;
+              }),
+              commandError("GetA", NoPort));
     EXPECT_EQ(a, -1);
     EXPECT_EQ(ia, -1);
     EXPECT_EQ(hardwareError([&] { port.GetInfo(); }), commandError("GetInfo", NoPort));
@@ -107,14 +120,14 @@ TEST_F(WakePortLine, OpenKeepsNameNumberAndBaud)
     EXPECT_EQ(port.PortName, "COM3");
     EXPECT_EQ(port.Baud, 19200);
     int nt = 0;
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 
     port.Close();
     port.Open("COM3", 4800);
     EXPECT_EQ(port.Port, 3);
     EXPECT_EQ(port.Baud, 4800);
-    port.GetT(nt);
+    nt = port.GetT();
 }
 
 TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing)
@@ -124,7 +137,7 @@ TEST_F(WakePortLine, OpenOutOfRangeLeavesNoPortAndRaisesNothing)
     EXPECT_EQ(port.Port, 0);
     EXPECT_EQ(port.PortName, "None");
     EXPECT_EQ(port.Baud, 9600);
-    EXPECT_EQ(hardwareError([&] { port.SetA(1, 2); }), commandError("SetA", NoPort));
+    EXPECT_EQ(hardwareError([&] { port.SetA({1, 2}); }), commandError("SetA", NoPort));
     EXPECT_FALSE(anyRequestWithin(300ms));
 }
 
@@ -140,13 +153,13 @@ TEST_F(WakePortLine, OpenOfAMissingPortShowsAtTheFirstExchange)
 TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName)
 {
     int nt = 0;
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_TRUE(port.Connected());
     pty->unplug();
-    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", NoAnswer));
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(port.Port, SimPortNumber);
-    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoPort));
+    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", NoPort));
     EXPECT_FALSE(port.Reopen());
 
     // Back, as a new device behind the same name, at the baud rate it had.
@@ -159,7 +172,7 @@ TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName)
     EXPECT_TRUE(port.Reopen());
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(port.Baud, 4800);
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
@@ -203,7 +216,13 @@ TEST_F(WakePortLine, DeviceErrorTexts)
         faults.errorCode = r.code;
         setFaults(faults);
         int a = -7, ia = -7;
-        EXPECT_EQ(hardwareError([&] { port.GetA(a, ia); }), commandError("GetA", r.text)) << r.code;
+        EXPECT_EQ(hardwareError([&] {
+                      const auto got = port.GetA();
+                      a = got.a;
+                      ia = got.ia;
+                  }),
+                  commandError("GetA", r.text))
+            << r.code;
         EXPECT_EQ(a, -7);
         EXPECT_EQ(ia, -7);
     }
@@ -240,7 +259,7 @@ TEST_F(WakePortLine, DamagedAndCutAnswersAreToldApartFromSilence)
     for (const auto& r : rows) {
         setFaults(r.faults);
         int nt = -7;
-        EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", r.reason));
+        EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", r.reason));
         EXPECT_EQ(nt, -7);
     }
     EXPECT_EQ(outcomes, (std::vector<ExchangeOutcome>{ExchangeOutcome::DamagedAnswer,
@@ -248,7 +267,7 @@ TEST_F(WakePortLine, DamagedAndCutAnswersAreToldApartFromSilence)
                                                       ExchangeOutcome::DamagedAnswer}));
     line.clearFaults();
     int nt = -7;
-    port.GetT(nt);  // the next exchange starts afresh
+    nt = port.GetT();  // the next exchange starts afresh
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
@@ -274,9 +293,9 @@ TEST_F(WakePortLine, ALateAnswerOfAnotherActuatorIsSkippedAndTheOwnAnswerTaken)
     port.SetObserver([&seen](const ExchangeRecord& r) { seen.push_back(r); });
     int nt = -7;
     port.SetDevAddr(2);
-    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", NoAnswer));
+    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", NoAnswer));
     port.SetDevAddr(SimAddress);
-    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), "");
+    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), "");
     EXPECT_EQ(nt, 1234);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].outcome, ExchangeOutcome::Answer);
@@ -306,7 +325,7 @@ TEST_F(WakePortLine, FramesForOthersOrAnotherCommandAreSkippedWithinTheBound)
     port.SendRequest(21, "GetT", 0);
     pty->injectBytes(bytes);
     EXPECT_EQ(port.ReceiveAnswer(100), 3);
-    EXPECT_EQ(port.RxBuf[1] | port.RxBuf[2] << 8, 0x0102);
+    EXPECT_EQ(port.LastAnswer()[1] | port.LastAnswer()[2] << 8, 0x0102);
     EXPECT_EQ(port.LastSkipped().size(), 2u);
 
     // Our actuator answering another command only is still a wrong answer.
@@ -337,7 +356,7 @@ TEST_F(WakePortLine, WrongCommandIsReportedBeforeTheErrorByte)
     faults.answerData = std::vector<std::uint8_t>{3, 0x10, 0x20};
     setFaults(faults);
     int nt = -7;
-    EXPECT_EQ(hardwareError([&] { port.GetT(nt); }), commandError("GetT", WrongAnswer));
+    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", WrongAnswer));
     EXPECT_EQ(nt, -7);
 }
 
@@ -356,7 +375,7 @@ TEST_F(WakePortLine, AnswerFromAnotherAddressIsAccepted)
     line.with(42, [](sim::ActuatorState& s) { s.Nt = 1234; });
     port.SetDevAddr(0);
     int nt = -7;
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_EQ(nt, 1234);
     const auto log = requests();
     ASSERT_EQ(log.size(), 1u);
@@ -395,8 +414,8 @@ TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte)
 
     // RxBuf[0] still holds that 1 (and a 0 would pass): no data is no answer.
     answerWith({});
-    EXPECT_EQ(hardwareError([&] { port.SetA(1, 2); }), commandError("SetA", WrongAnswer));
-    port.RxBuf[0] = 0;
+    EXPECT_EQ(hardwareError([&] { port.SetA({1, 2}); }), commandError("SetA", WrongAnswer));
+    Access::rx(port)[0] = 0;
     port.SendRequest(20, "SetT", 0);
     EXPECT_EQ(hardwareError([&] { port.ReceiveAnswer(100); }), commandError("SetT", WrongAnswer));
     EXPECT_EQ(port.GetInfo(), "");
@@ -405,15 +424,18 @@ TEST_F(WakePortLine, ZeroLengthAnswerNeedsNoStaleErrorByte)
 TEST_F(WakePortLine, NoPortFailsInsteadOfDecodingTheLastAnswer)
 {
     answerWith({0, 0x34, 0x12, 0xFF, 0xFF, 0x41, 0});
-    int a = 0, ia = 0;
-    port.GetA(a, ia);
-    ASSERT_EQ(a, 0x1234);
+    ASSERT_EQ(port.GetA().a, 0x1234);
     pty->clearRequests();
 
     // The library's port stays open; only the client's number says "no port".
     port.SetPort(0);
     int a2 = -7, ia2 = -7;
-    EXPECT_EQ(hardwareError([&] { port.GetA(a2, ia2); }), commandError("GetA", NoPort));
+    EXPECT_EQ(hardwareError([&] {
+                  const auto got = port.GetA();
+                  a2 = got.a;
+                  ia2 = got.ia;
+              }),
+              commandError("GetA", NoPort));
     EXPECT_EQ(a2, -7);
     EXPECT_EQ(ia2, -7);
     EXPECT_EQ(hardwareError([&] { port.GetN(); }), commandError("GetN", NoPort));
@@ -429,12 +451,12 @@ TEST_F(WakePortLine, LockIsReleasedAfterAnException)
     faults.silent = true;
     setFaults(faults);
     int nt = 0;
-    EXPECT_THROW(port.GetT(nt), EHardwareException);
+    EXPECT_THROW(nt = port.GetT(), EHardwareException);
     bool taken = false;
     std::thread other([&] {
-        taken = port.Lock.try_lock();
+        taken = Access::lock(port).try_lock();
         if (taken)
-            port.Lock.unlock();
+            Access::lock(port).unlock();
     });
     other.join();
     EXPECT_TRUE(taken);
@@ -447,14 +469,13 @@ TEST_F(WakePortLine, LockIsHeldDuringAnExchange)
     setFaults(faults);
     std::atomic<bool> done{false};
     std::thread worker([&] {
-        int v[9];
-        port.GetW(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
+        port.GetW();
         done = true;
     });
     ASSERT_TRUE(pty->waitForRequests([](const auto& log) { return !log.empty(); }, 5s));
-    const bool takenDuring = port.Lock.try_lock();
+    const bool takenDuring = Access::lock(port).try_lock();
     if (takenDuring)
-        port.Lock.unlock();
+        Access::lock(port).unlock();
     worker.join();
     EXPECT_TRUE(done);
     EXPECT_FALSE(takenDuring);
@@ -462,9 +483,9 @@ TEST_F(WakePortLine, LockIsHeldDuringAnExchange)
 
 TEST_F(WakePortLine, LockIsReentrant)
 {
-    std::lock_guard guard(port.Lock);
+    std::lock_guard guard(Access::lock(port));
     int nt = 0;
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }
 
@@ -475,13 +496,13 @@ TEST_F(WakePortLine, CostOfAnExchange)
     int nt = 0;
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < answeredRounds; ++i)
-        port.GetT(nt);
+        nt = port.GetT();
     const auto answered = (std::chrono::steady_clock::now() - start) / answeredRounds;
 
     pty->setPace(9600);  // answer bytes at the speed of a real 9600 baud line
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < silentRounds; ++i)
-        port.GetT(nt);
+        nt = port.GetT();
     const auto paced = (std::chrono::steady_clock::now() - start) / silentRounds;
     pty->setPace(0);
 
@@ -490,7 +511,7 @@ TEST_F(WakePortLine, CostOfAnExchange)
     setFaults(faults);
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < silentRounds; ++i)
-        EXPECT_THROW(port.GetT(nt), EHardwareException);
+        EXPECT_THROW(nt = port.GetT(), EHardwareException);
     const auto silent = (std::chrono::steady_clock::now() - start) / silentRounds;
 
     using us = std::chrono::microseconds;

@@ -13,6 +13,18 @@ sim::Faults fault(void (*set)(sim::Faults&))
     return f;
 }
 
+// What a failed exchange raised.
+EHardwareException failureOf(const std::function<void()>& exchange)
+{
+    try {
+        exchange();
+    } catch (const EHardwareException& e) {
+        return e;
+    }
+    ADD_FAILURE() << "the exchange did not fail";
+    return {0, {}, ExchangeOutcome::Answer, 0, {}};
+}
+
 }  // namespace
 
 using WakePortObserver = SimPortTest;
@@ -22,7 +34,7 @@ TEST_F(WakePortObserver, OneRecordPerExchangeWithItsOutcome)
     std::vector<ExchangeRecord> seen;
     port.SetObserver([&seen](const ExchangeRecord& r) { seen.push_back(r); });
 
-    port.SetA(200, 1500);
+    port.SetA({200, 1500});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].outcome, ExchangeOutcome::Answer);
     EXPECT_EQ(seen[0].port, "COM3");
@@ -33,35 +45,46 @@ TEST_F(WakePortObserver, OneRecordPerExchangeWithItsOutcome)
     EXPECT_EQ(seen[0].answer, std::vector<std::uint8_t>{0});
     EXPECT_GT(seen[0].duration.count(), 0);
 
-    setFaults(fault([](sim::Faults& f) { f.errorCode = 3; }));
+    // The exception tells the command, the outcome and the device's code
+    // as the record does.
+    const struct {
+        void (*set)(sim::Faults&);
+        ExchangeOutcome outcome;
+        int code;
+    } failures[] = {
+        {[](sim::Faults& f) { f.errorCode = 3; }, ExchangeOutcome::DeviceError, 3},
+        {[](sim::Faults& f) { f.silent = true; }, ExchangeOutcome::NoAnswer, 0},
+        {[](sim::Faults& f) { f.wrongCommand = true; }, ExchangeOutcome::WrongAnswer, 0},
+        {[](sim::Faults& f) { f.badCheckByte = true; }, ExchangeOutcome::DamagedAnswer, 0},
+    };
     int nt = 0;
-    EXPECT_NE(hardwareError([&] { port.GetT(nt); }), "");
-    setFaults(fault([](sim::Faults& f) { f.silent = true; }));
-    EXPECT_NE(hardwareError([&] { port.GetT(nt); }), "");
-    setFaults(fault([](sim::Faults& f) { f.wrongCommand = true; }));
-    EXPECT_NE(hardwareError([&] { port.GetT(nt); }), "");
-    ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[1].outcome, ExchangeOutcome::DeviceError);
-    EXPECT_EQ(seen[1].deviceError, 3);
-    EXPECT_EQ(seen[2].outcome, ExchangeOutcome::NoAnswer);
+    for (const auto& row : failures) {
+        setFaults(fault(row.set));
+        const EHardwareException e = failureOf([&] { nt = port.GetT(); });
+        EXPECT_EQ(e.command(), 21);
+        EXPECT_EQ(e.commandName(), "GetT");
+        EXPECT_EQ(e.outcome(), row.outcome);
+        EXPECT_EQ(e.deviceError(), row.code);
+        ASSERT_EQ(seen.size(), std::size_t(&row - failures) + 2);
+        EXPECT_EQ(seen.back().outcome, row.outcome);
+        EXPECT_EQ(seen.back().deviceError, row.code);
+    }
     EXPECT_TRUE(seen[2].answer.empty());
-    EXPECT_EQ(seen[3].outcome, ExchangeOutcome::WrongAnswer);
 
     // Without a port nothing is sent, but the observer still hears of it.
     port.Close();
-    try {
-        port.GetT(nt);
-    } catch (const EHardwareException&) {
-    }
-    ASSERT_EQ(seen.size(), 5u);
-    EXPECT_EQ(seen[4].outcome, ExchangeOutcome::NoPort);
-    EXPECT_EQ(seen[4].name, "GetT");
+    const EHardwareException e = failureOf([&] { nt = port.GetT(); });
+    EXPECT_EQ(e.outcome(), ExchangeOutcome::NoPort);
+    EXPECT_EQ(e.commandName(), "GetT");
+    ASSERT_EQ(seen.size(), 6u);
+    EXPECT_EQ(seen[5].outcome, ExchangeOutcome::NoPort);
+    EXPECT_EQ(seen[5].name, "GetT");
 }
 
 TEST_F(WakePortObserver, AThrowingObserverDoesNotFailTheExchange)
 {
     port.SetObserver([](const ExchangeRecord&) { throw std::runtime_error("observer"); });
     int nt = -1;
-    port.GetT(nt);
+    nt = port.GetT();
     EXPECT_EQ(nt, line.state(SimAddress).Nt);
 }

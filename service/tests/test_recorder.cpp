@@ -51,16 +51,15 @@ protected:
 TEST_F(Recorder, CommandsThatChangeTheActuatorAreJournalledWithTheirResult)
 {
     EXPECT_EQ(port.GetInfo(), "ТИРС-70 №0001");
-    int a = 0, ia = 0;
-    port.GetA(a, ia);  // reads are not journalled
-    port.SetA(200, 1500);
-    port.SetR(1, 40, 60, 2, 0, 0, 0, 0, 2, 30, 100, 2);
+    port.GetA();  // reads are not journalled
+    port.SetA({200, 1500});
+    port.SetR({{{1, 40, 60, 2}, {0, 0, 0, 0}, {2, 30, 100, 2}}});
     setFaults([] {
         sim::Faults f;
         f.errorCode = 4;
         return f;
     }());
-    EXPECT_NE(hardwareError([&] { port.SetP(300, 800, 200); }), "");
+    EXPECT_NE(hardwareError([&] { port.SetP({300, 800, 200}); }), "");
     setFaults([] {
         sim::Faults f;
         f.silent = true;
@@ -112,9 +111,9 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     // answer) cannot begin before it.
     const auto started = std::chrono::steady_clock::now();
     port.SetS(wake::CmdOpen);
-    int driveState = 0, flags = 0;
+    int flags = 0;
     port.GetN();
-    port.GetS(driveState, flags);
+    flags = port.GetS().flags;
     ASSERT_FALSE(flags & wake::flag::Limo);
     // Moving for a while, then at rest at the open end.
     for (int i = 0; i < 5 && !(line.state(SimAddress).driveFlags & wake::flag::Limo); ++i) {
@@ -130,7 +129,7 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     std::this_thread::sleep_for(400ms);
     port.GetN();
     EXPECT_TRUE(seen.empty());
-    port.GetS(driveState, flags);
+    flags = port.GetS().flags;
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_TRUE(seen[0].open);
     EXPECT_GT(seen[0].seconds, 0.0);
@@ -147,7 +146,7 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     // Open again at the open end: the drive does not move, no stroke.
     port.SetS(wake::CmdOpen);
     port.GetN();
-    port.GetS(driveState, flags);
+    flags = port.GetS().flags;
     // Close, stopped half-way: no stroke either.
     port.SetS(wake::CmdClose);
     port.GetN();
@@ -156,7 +155,7 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     port.SetS(wake::CmdStop);
     line.advanceBy(600s);
     port.GetN();
-    port.GetS(driveState, flags);
+    flags = port.GetS().flags;
     EXPECT_EQ(seen.size(), 1u);
 
     // Close all the way, the flags watched on every poll.
@@ -164,7 +163,7 @@ TEST_F(Recorder, AStrokeIsTimedFromTheCommandToTheLimitSwitch)
     for (int i = 0; i < 20 && !(flags & wake::flag::Limc); ++i) {
         line.advanceBy(30s);
         port.GetN();
-        port.GetS(driveState, flags);
+        flags = port.GetS().flags;
     }
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_FALSE(seen[1].open);

@@ -150,34 +150,30 @@ TEST(ProtocolClient, ScanReadAndWriteAgainstTheSimulatedLine)
     EXPECT_EQ(port.GetInfo(), "ТИРС-70 №0002");
 
     port.SetDevAddr(1);
-    int nt = -1;
-    port.GetT(nt);
-    EXPECT_GT(nt, 0);
-    int a = 0, ia = 0;
-    port.GetA(a, ia);
-    port.SetA(a + 7, ia);
-    int a2 = 0, ia2 = 0;
-    port.GetA(a2, ia2);
-    EXPECT_EQ(a2, a + 7);
-    EXPECT_EQ(ia2, ia);
-    port.SetA(a, ia);
+    EXPECT_GT(port.GetT(), 0);
+    const AValues a = port.GetA();
+    port.SetA({a.a + 7, a.ia});
+    const AValues back = port.GetA();
+    EXPECT_EQ(back.a, a.a + 7);
+    EXPECT_EQ(back.ia, a.ia);
+    port.SetA(a);
 
     // Figures for the notes: one exchange, and a silent address's time-out.
     constexpr int rounds = 50;
     auto start = Clock::now();
     for (int i = 0; i < rounds; ++i)
-        port.GetT(nt);
+        port.GetT();
     const double exchange = millisecondsSince(start) / rounds;
     // Without direction control the library does not hold RTS after a frame.
     ASSERT_EQ(SetModeCOM(1, 1), 1);
     start = Clock::now();
     for (int i = 0; i < rounds; ++i)
-        port.GetT(nt);
+        port.GetT();
     const double bare = millisecondsSince(start) / rounds;
 
     port.SetDevAddr(99);
     start = Clock::now();
-    EXPECT_THROW(port.GetT(nt), EHardwareException);
+    EXPECT_THROW(port.GetT(), EHardwareException);
     const double silent = millisecondsSince(start);
     std::printf(
         "exchange (GetT): %.2f ms on average over %d; %.2f ms without RS-485 direction control\n",

@@ -103,7 +103,8 @@ bool userMayWrite(const std::string& path, const struct stat& st)
     return (st.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-void writeAll(int fd, const std::string& bytes, const std::function<void(const std::string&)>& fail,
+void writeAll(int fd, const std::string& bytes,
+              const std::function<void(IniFileError::Kind, const std::string&)>& fail,
               const std::string& path)
 {
     std::size_t written = 0;

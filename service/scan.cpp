@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "cp1251.h"
 #include "exchangetext.h"
+#include "outcometext.h"
 #include "wakeport.h"
 #include "codes.h"
 
@@ -64,7 +65,7 @@ std::string durationText(std::chrono::milliseconds duration)
 std::string foundText(const FoundActuator& found)
 {
     if (found.damaged)
-        return exchangetext::DamagedAnswer;
+        return DamagedAnswerText;
     return found.late ? found.type + "  (ответ с опозданием)" : found.type;
 }
 

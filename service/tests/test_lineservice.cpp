@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "outcometext.h"
 #include "addressing.h"
 #include "backup.h"
 #include "inifile.h"
@@ -360,7 +361,7 @@ TEST(LineServiceSettings, TheLastScanAndItsTimeoutAreKeptUntilTheNextScan)
     EXPECT_EQ(kept[0].address, 3);
     EXPECT_EQ(kept[0].type, "ТИРС-70 №0003");
     EXPECT_TRUE(kept[1].damaged);
-    EXPECT_EQ(service::foundText(kept[1]), service::exchangetext::DamagedAnswer);
+    EXPECT_EQ(service::foundText(kept[1]), DamagedAnswerText);
     EXPECT_EQ(kept[2].address, 17);
     EXPECT_EQ(service::readScanTimeout(again), 40);
 

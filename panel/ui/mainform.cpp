@@ -230,7 +230,7 @@ void TMainForm::FormCreate()
         ui->tsSettings->setEnabled(false);
         ExplainServicePages();
     }
-    WakePort->SetDevAddr(Address);
+    AimClientAtAddress();
     showAddressWarning();
     SelectPort(PortNumber);
     DeviceFound = false;
@@ -483,8 +483,8 @@ void TMainForm::SelectPort(int n)
             showPortProblem();
         else if (!configured)  // the device opened, but not at this rate
             StatusLine->SetPortProblem(
-                QString::fromStdString(WakePort->PortName),
-                QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate), {});
+                PortNameText(), QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate),
+                {});
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
         ui->mnClosePort->setEnabled(true);
@@ -493,7 +493,7 @@ void TMainForm::SelectPort(int n)
     }
     QString caption = ApplicationTitle();
     if (PortNumber != 0)
-        caption += QStringLiteral(" на ") + QString::fromStdString(WakePort->PortName);
+        caption += QStringLiteral(" на ") + PortNameText();
     setWindowTitle(caption);
     showScanDuration();  // the baud rate may have changed
 }
@@ -514,7 +514,7 @@ void TMainForm::ReopenLostPort()
 
 void TMainForm::showPortLost()
 {
-    StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
+    StatusLine->SetPortProblem(PortNameText(),
                                QStringLiteral("связь потеряна, повторное подключение…"), {});
 }
 
@@ -525,8 +525,7 @@ void TMainForm::showPortProblem()
     PortProblemInfo problem = PortProblem(WakePort->PortName);
     if (problem.reason.empty())
         problem.reason = outcomeText(ExchangeOutcome::NoPort, 0);
-    StatusLine->SetPortProblem(QString::fromStdString(WakePort->PortName),
-                               QString::fromStdString(problem.reason),
+    StatusLine->SetPortProblem(PortNameText(), QString::fromStdString(problem.reason),
                                QString::fromStdString(problem.path));
 }
 
@@ -547,4 +546,20 @@ void TMainForm::mnPortClick()
             continue;
         PortItems[n - 1]->setEnabled(WakePort->PortAvailable(n));
     }
+}
+
+QString TMainForm::PortNameText() const
+{
+    return WakePort ? QString::fromStdString(WakePort->PortName) : QString();
+}
+
+void TMainForm::AimClientAtAddress()
+{
+    if (WakePort)
+        WakePort->SetDevAddr(Address);
+}
+
+QString TMainForm::ReadDeviceType()
+{
+    return QString::fromStdString(WakePort->GetInfo());
 }

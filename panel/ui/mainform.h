@@ -101,6 +101,12 @@ public:
     void ReportDone(const QString& what, const QString& path = {});
     // The selected drive as the reports name it: "5", or "(адрес 0)".
     QString SelectedDriveNumber() const;
+    // The open (or last chosen) port's name, "COM2" or a path.
+    QString PortNameText() const;
+    // The client sends to the selected address (no-op before the port exists).
+    void AimClientAtAddress();
+    // The selected actuator's type text, "ТИРС-70 №0001".
+    QString ReadDeviceType();
 
     // --- start-up, shutdown, settings ---
     void FormCreate();

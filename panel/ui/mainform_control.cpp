@@ -101,8 +101,7 @@ void TMainForm::Timer1Timer()
         answered = !snapshot.failed;
     }
     if (answered && linkLost_)
-        ReportDone(QString::fromStdString(WakePort->PortName) +
-                   QStringLiteral(": связь восстановлена"));
+        ReportDone(PortNameText() + QStringLiteral(": связь восстановлена"));
     linkLost_ = answered ? false : linkLost_ || DeviceFound;
     DeviceFound = answered;
     if (!answered) {
@@ -125,7 +124,7 @@ void TMainForm::reportMotion(const QString& caption)
 
 void TMainForm::IdentifyDevice()
 {
-    SetStatusText(QString::fromStdString(WakePort->GetInfo()));
+    SetStatusText(ReadDeviceType());
     uiControl->edType1->setText(StatusText());
     if (ui->cbAutoPar->isChecked())
         autoReadParams();

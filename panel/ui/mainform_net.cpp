@@ -179,7 +179,7 @@ void TMainForm::bbScanStartClick()
         WakePort.reset();
         return;
     }
-    WakePort->SetDevAddr(Address);
+    AimClientAtAddress();
 }
 
 void TMainForm::showFound(const service::FoundActuator& found)
@@ -230,8 +230,7 @@ void TMainForm::showScanDuration()
 void TMainForm::bbScanStopClick()
 {
     Scanning = false;
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    AimClientAtAddress();
 }
 
 // --- device table ---
@@ -329,7 +328,7 @@ void TMainForm::bbSelectClick()
         numtext::strToInt(cellText(uiNet->TableStrGrid, GridRow - 1, ColAddress).toStdString());
     SelectAddress(a);
     try {
-        const QString info = QString::fromStdString(WakePort->GetInfo());
+        const QString info = ReadDeviceType();
         SetStatusText(info);
         uiControl->edType1->setText(info);
     } catch (const EHardwareException&) {
@@ -346,8 +345,7 @@ void TMainForm::SelectAddress(int a)
     uiParams->feAddr2->SetValue(a);
     uiNet->feAddr3->SetValue(a);
     uiControl->edName->setText(nameOf(Names, a));
-    if (WakePort)
-        WakePort->SetDevAddr(a);
+    AimClientAtAddress();
     showAddressWarning();
 }
 
@@ -369,8 +367,7 @@ void TMainForm::AddressFieldChanged(TFloatEdit* sender)
         if (field != sender)
             field->SetValue(Address);
     uiControl->edName->setText(nameOf(Names, Address));
-    if (WakePort)
-        WakePort->SetDevAddr(Address);
+    AimClientAtAddress();
     showAddressWarning();
 }
 

@@ -112,7 +112,7 @@ void TWakePort::SendRequest(int code, const std::string& name, int n)
 {
     Cmd = code;
     CmdName = name;
-    // Without a port there is no answer to decode: RxBuf holds an old one.
+    // Without a port there is no answer to decode: rxBuf_ holds an old one.
     if (!Connected())
         Fail(ExchangeOutcome::NoPort);
     skipped_.clear();
@@ -121,7 +121,7 @@ void TWakePort::SendRequest(int code, const std::string& name, int n)
     // The library drops what is queued in the input before it sends, so an
     // answer that came between two exchanges never counts for this one.
     TxFrame(static_cast<std::uint8_t>(DevAddr), static_cast<std::uint8_t>(Cmd & 0xFF),
-            static_cast<std::uint8_t>(n & 0xFF), TxBuf.data());
+            static_cast<std::uint8_t>(n & 0xFF), txBuf_.data());
 }
 
 int TWakePort::ReceiveAnswer(int timeout)
@@ -131,7 +131,7 @@ int TWakePort::ReceiveAnswer(int timeout)
 
 std::span<const std::uint8_t> TWakePort::LastAnswer() const
 {
-    return {RxBuf.data(), static_cast<std::size_t>(lastCount_)};
+    return {rxBuf_.data(), static_cast<std::size_t>(lastCount_)};
 }
 
 void TWakePort::Fail(ExchangeOutcome outcome, int deviceError)
@@ -164,7 +164,7 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
         // start, and never stores a value above 127 there.
         std::uint8_t address = NoFrameStart, command = 0, count = 0;
         const bool ok = RxFrame(static_cast<std::uint32_t>(wait), &address, &command, &count,
-                                RxBuf.data()) != 0;
+                                rxBuf_.data()) != 0;
         if (!ok) {
             if (address == NoFrameStart)
                 break;  // the line stayed quiet for a whole byte time-out
@@ -179,9 +179,9 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
         // request (or a foreign one), not this answer.
         const bool ours = DevAddr == 0 || address == 0 || address == DevAddr || address == alsoFrom;
         if (!ours || command != Cmd) {
-            skipped_.push_back({address, command, {RxBuf.begin(), RxBuf.begin() + count}});
+            skipped_.push_back({address, command, {rxBuf_.begin(), rxBuf_.begin() + count}});
             wrongCommand = wrongCommand || ours;
-            // The record shows the answer bytes of a wrong answer while RxBuf holds them.
+            // The record shows the answer bytes of a wrong answer while rxBuf_ holds them.
             lastCount_ = ours ? count : 0;
             continue;
         }
@@ -190,8 +190,8 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
             // Without data the error byte would be a byte of an earlier answer.
             if (count == 0)
                 Fail(ExchangeOutcome::WrongAnswer);
-            if (RxBuf[0] != 0)
-                Fail(ExchangeOutcome::DeviceError, RxBuf[0]);
+            if (rxBuf_[0] != 0)
+                Fail(ExchangeOutcome::DeviceError, rxBuf_[0]);
         }
         // After the error byte: a device reporting an error may leave its values out.
         if (count < minCount)
@@ -229,7 +229,7 @@ int TWakePort::Exchange(wake::Command command, int alsoFrom)
     record.address = DevAddr;
     record.command = static_cast<int>(command);
     record.name = entry.name;
-    record.request.assign(TxBuf.begin(), TxBuf.begin() + entry.requestLength);
+    record.request.assign(txBuf_.begin(), txBuf_.begin() + entry.requestLength);
     try {
         SendRequest(record.command, entry.name, entry.requestLength);
         const int count = ReceiveAnswer(AnswerTimeout, entry.answerLength, alsoFrom);
@@ -246,9 +246,9 @@ void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const
     record.duration = std::chrono::steady_clock::now() - record.start;
     record.outcome = outcome;
     if (outcome != ExchangeOutcome::NoAnswer && outcome != ExchangeOutcome::NoPort)
-        record.answer.assign(RxBuf.begin(), RxBuf.begin() + lastCount_);
+        record.answer.assign(rxBuf_.begin(), rxBuf_.begin() + lastCount_);
     if (outcome == ExchangeOutcome::DeviceError)
-        record.deviceError = RxBuf[0];
+        record.deviceError = rxBuf_[0];
     record.skipped = skipped_;
     record.damagedFrames = damagedFrames_;
     try {
@@ -265,7 +265,7 @@ void TWakePort::SetObserver(ExchangeObserver observer)
 
 void TWakePort::PutByte(int pos, int v)
 {
-    TxBuf[pos] = static_cast<std::uint8_t>(v & 0xFF);
+    txBuf_[pos] = static_cast<std::uint8_t>(v & 0xFF);
 }
 
 void TWakePort::PutWord(int pos, int v)
@@ -276,29 +276,29 @@ void TWakePort::PutWord(int pos, int v)
 
 int TWakePort::Byte(int pos) const
 {
-    return RxBuf[pos];
+    return rxBuf_[pos];
 }
 
 int TWakePort::Word(int pos) const
 {
-    return RxBuf[pos] | (RxBuf[pos + 1] << 8);
+    return rxBuf_[pos] | (rxBuf_[pos + 1] << 8);
 }
 
-// Each command holds Lock from filling TxBuf to the end of decoding; the
+// Each command holds lock_ from filling txBuf_ to the end of decoding; the
 // guard also releases it when the exchange raises, and then nothing is returned.
 
 std::string TWakePort::GetInfo()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     const int count = Exchange(wake::Command::GetInfo);
-    const auto* begin = reinterpret_cast<const char*>(RxBuf.data());
+    const auto* begin = reinterpret_cast<const char*>(rxBuf_.data());
     const std::string_view answer(begin, static_cast<std::size_t>(count));
     return cp1251::toUtf8(answer.substr(0, answer.find('\0')));
 }
 
 void TWakePort::SetAddr(int addr)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutByte(0, wake::SetAddrPrefix[0]);
     PutByte(1, wake::SetAddrPrefix[1]);
     PutByte(2, addr);
@@ -308,7 +308,7 @@ void TWakePort::SetAddr(int addr)
 
 void TWakePort::SetM(const MValues& m)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutWord(0, m.vmin);
     PutByte(2, m.extra);
     Exchange(wake::Command::SetM);
@@ -316,14 +316,14 @@ void TWakePort::SetM(const MValues& m)
 
 MValues TWakePort::GetM()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetM);
     return {Word(1), Byte(3)};
 }
 
 void TWakePort::SetA(const AValues& a)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutWord(0, a.a);
     PutWord(2, a.ia);
     Exchange(wake::Command::SetA);
@@ -331,14 +331,14 @@ void TWakePort::SetA(const AValues& a)
 
 AValues TWakePort::GetA()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetA);
     return {Word(1), Word(3)};
 }
 
 void TWakePort::SetP(const PValues& p)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutWord(0, p.vp);
     PutWord(2, p.ip);
     PutWord(4, p.np);
@@ -347,14 +347,14 @@ void TWakePort::SetP(const PValues& p)
 
 PValues TWakePort::GetP()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetP);
     return {Word(1), Word(3), Word(5)};
 }
 
 void TWakePort::SetL(const LValues& l)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutWord(0, l.vl);
     PutWord(2, l.il);
     PutWord(4, l.no);
@@ -364,14 +364,14 @@ void TWakePort::SetL(const LValues& l)
 
 LValues TWakePort::GetL()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetL);
     return {Word(1), Word(3), Word(5), Word(7)};
 }
 
 void TWakePort::SetW(const SpeedSteps& steps)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     for (std::size_t k = 0; k < steps.size(); ++k) {
         PutWord(4 * static_cast<int>(k), steps[k].v);
         PutWord(4 * static_cast<int>(k) + 2, steps[k].i);
@@ -381,7 +381,7 @@ void TWakePort::SetW(const SpeedSteps& steps)
 
 WValues TWakePort::GetW()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetW);
     WValues w;
     for (std::size_t k = 0; k < w.steps.size(); ++k)
@@ -392,56 +392,56 @@ WValues TWakePort::GetW()
 
 void TWakePort::SetS(int motionCode)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutByte(0, motionCode);
     Exchange(wake::Command::SetS);
 }
 
 DriveStatus TWakePort::GetS()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetS);
     return {Byte(1), Byte(2)};
 }
 
 void TWakePort::SetN(int n)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutWord(0, n);
     Exchange(wake::Command::SetN);
 }
 
 int TWakePort::GetN()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetN);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(Word(1)));
 }
 
 void TWakePort::SetT(int nt)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     PutWord(0, nt);
     Exchange(wake::Command::SetT);
 }
 
 int TWakePort::GetT()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetT);
     return Word(1);
 }
 
 int TWakePort::GetI()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetI);
     return Word(1);
 }
 
 void TWakePort::SetR(const RelayChannels& relays)
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     for (std::size_t k = 0; k < relays.size(); ++k) {
         const int at = 4 * static_cast<int>(k);
         PutByte(at, relays[k].en);
@@ -454,7 +454,7 @@ void TWakePort::SetR(const RelayChannels& relays)
 
 RelayChannels TWakePort::GetR()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetR);
     RelayChannels relays;
     for (std::size_t k = 0; k < relays.size(); ++k) {
@@ -466,7 +466,7 @@ RelayChannels TWakePort::GetR()
 
 int TWakePort::GetRS()
 {
-    std::lock_guard guard(Lock);
+    std::lock_guard guard(lock_);
     Exchange(wake::Command::GetRS);
     return Byte(1);
 }

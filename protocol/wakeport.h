@@ -156,9 +156,9 @@ private:
     int ReceiveAnswer(int timeout, int minCount, int alsoFrom = -1);
     // The longest one answer may take to arrive, whatever else the line carries.
     std::chrono::milliseconds ExchangeBound(int timeout) const;
-    // Sends the command with its request data from TxBuf and takes an answer
+    // Sends the command with its request data from txBuf_ and takes an answer
     // of the command's full length (from alsoFrom too, see ReceiveAnswer).
-    // Returns how many RxBuf bytes belong to the answer.
+    // Returns how many rxBuf_ bytes belong to the answer.
     int Exchange(wake::Command command, int alsoFrom = -1);
     // Raises EHardwareException for the command in Cmd; the observer is told
     // the outcome.
@@ -169,10 +169,10 @@ private:
     int Byte(int pos) const;
     int Word(int pos) const;
 
-    // Each command holds it from filling TxBuf to the end of decoding.
-    std::recursive_mutex Lock;
-    std::array<std::uint8_t, 256> TxBuf{};
-    std::array<std::uint8_t, 256> RxBuf{};
+    // Each command holds it from filling txBuf_ to the end of decoding.
+    std::recursive_mutex lock_;
+    std::array<std::uint8_t, 256> txBuf_{};
+    std::array<std::uint8_t, 256> rxBuf_{};
     ExchangeObserver observer_;
     // How the last ReceiveAnswer ended, for the observer.
     ExchangeOutcome lastOutcome_ = ExchangeOutcome::NoAnswer;

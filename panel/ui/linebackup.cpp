@@ -1,5 +1,7 @@
 #include "linebackup.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -7,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressDialog>
@@ -119,14 +122,19 @@ void LineBackup::backup()
     const int count = static_cast<int>(options.addresses.size());
     const int scanSteps = count == 0 ? wake::MaxAddress : 0;
     std::vector<service::BackupItem> items;
+    std::vector<int> scanFound;
+    int scanned = 0;
     bool cancelled = false;
     run(QStringLiteral("Резервная копия линии"), scanSteps + std::max(count, 1),
         [&](QProgressDialog& progress) {
             int found = count, saved = 0;
             options.scan.cancelled = [&] { return cancelled = progress.wasCanceled(); };
             options.scan.progress = [&](int address, const service::FoundActuator* actuator) {
-                if (actuator)
+                scanned = std::max(scanned, address);
+                if (actuator) {
+                    scanFound.push_back(address);
                     progress.setMaximum(scanSteps + ++found);
+                }
                 step(progress, address,
                      QStringLiteral("Поиск приводов: адрес ") + QString::number(address));
             };
@@ -137,7 +145,16 @@ void LineBackup::backup()
             step(progress, 0, QStringLiteral("Резервная копия в ") + folder);
             items = service::backupLine(*form_.WakePort, path(folder), options);
         });
-    LineOperationSummary summary(folder, items, cancelled, &form_);
+    QStringList notDone;
+    if (cancelled) {
+        for (int a : service::addressesNotBackedUp(count ? options.addresses : scanFound, items))
+            notDone << QString::number(a);
+        if (!count && scanned < options.scan.last)
+            notDone << QStringLiteral("адреса %1…%2 не просмотрены")
+                           .arg(scanned + 1)
+                           .arg(options.scan.last);
+    }
+    LineOperationSummary summary(folder, items, cancelled, notDone, &form_);
     show(summary);
 }
 
@@ -213,6 +230,10 @@ void LineBackup::restore()
         step(progress, 0, QStringLiteral("Восстановление из ") + folder);
         items = service::restoreLine(*form_.WakePort, path(folder), options);
     });
-    LineOperationSummary summary(folder, items, rows, cancelled, &form_);
+    QStringList notDone;
+    if (cancelled)
+        for (const std::string& file : service::filesNotRestored(path(folder), items))
+            notDone << QFileInfo(QString::fromStdString(file)).fileName();
+    LineOperationSummary summary(folder, items, rows, cancelled, notDone, &form_);
     show(summary);
 }

@@ -77,9 +77,24 @@ QString LineOperationSummary::resultText(const service::RestoreItem& item)
     return {};
 }
 
+namespace {
+
+// " Прервано. Не сохранены: 2, 3." — the words tirsctl prints after a Ctrl+C.
+QString interruptedText(const QString& what, const QStringList& notDone)
+{
+    QString text = QStringLiteral(" Прервано.");
+    if (!notDone.isEmpty())
+        text += QLatin1Char(' ') + what + QStringLiteral(": ") +
+                notDone.join(QStringLiteral(", ")) + QLatin1Char('.');
+    return text;
+}
+
+}  // namespace
+
 LineOperationSummary::LineOperationSummary(const QString& folder,
                                            const std::vector<service::BackupItem>& items,
-                                           bool cancelled, QWidget* parent)
+                                           bool cancelled, const QStringList& notDone,
+                                           QWidget* parent)
     : QDialog(parent)
 {
     build(QStringLiteral("Резервная копия линии"),
@@ -99,7 +114,7 @@ LineOperationSummary::LineOperationSummary(const QString& folder,
                      QString::number(static_cast<int>(items.size()) - saved) +
                      QStringLiteral(". Папка: ") + folder;
     if (cancelled)
-        totals += QStringLiteral(" Прервано: сохранены не все приводы.");
+        totals += interruptedText(QStringLiteral("Не сохранены"), notDone);
     totals_->setText(totals);
     items_->resizeColumnsToContents();
 }
@@ -107,7 +122,8 @@ LineOperationSummary::LineOperationSummary(const QString& folder,
 LineOperationSummary::LineOperationSummary(const QString& folder,
                                            const std::vector<service::RestoreItem>& items,
                                            const std::vector<service::journal::Row>& journal,
-                                           bool cancelled, QWidget* parent)
+                                           bool cancelled, const QStringList& notDone,
+                                           QWidget* parent)
     : QDialog(parent)
 {
     build(QStringLiteral("Восстановление линии"),
@@ -134,7 +150,7 @@ LineOperationSummary::LineOperationSummary(const QString& folder,
                      QString::number(static_cast<int>(items.size()) - good) +
                      QStringLiteral(". Папка: ") + folder;
     if (cancelled)
-        totals += QStringLiteral(" Прервано: восстановлены не все файлы.");
+        totals += interruptedText(QStringLiteral("Не записаны"), notDone);
     totals_->setText(totals);
     items_->resizeColumnsToContents();
 

@@ -17,11 +17,12 @@ class LineOperationSummary : public QDialog {
     Q_OBJECT
 
 public:
+    // notDone: after a cancel, what was left undone (addresses, files), as tirsctl names it.
     LineOperationSummary(const QString& folder, const std::vector<service::BackupItem>& items,
-                         bool cancelled, QWidget* parent);
+                         bool cancelled, const QStringList& notDone, QWidget* parent);
     LineOperationSummary(const QString& folder, const std::vector<service::RestoreItem>& items,
                          const std::vector<service::journal::Row>& journal, bool cancelled,
-                         QWidget* parent);
+                         const QStringList& notDone, QWidget* parent);
 
     QString totals() const;
     QTableWidget* items() const { return items_; }

@@ -14,9 +14,9 @@ using namespace std::chrono_literals;
 
 // The client's buffers and lock, which only its tests look at.
 struct WakePortTestAccess {
-    static std::array<std::uint8_t, 256>& tx(TWakePort& p) { return p.TxBuf; }
-    static std::array<std::uint8_t, 256>& rx(TWakePort& p) { return p.RxBuf; }
-    static std::recursive_mutex& lock(TWakePort& p) { return p.Lock; }
+    static std::array<std::uint8_t, 256>& tx(TWakePort& p) { return p.txBuf_; }
+    static std::array<std::uint8_t, 256>& rx(TWakePort& p) { return p.rxBuf_; }
+    static std::recursive_mutex& lock(TWakePort& p) { return p.lock_; }
 };
 using Access = WakePortTestAccess;
 

@@ -156,7 +156,8 @@ TEST_F(LineBackupTest, CancelStopsBetweenActuatorsAndTheSummarySaysSo)
     cancelAfter = 1;
     trigger("mnLineBackup");
     ASSERT_EQ(summary.items.size(), 1u);
-    EXPECT_TRUE(summary.totals.contains(QStringLiteral("Прервано")));
+    EXPECT_TRUE(summary.totals.contains(QStringLiteral("Прервано. Не сохранены: 2.")))
+        << summary.totals.toStdString();
     EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/A1.par")));
     EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/A2.par")));
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <regex>
 
 #include "inifile.h"
 #include "numbertext.h"
@@ -46,7 +48,15 @@ bool isNonFiniteNumber(std::string_view text)
     if (allOf(t, 0, isDigit))
         return true;
     const auto f = numtext::parseFloat(text);
-    return f && !std::isfinite(*f);
+    if (f)
+        return !std::isfinite(*f);
+    // A decimal number written right but past what a double holds ("1e309"),
+    // which the number text refuses as out of range.
+    static const std::regex decimal(R"([0-9]+(\.[0-9]*)?(e[+-]?[0-9]+)?|\.[0-9]+(e[+-]?[0-9]+)?)");
+    if (!std::regex_match(t, decimal))
+        return false;
+    const double d = std::strtod(t.c_str(), nullptr);
+    return !std::isfinite(d);
 }
 
 std::string joined(const std::vector<std::string>& keys)

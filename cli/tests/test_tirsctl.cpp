@@ -263,6 +263,8 @@ TEST_F(Tirsctl, OnlyAWholeParameterFileForThisActuatorIsWritten)
     nan.replace(nan.find("V1=201"), 6, "V1=NaN");
     std::string hex = whole;
     hex.replace(hex.find("A=201"), 5, "A=0x123456789abcdef012");
+    std::string huge = whole;
+    huge.replace(huge.find("Ip=") + 3, 1, "1e309");
 
     const struct {
         std::string file;
@@ -273,6 +275,7 @@ TEST_F(Tirsctl, OnlyAWholeParameterFileForThisActuatorIsWritten)
         {writeFile("random.par", random), {"--allow-defaults"}, "ни одного параметра"},
         {writeFile("nan.par", nan), {"--allow-defaults"}, "конечным числом: V1"},
         {writeFile("hex.par", hex), {"--allow-defaults"}, "конечным числом: A"},
+        {writeFile("huge.par", huge), {"--allow-defaults"}, "конечным числом: Ip"},
         {paramFile("some.par", {{"V1", 250}}), {}, "Vmin, I1"},
         {writeFile("a2.par", std::string(whole).replace(17, 1, "2")), {}, "с привода 2"},
     };

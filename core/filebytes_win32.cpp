@@ -50,6 +50,19 @@ private:
     HANDLE h_;
 };
 
+// The size of an open file that must be a file on a disk (not a device or a pipe).
+LARGE_INTEGER diskFileSize(HANDLE h, const std::string& path)
+{
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        throw IniFileError(IniFileError::Kind::NotRegularFile,
+                           "Cannot open file " + path + ". Not a regular file");
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size))
+        throw IniFileError(IniFileError::Kind::Open,
+                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
+    return size;
+}
+
 }  // namespace
 
 namespace filebytes {
@@ -70,13 +83,7 @@ std::string read(const std::string& path, bool& missing)
                            "Cannot open file " + path + ". " + systemReason(error));
     }
     FileHandle file(h);
-    if (GetFileType(h) != FILE_TYPE_DISK)
-        throw IniFileError(IniFileError::Kind::NotRegularFile,
-                           "Cannot open file " + path + ". Not a regular file");
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h, &size))
-        throw IniFileError(IniFileError::Kind::Open,
-                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
+    const LARGE_INTEGER size = diskFileSize(h, path);
     if (size.QuadPart > MaxFileSize)
         throw IniFileError(IniFileError::Kind::TooLarge, "File " + path + " is too large");
     std::string bytes;
@@ -172,13 +179,7 @@ void append(const std::string& path, const std::string& bytes, const std::string
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         throw IniFileError(IniFileError::Kind::Refused,
                            "Cannot write file " + path + ". A link is in its place");
-    if (GetFileType(h) != FILE_TYPE_DISK)
-        throw IniFileError(IniFileError::Kind::NotRegularFile,
-                           "Cannot open file " + path + ". Not a regular file");
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h, &size))
-        throw IniFileError(IniFileError::Kind::Open,
-                           "Cannot open file " + path + ". " + systemReason(GetLastError()));
+    const LARGE_INTEGER size = diskFileSize(h, path);
 
     const std::string text = size.QuadPart == 0 ? firstLine + bytes : bytes;
     // A short write leaves part of the text: the file is cut back to its old

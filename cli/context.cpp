@@ -13,7 +13,6 @@ namespace {
 
 // The window's settings file: tirsctl takes the same port, address and names.
 constexpr const char* SettingsFileName = "tirspanel.ini";
-constexpr int HighestPort = 8;
 
 }  // namespace
 
@@ -49,21 +48,21 @@ TWakePort& Context::line()
     std::string name = options.port;
     if (name.empty()) {
         const int n = settings().port;
-        if (n < 1 || n > HighestPort)
+        if (n < 1 || n > service::HighestPort)
             throw PortError(PortError::Kind::NotChosen,
                             "порт не выбран: задайте --port или Port в tirspanel.ini");
         name = "COM" + std::to_string(n);
     }
     const int baud = options.baud > 0 ? options.baud : settings().baud;
-    auto port = std::make_unique<TWakePort>(HighestPort);
+    auto port = std::make_unique<TWakePort>(service::HighestPort);
     // A name that is no port at all is wrong usage, not a port that failed.
     if (service::normalPortName(*port, name).empty())
         throw UsageError("--port " + name + ": неизвестный порт (COM1…COM" +
-                         std::to_string(HighestPort) + " или путь к устройству)");
+                         std::to_string(service::HighestPort) + " или путь к устройству)");
     port->AnswerTimeout = options.timeout;
     const service::PortOpenResult opened = service::openPort(*port, name, baud);
     if (!opened.opened)
-        throw PortError(PortError::Kind::NotOpened, name + ": " + opened.problem);
+        throw PortError(PortError::Kind::NotOpened, name + ": " + opened.text());
     journal_ = std::make_unique<service::OperationRecorder>(platform::programFolder());
     journal_->source = "tirsctl";
     journal_->onRow = [this](const service::journal::Row&) {

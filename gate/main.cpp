@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr int HighestPort = 8;
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> rescanRequested{false};
 
@@ -161,17 +160,17 @@ int run(const Options& o)
 
     std::string name = o.port;
     if (name.empty()) {
-        if (settings.port < 1 || settings.port > HighestPort) {
+        if (settings.port < 1 || settings.port > service::HighestPort) {
             std::cerr << "tirsgate: порт не выбран: задайте --port или Port в tirspanel.ini\n";
             return service::ExitPort;
         }
         name = "COM" + std::to_string(settings.port);
     }
-    TWakePort port(HighestPort);
+    TWakePort port(service::HighestPort);
     port.AnswerTimeout = o.timeout;
     const auto opened = service::openPort(port, name, o.baud > 0 ? o.baud : settings.baud);
     if (!opened.opened) {
-        std::cerr << "tirsgate: " << name << ": " << opened.problem << "\n";
+        std::cerr << "tirsgate: " << name << ": " << opened.text() << "\n";
         return service::ExitPort;
     }
 

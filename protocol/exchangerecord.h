@@ -13,7 +13,7 @@ enum class ExchangeOutcome {
     DeviceError,  // a valid answer carrying a device error code
     NoAnswer,     // nothing within the time-out (frames for others skipped aside)
     WrongAnswer,  // a frame with another command code, or too short
-    NoPort,       // no port in use: nothing was sent
+    NoPort,       // no port in use (nothing was sent), or its device went away
     // A frame began but did not decode: a bad check byte, a bad escape, cut
     // short; two actuators answering at once garble each other like this.
     DamagedAnswer,

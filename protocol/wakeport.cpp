@@ -144,7 +144,6 @@ void TWakePort::Fail(ExchangeOutcome outcome, int deviceError)
 
 int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
 {
-    // A device that went away during the request shows as a missing answer.
     if (Port == 0)
         Fail(ExchangeOutcome::NoPort);
     skipped_.clear();
@@ -199,6 +198,10 @@ int TWakePort::ReceiveAnswer(int timeout, int minCount, int alsoFrom)
         lastOutcome_ = ExchangeOutcome::Answer;
         return count;
     }
+    // A device that went away during the exchange (unplugged) is no port
+    // any more: the caller learns that from the outcome, not by asking.
+    if (!Connected())
+        Fail(ExchangeOutcome::NoPort);
     if (wrongCommand)
         Fail(ExchangeOutcome::WrongAnswer);
     if (damagedFrames_ > 0)

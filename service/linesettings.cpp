@@ -89,12 +89,15 @@ LineSettings lineSettingsFrom(const IniImage& ini)
     return s;
 }
 
-const std::string& nameOf(const LineSettings& settings, int address)
+const std::string& nameOf(const ActuatorNames& names, int address)
 {
     static const std::string none;
-    return address >= 1 && address < static_cast<int>(settings.names.size())
-               ? settings.names[address]
-               : none;
+    return address >= 1 && address < static_cast<int>(names.size()) ? names[address] : none;
+}
+
+const std::string& nameOf(const LineSettings& settings, int address)
+{
+    return nameOf(settings.names, address);
 }
 
 }  // namespace service

@@ -12,9 +12,10 @@
 
 class IniImage;
 
-class IniImage;
-
 namespace service {
+
+// The actuators' names by address (UTF-8); entry 0 unused.
+using ActuatorNames = std::array<std::string, 128>;
 
 struct LineSettings {
     int port = 2;  // COMn; 0 none
@@ -23,7 +24,7 @@ struct LineSettings {
     double mmPerStep = 0.00083;
     int motSteps = 200;
     int optoBlades = 8;
-    std::array<std::string, 128> names;      // by address; entry 0 unused
+    ActuatorNames names;
     int scanTimeout = DefaultScanTimeoutMs;  // ms, the window's scan
     std::vector<FoundActuator> lastScan;     // address order
 };
@@ -48,6 +49,7 @@ int readScanTimeout(const IniImage& ini);
 void writeScanTimeout(IniImage& ini, int timeoutMs);
 
 // The name stored for an address, empty outside 1..127.
+const std::string& nameOf(const ActuatorNames& names, int address);
 const std::string& nameOf(const LineSettings& settings, int address);
 
 }  // namespace service

@@ -57,8 +57,9 @@ PollSnapshot readPoll(TWakePort& port, PollPage page)
     PollSnapshot s;
     try {
         readActuator(port, pageReadings(page), ReadInput | ReadRelays, s);
-    } catch (const EHardwareException&) {
+    } catch (const EHardwareException& e) {
         s.failed = true;
+        s.failure = e.outcome();
     }
     return s;
 }

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include "exchangerecord.h"
+
 class TWakePort;
 
 namespace service {
@@ -35,6 +37,7 @@ struct PollSnapshot {
     // An exchange failed: the actuator is taken as gone. The live relay
     // readings do not count (their failure leaves the rest standing).
     bool failed = false;
+    ExchangeOutcome failure = ExchangeOutcome::Answer;  // how, when failed
 };
 
 // Reads the readings in `wanted` that the snapshot lacks, in the order

@@ -114,10 +114,7 @@ void LineBackup::backup()
     folder_ = folder;
     service::BackupOptions options;
     options.addresses = addresses_();
-    options.name = [this](int a) {
-        return a >= 0 && a < static_cast<int>(form_.Names.size()) ? form_.Names[a].toStdString()
-                                                                  : std::string();
-    };
+    options.name = [this](int a) { return service::nameOf(form_.Names, a); };
     // Without a scan to go by, the library scans first: 127 steps more.
     const int count = static_cast<int>(options.addresses.size());
     const int scanSteps = count == 0 ? wake::MaxAddress : 0;

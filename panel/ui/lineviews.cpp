@@ -76,9 +76,7 @@ LineOverviewWindow* LineViews::showLine()
 {
     if (!line_) {
         line_ = new LineOverviewWindow(overview_, &form_);
-        line_->NameOf = [this](int a) {
-            return a >= 0 && a < static_cast<int>(form_.Names.size()) ? form_.Names[a] : QString();
-        };
+        line_->NameOf = [this](int a) { return form_.NameOf(a); };
         line_->Select = [this](int a) { RunGuarded(&form_, [this, a] { selectFromLine(a); }); };
         line_->FromKeptScan = [this] { return form_.ScanKept; };
     }
@@ -93,9 +91,9 @@ LineOverviewWindow* LineViews::showLine()
 QString LineViews::caption(int address) const
 {
     QString text = QStringLiteral("Привод ") + QString::number(address);
-    if (address > 0 && address < static_cast<int>(form_.Names.size()) &&
-        !form_.Names[address].isEmpty())
-        text += QStringLiteral(" «") + form_.Names[address] + QStringLiteral("»");
+    const QString name = form_.NameOf(address);
+    if (!name.isEmpty())
+        text += QStringLiteral(" «") + name + QStringLiteral("»");
     return text;
 }
 

@@ -30,9 +30,7 @@
 #include "linesettings.h"
 #include "lineviews.h"
 #include "motion.h"
-#include "outcometext.h"
 #include "portopen.h"
-#include "portproblem.h"
 #include "statusbarline.h"
 #include "ui_controlpage.h"
 #include "ui_mainform.h"
@@ -47,7 +45,6 @@ const QString Model = QStringLiteral("ТИРС-70");
 
 constexpr int DesignLeft = 421;
 constexpr int DesignTop = 276;
-constexpr int PortItemCount = 8;
 constexpr int PageCount = 5;
 
 std::string utf8(const QString& s)
@@ -202,7 +199,7 @@ void TMainForm::FormCreate()
     uiNet->TableStrGrid->setCurrentCell(GridRow - 1, GridCol);
     NameEditing = false;
     SetApplicationTitle(TitleBase + QLatin1Char(' ') + Model);
-    for (int n = 1; n <= PortItemCount; ++n) {
+    for (int n = 1; n <= service::HighestPort; ++n) {
         auto* item = new QAction(QStringLiteral("COM") + QString::number(n), this);
         item->setObjectName(QStringLiteral("mnCOM") + QString::number(n));
         item->setData(n);
@@ -212,7 +209,7 @@ void TMainForm::FormCreate()
         ui->mnPort->insertAction(ui->N1, item);
         PortItems[n - 1] = item;
     }
-    WakePort = std::make_unique<TWakePort>(PortItemCount);
+    WakePort = std::make_unique<TWakePort>(service::HighestPort);
     LoadSettings();
     showKeptScan();
     uiParams->feNt->setEnabled(uiParams->cbTravel->isChecked());
@@ -320,8 +317,7 @@ void TMainForm::LoadSettings()
     Dir = QString::fromStdString(
         ini.readString("Params", "Dir", utf8(QCoreApplication::applicationDirPath())));
 
-    for (int a = 1; a < static_cast<int>(Names.size()); ++a)
-        Names[a] = QString::fromStdString(line.names[a]);
+    Names = line.names;
 
     ScanTimeout = line.scanTimeout;
     LastScan = line.lastScan;
@@ -351,7 +347,7 @@ void TMainForm::SaveSettings()
     ini.writeString("Params", "Dir", utf8(Dir));
 
     for (int a = 1; a < static_cast<int>(Names.size()); ++a)
-        ini.writeString("Names", service::nameKey(a), utf8(Names[a]));
+        ini.writeString("Names", service::nameKey(a), Names[a]);
 
     service::writeScanTimeout(ini, ScanTimeout);
     service::writeLastScan(ini, LastScan);
@@ -458,16 +454,16 @@ void TMainForm::FollowLineOwner()
 void TMainForm::SelectPort(int n)
 {
     // A number the client does not know opens nothing and checks nothing.
-    if (n < 0 || n > PortItemCount)
+    if (n < 0 || n > service::HighestPort)
         n = 0;
     if (n != 0 && WakePort->Port == n) {
         // Chosen again while its device is gone: tried at once.
-        ReopenLostPort();
-        if (!WakePort->Connected() && !portWasOpen_)
-            showPortProblem();
+        if (ReopenLostPort() == service::Reopen::StillLost && !portWasOpen_)
+            showPortProblem(service::portProblemOf(*WakePort));
         return;
     }
     WakePort->Close();
+    portWasOpen_ = false;
     for (QAction* item : PortItems)
         item->setChecked(false);
     ui->mnClosePort->setEnabled(false);
@@ -477,14 +473,11 @@ void TMainForm::SelectPort(int n)
     if (n != 0) {
         // Opened without a trial first: a trial open of a real UART pulses
         // its DTR and RTS lines.
-        const bool configured = WakePort->Open(n, BaudRate);
-        portWasOpen_ = WakePort->Connected();
-        if (!portWasOpen_)
-            showPortProblem();
-        else if (!configured)  // the device opened, but not at this rate
-            StatusLine->SetPortProblem(
-                PortNameText(), QStringLiteral("скорость %1 бод не поддерживается").arg(BaudRate),
-                {});
+        const service::PortOpenResult opened =
+            service::openPort(*WakePort, "COM" + std::to_string(n), BaudRate);
+        portWasOpen_ = opened.opened || opened.rateRefused;
+        if (!opened.opened)  // not open, or open but not at this rate
+            showPortProblem(opened);
         PortNumber = n;
         PortItems[n - 1]->setChecked(true);
         ui->mnClosePort->setEnabled(true);
@@ -498,11 +491,11 @@ void TMainForm::SelectPort(int n)
     showScanDuration();  // the baud rate may have changed
 }
 
-void TMainForm::ReopenLostPort()
+service::Reopen TMainForm::ReopenLostPort()
 {
     const service::Reopen reopen = service::reopenLostPort(*WakePort);
     if (reopen == service::Reopen::NotLost)
-        return;
+        return reopen;
     if (reopen == service::Reopen::Reopened) {
         portWasOpen_ = true;
         StatusLine->SetPortProblem({}, {}, {});
@@ -510,6 +503,7 @@ void TMainForm::ReopenLostPort()
     } else if (portWasOpen_) {
         showPortLost();
     }
+    return reopen;
 }
 
 void TMainForm::showPortLost()
@@ -518,14 +512,11 @@ void TMainForm::showPortLost()
                                QStringLiteral("связь потеряна, повторное подключение…"), {});
 }
 
-void TMainForm::showPortProblem()
+void TMainForm::showPortProblem(const service::PortOpenResult& problem)
 {
     // The client reports nothing about a port that does not open; the
     // reason beside "No Device" spares the operator the guessing.
-    PortProblemInfo problem = PortProblem(WakePort->PortName);
-    if (problem.reason.empty())
-        problem.reason = outcomeText(ExchangeOutcome::NoPort, 0);
-    StatusLine->SetPortProblem(PortNameText(), QString::fromStdString(problem.reason),
+    StatusLine->SetPortProblem(PortNameText(), QString::fromStdString(problem.problem),
                                QString::fromStdString(problem.path));
 }
 
@@ -534,18 +525,21 @@ void TMainForm::mnCOM1Click(QAction* sender)
     SelectPort(sender->data().toInt());
     // Qt toggles a checkable item before it reports the click; the marks
     // follow the port in use, also when the choice changed nothing.
-    for (int n = 1; n <= PortItemCount; ++n)
+    for (int n = 1; n <= service::HighestPort; ++n)
         PortItems[n - 1]->setChecked(PortNumber == n);
 }
 
 void TMainForm::mnPortClick()
 {
     ShowPortTargets();
-    for (int n = 1; n <= PortItemCount; ++n) {
-        if (n == WakePort->Port)
-            continue;
-        PortItems[n - 1]->setEnabled(WakePort->PortAvailable(n));
-    }
+    const std::vector<bool> available = service::portsAvailable(*WakePort);
+    for (std::size_t i = 0; i < available.size() && i < PortItems.size(); ++i)
+        PortItems[i]->setEnabled(available[i]);
+}
+
+QString TMainForm::NameOf(int address) const
+{
+    return QString::fromStdString(service::nameOf(Names, address));
 }
 
 QString TMainForm::PortNameText() const

@@ -8,8 +8,10 @@
 
 #include "errorbox.h"
 #include "lineowner.h"
+#include "linesettings.h"
 #include "paramedits.h"
 #include "pollsnapshot.h"
+#include "portopen.h"
 #include "scan.h"
 #include "serialdevices.h"
 #include "wakeport.h"
@@ -64,7 +66,9 @@ public:
     int GridRow = 1;
     int GridCol = 2;
     bool NameEditing = false;
-    std::array<QString, 128> Names;
+    service::ActuatorNames Names;  // kept with the settings file
+    // The name of the actuator at an address; empty when it has none.
+    QString NameOf(int address) const;
     QString Dir;
     double MMPerStep = 0.00083;
     int MotSteps = 200;
@@ -81,7 +85,7 @@ public:
     QTimer* Timer1 = nullptr;
     QFileDialog* OpenDialog = nullptr;
     QFileDialog* SaveDialog = nullptr;
-    std::array<QAction*, 8> PortItems{};  // COM1..COM8, built at start-up
+    std::array<QAction*, service::HighestPort> PortItems{};  // COM1..COM8, built at start-up
 
     Ui::TMainForm* ui = nullptr;
     Ui::NetPage* uiNet = nullptr;
@@ -134,7 +138,7 @@ public:
     // The port in use whose device went away, or did not open, is opened
     // again (its name resolved afresh); the actuator is then identified anew.
     // The poll tick tries once per tick, choosing the port in the menu at once.
-    void ReopenLostPort();
+    service::Reopen ReopenLostPort();
     // "Настройка портов…": the dialog, then the port in use reopened when
     // its link or the baud rate changed.
     void mnPortSetupClick();
@@ -280,7 +284,7 @@ private:
     bool confirmAddressZero();
     void showPortLost();
     // Why the port chosen did not open, worked out only after the open failed.
-    void showPortProblem();
+    void showPortProblem(const service::PortOpenResult& problem);
     bool confirm(const QString& question);
     void setupServiceTools();  // mainform_service.cpp
     // A parameter file loaded or saved, into the journal; error empty for success.

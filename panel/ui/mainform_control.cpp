@@ -78,11 +78,13 @@ void TMainForm::Timer1Timer()
     Timer1->stop();
     ReopenLostPort();
     bool answered = true;
+    ExchangeOutcome failure = ExchangeOutcome::Answer;
     try {
         if (!DeviceFound)
             IdentifyDevice();
-    } catch (const EHardwareException&) {
+    } catch (const EHardwareException& e) {
         answered = false;
+        failure = e.outcome();
     }
     if (answered) {
         QWidget* page = ui->PageControl->currentWidget();
@@ -99,6 +101,7 @@ void TMainForm::Timer1Timer()
         service::readExtras(*WakePort, service::extraReadings(pollPage, needs), snapshot);
         Views->pollRead(snapshot);
         answered = !snapshot.failed;
+        failure = snapshot.failure;
     }
     if (answered && linkLost_)
         ReportDone(PortNameText() + QStringLiteral(": связь восстановлена"));
@@ -108,7 +111,8 @@ void TMainForm::Timer1Timer()
         ShowStale();
         SetStatusText(QStringLiteral("No Device"));
         uiControl->edType1->clear();
-        if (portWasOpen_ && WakePort->Port != 0 && !WakePort->Connected())
+        // The exchange says whether the port went, not only the actuator.
+        if (portWasOpen_ && failure == ExchangeOutcome::NoPort)
             showPortLost();
     }
     // Not reached after a failure of another kind: polling then stays off

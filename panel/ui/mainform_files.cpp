@@ -151,9 +151,7 @@ void TMainForm::bbFileSaveClick()
         values[i] = fields[i]->Value();
     }
     const QString type = uiParams->edType2->text();
-    const QString name =
-        Address >= 1 && Address < static_cast<int>(Names.size()) ? Names[Address] : QString();
-    service::deviceToFile(ini, {Address, type.toStdString(), name.toStdString(),
+    service::deviceToFile(ini, {Address, type.toStdString(), service::nameOf(Names, Address),
                                 service::isoLocalTime(std::chrono::system_clock::now())});
     paramfile::write(ini, values);
     try {

@@ -66,12 +66,6 @@ QString cellText(const QTableWidget* grid, int tableRow, int col)
     return item ? item->text() : QString();
 }
 
-const QString& nameOf(const std::array<QString, 128>& names, int a)
-{
-    static const QString none;
-    return a >= 0 && a < static_cast<int>(names.size()) ? names[a] : none;
-}
-
 }  // namespace
 
 void TMainForm::setupNetPage()
@@ -199,7 +193,7 @@ void TMainForm::showFound(const service::FoundActuator& found)
     const int a = found.address;
     grid->setItem(row, ColAddress, fixedItem(QString::number(a)));
     grid->setItem(row, ColType, fixedItem(QString::fromStdString(service::foundText(found))));
-    grid->setItem(row, ColName, nameItem(nameOf(Names, a), true));
+    grid->setItem(row, ColName, nameItem(NameOf(a), true));
     FitNameColumn();
     grid->setCurrentCell(row, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
     grid->repaint();
@@ -309,9 +303,9 @@ void TMainForm::EndNameEdit(bool commit)
     if (a < 1 || a > wake::MaxAddress)
         return;
     if (commit) {
-        Names[a] = cellText(grid, tableRow, ColName);
+        Names[a] = cellText(grid, tableRow, ColName).toStdString();
     } else if (QTableWidgetItem* item = grid->item(tableRow, ColName)) {
-        item->setText(Names[a]);
+        item->setText(NameOf(a));
     }
 }
 
@@ -344,7 +338,7 @@ void TMainForm::SelectAddress(int a)
     uiControl->feAddr1->SetValue(a);
     uiParams->feAddr2->SetValue(a);
     uiNet->feAddr3->SetValue(a);
-    uiControl->edName->setText(nameOf(Names, a));
+    uiControl->edName->setText(NameOf(a));
     AimClientAtAddress();
     showAddressWarning();
 }
@@ -366,7 +360,7 @@ void TMainForm::AddressFieldChanged(TFloatEdit* sender)
     for (TFloatEdit* field : {uiControl->feAddr1, uiParams->feAddr2, uiNet->feAddr3})
         if (field != sender)
             field->SetValue(Address);
-    uiControl->edName->setText(nameOf(Names, Address));
+    uiControl->edName->setText(NameOf(Address));
     AimClientAtAddress();
     showAddressWarning();
 }

@@ -156,7 +156,7 @@ TEST_F(WakePortLine, DeviceGoneThenBackUnderTheSameName)
     nt = port.GetT();
     EXPECT_TRUE(port.Connected());
     pty->unplug();
-    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", NoAnswer));
+    EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", NoPort));
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(port.Port, SimPortNumber);
     EXPECT_EQ(hardwareError([&] { nt = port.GetT(); }), commandError("GetT", NoPort));

@@ -147,7 +147,7 @@ TEST_F(SettingsDiskFaults, DiskFullAtShutdownKeepsTheOldFileWhole)
         "[General]\nPage=1\n[Port]\nPort=2\n[Params]\nAddress=1\n[Names]\nAddr1=Задвижка 1\n");
     const std::string old = readSettingsBytes();
     auto& f = createForm();
-    f.Names[5] = QStringLiteral("Новое имя");  // the save has more to write than the old file holds
+    f.Names[5] = "Новое имя";  // the save has more to write than the old file holds
     {
         FileSizeLimit full(64);
         closeForm();
@@ -162,7 +162,7 @@ TEST_F(SettingsDiskFaults, DiskFullAtShutdownKeepsTheOldFileWhole)
 
     // With room again the next shutdown saves everything.
     form.reset();
-    createForm().Names[5] = QStringLiteral("Новое имя");
+    createForm().Names[5] = "Новое имя";
     closeForm();
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_NE(readSettings().find("Addr5=Новое имя\n"), std::string::npos);
@@ -175,7 +175,7 @@ TEST_F(SettingsDiskFaults, ReadOnlySettingsFileIsReportedAndLeftAsItIs)
     const std::string old = readSettingsBytes();
     fs::permissions(settings(),
                     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    createForm().Names[5] = QStringLiteral("Новое имя");
+    createForm().Names[5] = "Новое имя";
     closeForm();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].message, QStringLiteral("Cannot create file ") + settingsPath() +

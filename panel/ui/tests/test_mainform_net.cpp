@@ -120,7 +120,7 @@ TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
     editor->insert(QStringLiteral("Задвижка"));  // typed (keyClicks takes ASCII only)
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_FALSE(f.NameEditing);
-    EXPECT_EQ(f.Names[17], QStringLiteral("Задвижка"));
+    EXPECT_EQ(f.Names[17], "Задвижка");
     EXPECT_EQ(cell(1, 2), QStringLiteral("Задвижка"));
 
     editor = openNameEditor(2);
@@ -129,7 +129,7 @@ TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
     editor->insert(QStringLiteral("брошено"));  // typed (keyClicks takes ASCII only)
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_FALSE(f.NameEditing);
-    EXPECT_EQ(f.Names[17], QStringLiteral("Задвижка"));
+    EXPECT_EQ(f.Names[17], "Задвижка");
     EXPECT_EQ(cell(1, 2), QStringLiteral("Задвижка"));
 
     // Selecting another cell commits.
@@ -139,7 +139,7 @@ TEST_F(MainFormNet, ScanListsAnsweringAddressesWithTypesAndNames)
     editor->insert(QStringLiteral("Насос 2"));  // typed (keyClicks takes ASCII only)
     grid()->setCurrentCell(1, 0);
     EXPECT_FALSE(f.NameEditing);
-    EXPECT_EQ(f.Names[3], QStringLiteral("Насос 2"));
+    EXPECT_EQ(f.Names[3], "Насос 2");
     EXPECT_EQ(f.GridRow, 2);
     EXPECT_EQ(f.GridCol, 0);
 
@@ -217,13 +217,13 @@ TEST_F(MainFormNet, AClickOpensTheNameEditorAndMenusOrOtherWindowsLeaveItOpen)
     other.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_TRUE(f.NameEditing);
-    EXPECT_EQ(f.Names[3], QStringLiteral("Насос"));
+    EXPECT_EQ(f.Names[3], "Насос");
     f.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
     EXPECT_EQ(QApplication::focusWidget(), editor);
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_FALSE(f.NameEditing);
-    EXPECT_EQ(f.Names[3], QStringLiteral("Насос 2"));
+    EXPECT_EQ(f.Names[3], "Насос 2");
 
     // A double click into it selects the drive and opens no editor.
     QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, nameCell.center());
@@ -273,7 +273,7 @@ TEST_F(MainFormNet, TheLastScanIsShownAfterARestartUntilTheNextScan)
     damaged.badCheckByte = true;  // as two actuators answering at once
     line.setFaults(9, damaged);
     writeSettings("[Names]\nAddr3=Насос\n");
-    auto& f = createForm();
+    createForm();
     EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(),
               QStringLiteral("Приводы не известны: нажмите «Сканировать»"));
     EXPECT_EQ(widget<QSpinBox>("seScanTimeout")->value(), 100);

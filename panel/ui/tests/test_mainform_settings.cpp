@@ -124,8 +124,8 @@ TEST_F(MainFormSettings, SavedValuesAreLoadedAndWrittenBackInPlace)
     EXPECT_EQ(f.MotSteps, 400);
     EXPECT_EQ(f.OptoBlades, 16);
     EXPECT_EQ(f.Dir, QStringLiteral("/tmp/params/"));
-    EXPECT_EQ(f.Names[17], QStringLiteral("Клапан на входе"));
-    EXPECT_EQ(f.Names[3], QStringLiteral("Насос"));
+    EXPECT_EQ(f.Names[17], "Клапан на входе");
+    EXPECT_EQ(f.Names[3], "Насос");
 
     closeForm();
     const std::string text = readSettings();

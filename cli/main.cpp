@@ -132,8 +132,12 @@ int main(int argc, char** argv)
     } catch (const EHardwareException& e) {
         return failed(wantsJson(), ctx.failureText(e), service::ExitFailed);
     } catch (const IniFileError& e) {
-        // A file given on the command line that cannot be read as one
-        // (too large, not a regular file) is wrong usage like a missing one.
-        return failed(wantsJson(), e.what(), service::ExitUsage);
+        // A file given on the command line that cannot be one (too large, not
+        // a regular file, not to be created there) is wrong usage like a
+        // missing one; a read or write that fails on the way (a full disk)
+        // is a failure.
+        const bool midway =
+            e.kind() == IniFileError::Kind::Read || e.kind() == IniFileError::Kind::Write;
+        return failed(wantsJson(), e.what(), midway ? service::ExitFailed : service::ExitUsage);
     }
 }

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <memory>
 
+#include "filesizelimit.h"
 #include "inifile.h"
 #include "journal.h"
 #include "paramfile.h"
@@ -451,6 +452,22 @@ TEST_F(Tirsctl, WrongUsageGivesTwoAndAPortThatCannotOpenThree)
     const ProcessResult missing = run({"--port", "COM4", "info"});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.err.find("не найдено"), std::string::npos) << missing.err;
+}
+
+TEST_F(Tirsctl, AFileCutShortByAFullDiskIsAFailureNotWrongUsage)
+{
+    const fs::path file = work / "a3.par";
+    const std::string before = "[Params]\nV1=250\n";
+    std::ofstream(file) << before;
+    ProcessResult r;
+    {
+        FileSizeLimit full(256);  // less than the parameter file, more than the message
+        r = run({"params", "read", "--output", file.string()});
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("Cannot write file"), std::string::npos) << r.err;
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
 }
 
 TEST_F(Tirsctl, TheParserSpeaksRussianAndNamesWhatIsWrong)

@@ -4,6 +4,7 @@
 // takes only part of leaves the file as it was.
 #include "filebytes.h"
 #include "inifile.h"
+#include "filesizelimit.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -107,29 +108,6 @@ TEST_F(DanglingLinkSave, MissingFolderFailsAndLeavesTheLinkAlone)
         names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"panel.ini"});
 }
-
-// A full disk, played by the file size limit: a write past it is cut short
-// (the signal it would raise is ignored), the next one fails.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 TEST_F(DanglingLinkSave, AppendCutShortLeavesNoFragment)
 {

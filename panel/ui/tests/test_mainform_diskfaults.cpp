@@ -26,6 +26,7 @@
 #include "paramfile.h"
 #include "support/pagetest.h"
 #include "support/windowfixture.h"
+#include "filesizelimit.h"
 
 using namespace uitest;
 using namespace std::string_literals;
@@ -62,31 +63,6 @@ std::string randomBytes(std::size_t n, unsigned seed)
         c = char(random());
     return s;
 }
-
-// A full disk, as the kernel reports it to a writer that passes the process's
-// file size limit: write() fails with EFBIG (SIGXFSZ is ignored meanwhile).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 // Well-formed: the file is exactly what the writer makes of its own reading.
 void expectWellFormed(const std::string& bytes)

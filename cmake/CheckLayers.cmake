@@ -1,37 +1,40 @@
 cmake_minimum_required(VERSION 3.22)
 # Fails when a source includes a header of a layer it may not use, or when
 # Qt appears below the window. Run as: cmake -DSOURCE_DIR=<tree> -P CheckLayers.cmake
-# The table in docs/architecture.md says the same.
+# The layers, their folders and what each may include are in layers.txt
+# beside this file (docs/architecture.md describes them).
 #
-# Each layer lists the layers it may include besides itself. A test folder
-# (<layer>/tests/) may also use the simulated line, the pseudo-terminal
-# support, the serial library and the protocol client's simulated port.
-# Both "..." and <...> includes of the project's headers are checked.
-set(allowed_wake "")
-set(allowed_support "")
-set(allowed_serlink wake)
-set(allowed_protocol wake serlink)
-set(allowed_core wake)
-set(allowed_service wake serlink protocol core)
-set(allowed_model wake serlink core)
-set(allowed_window wake serlink protocol core service model)
-set(allowed_cli wake serlink protocol core service)
-set(allowed_gate wake serlink protocol core service)
-set(allowed_sim wake support)
-set(allowed_fuzz wake serlink protocol core)
-set(allowed_bench wake support serlink protocol core service model window gate sim)
-set(allowed_tests wake support serlink protocol core service sim)
+# A test folder (<layer>/tests/) may also use the simulated line, the
+# pseudo-terminal support, the serial library and the protocol client's
+# simulated port. Both "..." and <...> includes of the project's headers are
+# checked.
+set(layer_folders "")
+set(layer_names "")
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/layers.txt table REGEX "^[ \t]*[^# \t]")
+foreach(line ${table})
+  string(STRIP "${line}" line)
+  string(REGEX REPLACE "[ \t]+" ";" fields "${line}")
+  list(POP_FRONT fields folder name floor)
+  list(APPEND layer_folders ${folder})
+  list(APPEND layer_names ${name})
+  set(allowed_${name} ${fields})
+  set(floor_${name} ${floor})
+endforeach()
+# The floors agree with the table: a layer stands above every layer it may use.
+foreach(name ${layer_names})
+  foreach(used ${allowed_${name}})
+    if(NOT floor_${name} STREQUAL "-" AND NOT floor_${name} GREATER floor_${used})
+      message(FATAL_ERROR "layers.txt: ${name} may include ${used}, but is not on a higher floor")
+    endif()
+  endforeach()
+endforeach()
 set(allowed_in_test_folders sim support serlink protocol)
 # Only these may use Qt, in their sources or in their CMake targets.
 set(qt_layers window bench)
 
 function(layer_of path out)
   set(layer "")
-  foreach(pair "wake/;wake" "support/;support" "serlink/;serlink" "protocol/;protocol"
-          "core/;core" "service/;service" "panel/model/;model" "panel/;window" "cli/;cli" "gate/;gate"
-          "sim/;sim" "fuzz/;fuzz" "bench/;bench" "tests/;tests")
-    list(GET pair 0 prefix)
-    list(GET pair 1 name)
+  foreach(prefix name IN ZIP_LISTS layer_folders layer_names)
     string(LENGTH "${prefix}" n)
     string(SUBSTRING "${path}" 0 ${n} head)
     if(head STREQUAL prefix)

@@ -11,12 +11,22 @@ import re
 import sys
 from collections import defaultdict
 
-# Folder prefix -> room, and each room's floor (higher floors may use lower ones).
-ROOMS = [("wake/", "wake", 1), ("support/", "support", 1), ("serlink/", "serlink", 2),
-         ("core/", "core", 2), ("sim/", "sim", 2), ("protocol/", "protocol", 3),
-         ("service/", "service", 4), ("fuzz/", "fuzz", 4), ("panel/model/", "model", 5),
-         ("panel/", "window", 6), ("cli/", "cli", 6), ("gate/", "gate", 6),
-         ("bench/", "bench", 7)]
+
+def read_rooms():
+    """Folder prefix -> room and its floor (higher floors may use lower ones),
+    from the layer table the layers check reads too; in the table's order, as
+    a path belongs to the first folder it begins with."""
+    table = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "cmake", "layers.txt")
+    rooms = []
+    with open(table, encoding="utf-8") as f:
+        for line in f:
+            fields = line.split()
+            if fields and not fields[0].startswith("#") and fields[2] != "-":
+                rooms.append((fields[0], fields[1], int(fields[2])))
+    return rooms
+
+
+ROOMS = read_rooms()
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 
 

@@ -30,8 +30,8 @@ void LineOwner::release()
 void LineOwner::set(LineUse use)
 {
     holder_ = use;
-    if (changed)
-        changed(use);
+    for (const auto& follower : followers_)
+        follower(use);
 }
 
 }  // namespace service

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 namespace service {
 
@@ -24,8 +25,11 @@ public:
     // Gives back what one successful take took.
     void release();
 
-    // Called whenever the holder changes.
-    std::function<void(LineUse)> changed;
+    // f is called whenever the holder changes: each control that follows
+    // the line adds itself, in the order called.
+    void follow(std::function<void(LineUse)> f) { followers_.push_back(std::move(f)); }
+    // Nothing is called any more (a window going away).
+    void forgetFollowers() { followers_.clear(); }
 
     // The line held for one scope.
     class Hold {
@@ -50,6 +54,7 @@ private:
 
     LineUse holder_ = LineUse::Free;
     int depth_ = 0;  // takes not yet released, the nested ones included
+    std::vector<std::function<void(LineUse)>> followers_;
 };
 
 }  // namespace service

@@ -35,6 +35,9 @@ std::string path(const QString& folder)
 LineBackup::LineBackup(TMainForm& form, std::function<std::vector<int>()> addresses)
     : QObject(&form), form_(form), addresses_(std::move(addresses))
 {
+    // The menu's line backup and restore wait while a scan or another
+    // backup holds the line.
+    form.Owner.follow([this](service::LineUse) { setActionsEnabled(!form_.Owner.exclusive()); });
 }
 
 void LineBackup::addMenuItems(QMenu* menu)

@@ -28,8 +28,6 @@ public:
     void backup();
     void restore();
     bool running() const;
-    // The menu items follow the line's holder.
-    void setActionsEnabled(bool enabled);
 
     // What the restore should also do, as the operator chose.
     struct RestoreChoice {
@@ -45,6 +43,8 @@ public:
     std::function<void(LineOperationSummary*)> ShowSummary;
 
 private:
+    // The menu items follow the line's holder.
+    void setActionsEnabled(bool enabled);
     QString chooseFolder(const QString& caption);
     bool askRestore(RestoreChoice& choice);
     void show(LineOperationSummary& summary);

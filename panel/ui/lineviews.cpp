@@ -154,11 +154,6 @@ service::PollNeeds LineViews::pollNeeds(int address) const
     return needs;
 }
 
-void LineViews::setLineActionsEnabled(bool enabled)
-{
-    backup_->setActionsEnabled(enabled);
-}
-
 void LineViews::refreshLine()
 {
     if (!lineOpen() || !form_.WakePort || form_.WakePort->Port == 0)

@@ -43,8 +43,6 @@ public:
     bool lineOpen() const;
 
     LineBackup* backup() const { return backup_; }
-    // The menu's line actions follow the line's holder.
-    void setLineActionsEnabled(bool enabled);
     service::TrendRecord& record() { return record_; }
     service::LineOverview& overview() { return overview_; }
 

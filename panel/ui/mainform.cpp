@@ -28,7 +28,6 @@
 #include "glyphs.h"
 #include "inifile.h"
 #include "linesettings.h"
-#include "lineviews.h"
 #include "motion.h"
 #include "portopen.h"
 #include "statusbarline.h"
@@ -123,7 +122,7 @@ TMainForm::TMainForm(QWidget* parent)
     setupParamsPage();
     setupParamCompare();
 
-    Owner.changed = [this](service::LineUse) { FollowLineOwner(); };
+    Owner.follow([this](service::LineUse) { FollowLineOwner(); });
     connect(Timer1, &QTimer::timeout, this, Guarded(&TMainForm::Timer1Timer));
     connect(ui->mnExit, &QAction::triggered, this, Guarded(&TMainForm::mnExitClick));
     connect(ui->mnAbout, &QAction::triggered, this, Guarded(&TMainForm::mnAboutClick));
@@ -145,7 +144,7 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm()
 {
     Timer1->stop();
-    Owner.changed = nullptr;
+    Owner.forgetFollowers();
     Scanning = false;
     WakePort.reset();
     delete uiParams;
@@ -445,8 +444,6 @@ void TMainForm::FollowLineOwner()
     uiParams->btCompare->setEnabled(free);
     uiNet->bbScanStart->setEnabled(free);
     uiNet->bbScanStop->setEnabled(Owner.holder() == service::LineUse::Scan);
-    if (Views)
-        Views->setLineActionsEnabled(free);
 }
 
 // --- port menu ---

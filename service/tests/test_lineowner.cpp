@@ -29,7 +29,7 @@ TEST(LineOwner, PollWaitsAndShortActionsNest)
 {
     LineOwner owner;
     std::vector<LineUse> seen;
-    owner.changed = [&](LineUse use) { seen.push_back(use); };
+    owner.follow([&](LineUse use) { seen.push_back(use); });
     {
         LineOwner::Hold write(owner, LineUse::Write);
         ASSERT_TRUE(write);

@@ -77,7 +77,7 @@ struct ExchangeReport {
         const bench::ThreadCounters after = bench::ThreadCounters::now();
         const double line = bench::lineSeconds(requestBytes + answerBytes, baud);
         const double answerLine = bench::lineSeconds(answerBytes, baud);
-        const auto perIteration = benchmark::Counter::AvgIterations;
+        const auto perIteration = benchmark::Counter::kAvgIterations;
         state.counters["wire_bytes"] = double(requestBytes + answerBytes);
         state.counters["line_us"] = line * 1e6;
         state.counters["median_us"] = bench::median(roundTrips) * 1e6;
@@ -323,7 +323,7 @@ void BM_DiscardInput(benchmark::State& state)
     ::close(fd);
     state.counters["ratio_to_byte_115200"] = benchmark::Counter(
         bench::byteSeconds(115200),
-        benchmark::Counter::IsIterationInvariantRate | benchmark::Counter::Invert);
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_DiscardInput)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

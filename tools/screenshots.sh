@@ -4,7 +4,8 @@
 # its five pages with the drive moving, the parameters and the relays read,
 # the port setup dialog and the comparison before a write (compare.png); the
 # trends, the line overview and the line's backup and restore (trends.png,
-# line.png, backup.png, restore.png); then
+# line.png, backup.png, restore.png); after a restart, the last scan kept on
+# "Сеть" and in "Линия" (page-1-net-last-scan.png, line-last-scan.png); then
 # service-stroke.png (the last stroke's time beside the bar),
 # service-monitor.png and service-journal.png (the two windows of the menu
 # "Сервис") after a parameter write, a relay write and two full strokes on a
@@ -213,6 +214,26 @@ summary 'Восстановление линии' restore
 xdotool windowraise "$wid"
 press_keys alt+x
 ended() { ! kill -0 "$panel_pid" 2>/dev/null; }
+e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"
+
+# Started again on "Сеть": the last scan's actuators are kept, marked as
+# such, there and in "Линия" (opened from the position page, whose poll
+# fills the selected actuator's row).
+sed -i 's/^Page=.*/Page=0\r/' "$E2E_DIR/tirspanel.ini"
+QT_SCALE_FACTOR=$E2E_SCALE e2e_start_panel
+mark=$(request_count)
+e2e_wait 20 "the poll after the restart" logged_since "$mark" '^17 ' || e2e_fail "no poll after the restart"
+shot page-1-net-last-scan
+page=0
+next_page
+e2e_wait 10 "the position page's poll" logged_since "$mark" '^17 17 -$' || e2e_fail "the position page does not poll"
+press_keys ctrl+l
+lwid=$(service_window 'Линия') || e2e_fail "the line window did not open after the restart"
+sleep 2
+xdotool windowraise "$lwid"
+shot line-last-scan "$lwid"
+xdotool windowraise "$wid"
+press_keys alt+x
 e2e_wait 20 "the program to end" ended || e2e_fail "the program did not end"
 
 # The menu "Сервис". Again from the start, on the position page, with a

@@ -9,6 +9,7 @@
 #include <QDateTimeAxis>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,7 +25,7 @@
 #include <cmath>
 #include <sstream>
 #include <limits>
-#include <set>
+#include <utility>
 
 #include "codes.h"
 #include "drivestate.h"
@@ -293,7 +294,7 @@ void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo
         if (i < lines.size()) {
             points.reserve(static_cast<qsizetype>(lines[i].size()));
             for (const service::TrendPoint& p : lines[i]) {
-                const double v = l.offset + l.scale * p.value;
+                const double v = drawnValue(l, p.value);
                 points.append(QPointF(static_cast<double>(p.time), v));
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
@@ -305,6 +306,15 @@ void TrendsWindow::draw(Lines& l, std::int64_t from, std::int64_t to, double& lo
             for (QLegendMarker* m : chart->legend()->markers(l.series[i]))
                 m->setVisible(false);
     }
+}
+
+double TrendsWindow::drawnValue(const Lines& l, double value) const
+{
+    if (l.quantity == service::TrendQuantity::DriveState) {
+        const auto row = stateRows_.find(static_cast<int>(std::lround(value)));
+        return row != stateRows_.end() ? row->second : 0;
+    }
+    return l.offset + l.scale * value;
 }
 
 void TrendsWindow::drawMarkers(std::int64_t from, std::int64_t to)
@@ -336,7 +346,8 @@ void TrendsWindow::refresh()
         axis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
     }
     // The fixed scales widen for readings beyond them.
-    std::array<double, ChartCount> lo{0, 0, 0, 0}, hi{100, drivestate::Count - 1, 24, 6};
+    std::array<double, ChartCount> lo{0, 0, 0, 0}, hi{100, 0, 24, 6};
+    labelStates(from, to);  // the rows the states are drawn at
     for (Lines& l : lines_)
         draw(l, from, to, lo[l.chart], hi[l.chart]);
     // Quarters of the travel while the readings stay within it.
@@ -344,7 +355,6 @@ void TrendsWindow::refresh()
     setTicks(valueAxes_[PositionChart], lo[PositionChart] - travelSpan * 0.05,
              hi[PositionChart] + travelSpan * 0.05, 0,
              travelSpan == 100 ? 25 : niceStep(travelSpan, 4));
-    labelStates(from, to);
     // Steps of 4 mA put 4 and 20 mA, the ends of the loop's range, on the grid.
     const double mA = std::ceil(hi[InputChart]) - std::floor(lo[InputChart]);
     setTicks(valueAxes_[InputChart], std::floor(lo[InputChart]), std::ceil(hi[InputChart]), 4,
@@ -365,6 +375,7 @@ void TrendsWindow::refresh()
     for (int c = 0; c < ChartCount; ++c)
         charts_[c]->setTitle(latestText(static_cast<Chart>(c)));
     alignPlotAreas();
+    fitNamedRows();
 }
 
 void TrendsWindow::alignPlotAreas()
@@ -396,32 +407,52 @@ void TrendsWindow::alignPlotAreas()
 
 void TrendsWindow::labelStates(std::int64_t from, std::int64_t to)
 {
-    // Only the states of the span, over their own range, so that their names
-    // stand apart even in a low chart.
-    std::set<int> codes;
+    // Only the states of the span, a row each: a code the span lacks takes
+    // no room, so even all thirteen names stand apart.
+    stateRows_.clear();
     for (const service::TrendLine& line :
          record_.lines(service::TrendQuantity::DriveState, address_, from, to, true))
         for (const service::TrendPoint& p : line)
-            codes.insert(static_cast<int>(std::lround(p.value)));
+            stateRows_.emplace(static_cast<int>(std::lround(p.value)), 0);
+    QStringList names;
+    for (auto& [code, row] : stateRows_) {
+        row = static_cast<int>(names.size());
+        const char* name = drivestate::text(code);
+        names << (name ? QString::fromUtf8(name) : QString::number(code));
+    }
+    const int rows = std::max(static_cast<int>(names.size()), 1);
+    stateAxis_->setRange(-0.5, rows - 0.5);
+    if (names == stateAxis_->categoriesLabels())
+        return;
     for (const QString& label : stateAxis_->categoriesLabels())
         stateAxis_->remove(label);
-    const double lo = codes.empty() ? 0 : *codes.begin() - 0.5;
-    const double hi = codes.empty() ? drivestate::Count - 1 : *codes.rbegin() + 0.5;
-    // Each state's name centred in a band one code high; the bands between
-    // are unnamed (a category needs a label of its own: spaces).
-    stateAxis_->setStartValue(lo);
-    QString filler;
-    int previous = codes.empty() ? 0 : *codes.begin() - 1;
-    for (int code : codes) {
-        if (code - previous > 1) {
-            filler += QLatin1Char(' ');
-            stateAxis_->append(filler, code - 0.5);
+    // Each name centred in its row.
+    stateAxis_->setStartValue(-0.5);
+    for (int row = 0; row < names.size(); ++row)
+        stateAxis_->append(names[row], row + 0.5);
+}
+
+void TrendsWindow::fitNamedRows()
+{
+    // Qt Charts drops a label that would overlap the one below it: each row
+    // of a named axis is a line of its font high, with room for the label's
+    // margins; the charts without names give way.
+    bool changed = false;
+    for (const auto& [c, axis] :
+         {std::pair{StateChart, stateAxis_}, std::pair{RelayChart, relayAxis_}}) {
+        const int rows = std::max(axis->count(), 1);
+        const int rowHeight = QFontMetrics(axis->labelsFont()).height() + 4;
+        QChartView* view = views_[c];
+        const double around = view->height() - charts_[c]->plotArea().height();
+        const int needed = static_cast<int>(std::ceil(around)) + rows * rowHeight;
+        if (std::abs(needed - view->minimumHeight()) > 2) {
+            view->setMinimumHeight(needed);
+            changed = true;
         }
-        const char* name = drivestate::text(code);
-        stateAxis_->append(name ? QString::fromUtf8(name) : QString::number(code), code + 0.5);
-        previous = code;
     }
-    stateAxis_->setRange(lo, std::max(hi, lo + 1));
+    // The charts take their new heights from the layout first.
+    if (changed)
+        QTimer::singleShot(0, this, &TrendsWindow::alignPlotAreas);
 }
 
 void TrendsWindow::resizeEvent(QResizeEvent* event)

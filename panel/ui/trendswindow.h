@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "trendrecord.h"
@@ -80,8 +81,14 @@ private:
     void alignPlotAreas();
     void draw(Lines& lines, std::int64_t from, std::int64_t to, double& lo, double& hi);
     void drawMarkers(std::int64_t from, std::int64_t to);
-    // The state axis names the states drawn from `from` to `to`.
+    // The state axis names the states drawn from `from` to `to`, one row
+    // each (stateRows_), in the order of their codes.
     void labelStates(std::int64_t from, std::int64_t to);
+    // The state and relay charts high enough for a line of text per row.
+    void fitNamedRows();
+    // Where a reading is drawn: a state at its row, the rest at offset +
+    // scale x value.
+    double drawnValue(const Lines& lines, double value) const;
     void saveCsvClicked();
     void savePngClicked();
     // The save dialog with a name of the time and the extension suggested.
@@ -102,6 +109,7 @@ private:
     QValueAxis* mmAxis_ = nullptr;
     QCategoryAxis* relayAxis_ = nullptr;
     QCategoryAxis* stateAxis_ = nullptr;  // also valueAxes_[StateChart]
+    std::map<int, int> stateRows_;        // state code -> its row on the chart
     std::vector<Lines> lines_;
     std::vector<Marker> markers_;
 };

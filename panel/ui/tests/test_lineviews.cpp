@@ -6,6 +6,8 @@
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QFile>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLineSeries>
 #include <QMenu>
@@ -18,6 +20,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <set>
 
 #include "codes.h"
 #include "drivestate.h"
@@ -148,6 +151,50 @@ TEST_F(LineViewsTest, TrendsRecordPositionStateCurrentAndRelaysFromAnyPage)
     EXPECT_EQ(axis->categoriesLabels(), QStringList{QString::fromUtf8(drivestate::text(1))});
     EXPECT_FALSE(w->lineSeries(service::TrendQuantity::Relay3)[0]->points().isEmpty());
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(LineViewsTest, TrendsNameEveryStateOfAWideSpanEachOnARowOfItsOwn)
+{
+    start(Params);
+    TrendsWindow* w = views().showTrends();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    views().record().clear();
+    // Every state but 3, two seconds each, within the last minute.
+    const std::int64_t t0 = 1'800'000'000'000;
+    QStringList names;
+    for (int code = 0; code < drivestate::Count; ++code) {
+        if (code == 3)
+            continue;
+        service::TrendSample s;
+        s.time = t0 + 2000 * static_cast<std::int64_t>(names.size());
+        s.address = 1;
+        s.breakBefore = names.isEmpty();
+        s.driveState = code;
+        views().record().add(s);
+        names << QString::fromUtf8(drivestate::text(code));
+    }
+    w->Now = [&] { return t0 + 30'000; };
+    w->refresh();
+    QTest::qWait(100);  // the charts take their heights and lay out
+
+    auto* axis =
+        static_cast<QCategoryAxis*>(w->chart(TrendsWindow::StateChart)->axes(Qt::Vertical)[0]);
+    EXPECT_EQ(axis->categoriesLabels(), names);
+    // The missing code takes no row: the twelve states are drawn on rows 0 to 11.
+    std::set<double> rows;
+    for (const QPointF& p : w->lineSeries(service::TrendQuantity::DriveState)[0]->points())
+        rows.insert(p.y());
+    EXPECT_EQ(rows.size(), 12u);
+    EXPECT_EQ(*rows.begin(), 0.0);
+    EXPECT_EQ(*rows.rbegin(), 11.0);
+    // Qt Charts drops a label that would overlap another: none is dropped.
+    QStringList shown;
+    for (QGraphicsItem* item : w->chart(TrendsWindow::StateChart)->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible())
+            shown << text->toPlainText();
+    for (const QString& name : names)
+        EXPECT_TRUE(shown.contains(name)) << name.toStdString();
+    saveScreenshot(w, QStringLiteral("trends-all-states"));
 }
 
 TEST_F(LineViewsTest, TrendsRecordTheTicksAndTheMotionCommands)

@@ -360,6 +360,46 @@ TEST_F(MainFormControl, LostReadingsAreGreyedAndTheReturnIsReported)
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(MainFormControl, APulledPortGreysTheReadingsAndItsReturnIsReported)
+{
+    auto& f = start(Control);
+    set([](sim::ActuatorState& s) {
+        s.N = 1234;
+        s.driveFlags = 0x04;
+    });
+    tick();
+    const QString stateText = text("edState");
+    const char* const readings[] = {"edState", "cbLIMO", "cbLIMC", "edNx", "edNxp"};
+
+    // The adapter pulled: the open port's reads fail, and its name is gone.
+    pty->unplug();
+    linkPort(2);
+    tick();
+    EXPECT_FALSE(f.DeviceFound);
+    EXPECT_EQ(text("edState"), QStringLiteral("нет связи"));
+    EXPECT_EQ(text("edNx"), QStringLiteral("1234"));  // the last value, greyed
+    for (const char* name : readings)
+        EXPECT_TRUE(widget<QWidget>(name)->property("stale").toBool()) << name;
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(),
+              QStringLiteral("COM2: связь потеряна, повторное подключение…"));
+    tick();  // still gone: still greyed
+    EXPECT_TRUE(widget<QWidget>("edNx")->property("stale").toBool());
+
+    // Plugged in again under a new device name behind the same link.
+    ASSERT_TRUE(pty->start());
+    linkPort(2, pty->slavePath());
+    tick();
+    EXPECT_TRUE(f.DeviceFound);
+    EXPECT_EQ(text("edState"), stateText);
+    for (const char* name : readings)
+        EXPECT_FALSE(widget<QWidget>(name)->property("stale").toBool()) << name;
+    EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(), QString());
+    EXPECT_TRUE(widget<QLabel>("StatusPanel")
+                    ->text()
+                    .startsWith(QStringLiteral("COM2: связь восстановлена, ")));
+    EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(MainFormControl, FailingAutomaticReadShowsNoDeviceWithoutABox)
 {
     auto& f = start(Control);

@@ -14,6 +14,11 @@ unsigned extraReadings(PollPage page, const PollNeeds& needs)
     }
     if (needs.strokePending)
         wanted |= ReadState;
+    if (needs.line) {
+        wanted |= ReadState;
+        if (!needs.lineTravelKnown)
+            wanted |= ReadTravel;
+    }
     return wanted & ~pageReadings(page);
 }
 

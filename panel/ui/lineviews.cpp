@@ -151,6 +151,9 @@ service::PollNeeds LineViews::pollNeeds(int address) const
     service::PollNeeds needs;
     needs.trends = trendsOpen();
     needs.travelKnown = record_.knowsTravel(address);
+    needs.line = lineOpen();
+    const service::LineEntry* row = overview_.find(address);
+    needs.lineTravelKnown = row && row->travel;
     return needs;
 }
 

@@ -93,9 +93,10 @@ void TMainForm::Timer1Timer()
                                                                   : service::PollPage::Other;
         service::PollSnapshot snapshot = service::readPoll(*WakePort, pollPage);
         ShowPoll(snapshot);
-        // The trends' readings and a pending stroke's state, where the page
-        // does not read them: at most three exchanges for the trends (and
-        // the travel once at an address), one for a stroke.
+        // The trends' readings, a pending stroke's state and the line
+        // overview's row, where the page does not read them: at most three
+        // exchanges for the trends (and the travel once at an address), one
+        // for a stroke or the overview.
         service::PollNeeds needs = Views->pollNeeds(Address);
         needs.strokePending = Service->recorder().strokePending(Address);
         service::readExtras(*WakePort, service::extraReadings(pollPage, needs), snapshot);

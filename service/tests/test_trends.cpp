@@ -226,7 +226,8 @@ TEST_F(TrendExtras, AddOnlyWhatThePageLacksAndOnlyWhenNeeded)
     });
     using service::PollPage;
     const service::PollNeeds trends{true, true, false}, noTravel{true, false, false},
-        stroke{false, false, true}, none{};
+        stroke{false, false, true}, none{}, lineFirst{false, false, false, true, false},
+        lineNext{false, false, false, true, true};
     const auto sent = [&](PollPage page, const service::PollNeeds& needs,
                           service::PollSnapshot& s) {
         pty->clearRequests();
@@ -247,6 +248,10 @@ TEST_F(TrendExtras, AddOnlyWhatThePageLacksAndOnlyWhenNeeded)
     EXPECT_EQ(sent(PollPage::Relays, stroke, timed), (std::vector<int>{17}));
     EXPECT_EQ(sent(PollPage::Control, stroke, timed), std::vector<int>{});
     EXPECT_EQ(sent(PollPage::Other, none, idle), std::vector<int>{});
+    service::PollSnapshot row;
+    EXPECT_EQ(sent(PollPage::Other, lineFirst, row), (std::vector<int>{17, 21}));
+    EXPECT_EQ(sent(PollPage::Other, lineNext, row), (std::vector<int>{}));  // row has both now
+    EXPECT_EQ(sent(PollPage::Other, lineNext, idle), (std::vector<int>{17}));
     EXPECT_EQ(sent(PollPage::Other, trends, failed), std::vector<int>{});
     EXPECT_EQ(other.driveState, 2);
     EXPECT_EQ(other.driveFlags, wake::flag::Limo);

@@ -205,7 +205,11 @@ void TMainForm::showKeptScan()
     for (const service::FoundActuator& found : LastScan)
         showFound(found);
     LastScanCount = static_cast<int>(LastScan.size());
-    uiNet->TableStrGrid->setCurrentCell(0, GridCol);
+    // The selected actuator's row, so that "Выбрать" keeps it selected.
+    const auto selected = std::find_if(LastScan.begin(), LastScan.end(),
+                                       [this](const auto& f) { return f.address == Address; });
+    const int row = selected == LastScan.end() ? 0 : static_cast<int>(selected - LastScan.begin());
+    uiNet->TableStrGrid->setCurrentCell(row, GridCol);
     // Marked as kept from before the restart until the next scan, or a
     // hint where nothing is known yet.
     uiNet->lbScanOrigin->setText(

@@ -272,7 +272,7 @@ TEST_F(MainFormNet, TheLastScanIsShownAfterARestartUntilTheNextScan)
     sim::Faults damaged;
     damaged.badCheckByte = true;  // as two actuators answering at once
     line.setFaults(9, damaged);
-    writeSettings("[Names]\nAddr3=Насос\n");
+    writeSettings("[Params]\nAddress=9\n[Names]\nAddr3=Насос\n");
     createForm();
     EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(),
               QStringLiteral("Приводы не известны: нажмите «Сканировать»"));
@@ -303,7 +303,8 @@ TEST_F(MainFormNet, TheLastScanIsShownAfterARestartUntilTheNextScan)
     EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(),
               QStringLiteral("Приводы из последнего сканирования (до перезапуска программы)"));
     EXPECT_EQ(widget<QSpinBox>("seScanTimeout")->value(), 20);
-    EXPECT_EQ(pty->requests().size(), requestsBefore);  // nothing asked for it
+    EXPECT_EQ(pty->requests().size(), requestsBefore);                 // nothing asked for it
+    EXPECT_EQ(widget<QTableWidget>("TableStrGrid")->currentRow(), 1);  // the selected address
     saveScreenshot(&again, QStringLiteral("net-kept-scan"));
     LineOverviewWindow* overview = again.Views->showLine();
     ASSERT_EQ(overview->table()->rowCount(), 2);

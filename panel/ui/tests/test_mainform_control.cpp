@@ -75,6 +75,34 @@ protected:
             n += c == command;
         return n;
     }
+    // The position page with live readings at 1234, LIMO; gives the state's text.
+    QString showLiveReadings()
+    {
+        start(Control);
+        set([](sim::ActuatorState& s) {
+            s.N = 1234;
+            s.driveFlags = 0x04;
+        });
+        tick();
+        const QString state = text("edState");
+        expectStale(false);
+        return state;
+    }
+    // The readings a lost link greys, and their tooltip then.
+    void expectStale(bool stale) const
+    {
+        for (const char* name : {"edState", "cbLIMO", "cbLIMC", "edNx", "edNxp"}) {
+            EXPECT_EQ(widget<QWidget>(name)->property("stale").toBool(), stale) << name;
+            if (stale)
+                EXPECT_EQ(widget<QWidget>(name)->toolTip(), QStringLiteral("нет связи")) << name;
+        }
+    }
+    void expectReturnReported() const
+    {
+        EXPECT_TRUE(widget<QLabel>("StatusPanel")
+                        ->text()
+                        .startsWith(QStringLiteral("COM2: связь восстановлена, ")));
+    }
 };
 
 TEST_F(MainFormControl, FirstTickIdentifiesAndRunsTheAutomaticReads)
@@ -324,62 +352,37 @@ TEST_F(MainFormControl, SilenceShowsNoDeviceAndRecoveryRunsTheAutomaticReads)
 
 TEST_F(MainFormControl, LostReadingsAreGreyedAndTheReturnIsReported)
 {
-    auto& f = start(Control);
-    set([](sim::ActuatorState& s) {
-        s.N = 1234;
-        s.driveFlags = 0x04;
-    });
-    tick();
-    const QString stateText = text("edState");
-    const char* const readings[] = {"edState", "cbLIMO", "cbLIMC", "edNx", "edNxp"};
-    for (const char* name : readings)
-        EXPECT_FALSE(widget<QWidget>(name)->property("stale").toBool()) << name;
-
+    const QString stateText = showLiveReadings();
     line.setFaults(1, silentFaults());
     tick();
     EXPECT_EQ(text("edState"), QStringLiteral("нет связи"));
     EXPECT_EQ(text("edNx"), QStringLiteral("1234"));  // the last value, greyed
     EXPECT_TRUE(checked("cbLIMO"));
-    for (const char* name : readings) {
-        EXPECT_TRUE(widget<QWidget>(name)->property("stale").toBool()) << name;
-        EXPECT_EQ(widget<QWidget>(name)->toolTip(), QStringLiteral("нет связи")) << name;
-    }
+    expectStale(true);
     EXPECT_NE(widget<QLabel>("StatusPanel")->text(), QStringLiteral("COM2: связь восстановлена"));
     saveScreenshot(form.get(), QStringLiteral("page-2-position-stale"));
 
     line.clearFaults();
     tick();
     EXPECT_EQ(text("edState"), stateText);
-    for (const char* name : readings)
-        EXPECT_FALSE(widget<QWidget>(name)->property("stale").toBool()) << name;
-    EXPECT_TRUE(widget<QLabel>("StatusPanel")
-                    ->text()
-                    .startsWith(QStringLiteral("COM2: связь восстановлена, ")));
+    expectStale(false);
+    expectReturnReported();
     tick();  // said once
-    EXPECT_TRUE(f.DeviceFound);
+    EXPECT_TRUE(form->DeviceFound);
     EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MainFormControl, APulledPortGreysTheReadingsAndItsReturnIsReported)
 {
-    auto& f = start(Control);
-    set([](sim::ActuatorState& s) {
-        s.N = 1234;
-        s.driveFlags = 0x04;
-    });
-    tick();
-    const QString stateText = text("edState");
-    const char* const readings[] = {"edState", "cbLIMO", "cbLIMC", "edNx", "edNxp"};
-
+    const QString stateText = showLiveReadings();
     // The adapter pulled: the open port's reads fail, and its name is gone.
     pty->unplug();
     linkPort(2);
     tick();
-    EXPECT_FALSE(f.DeviceFound);
+    EXPECT_FALSE(form->DeviceFound);
     EXPECT_EQ(text("edState"), QStringLiteral("нет связи"));
     EXPECT_EQ(text("edNx"), QStringLiteral("1234"));  // the last value, greyed
-    for (const char* name : readings)
-        EXPECT_TRUE(widget<QWidget>(name)->property("stale").toBool()) << name;
+    expectStale(true);
     EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(),
               QStringLiteral("COM2: связь потеряна, повторное подключение…"));
     tick();  // still gone: still greyed
@@ -389,14 +392,11 @@ TEST_F(MainFormControl, APulledPortGreysTheReadingsAndItsReturnIsReported)
     ASSERT_TRUE(pty->start());
     linkPort(2, pty->slavePath());
     tick();
-    EXPECT_TRUE(f.DeviceFound);
+    EXPECT_TRUE(form->DeviceFound);
     EXPECT_EQ(text("edState"), stateText);
-    for (const char* name : readings)
-        EXPECT_FALSE(widget<QWidget>(name)->property("stale").toBool()) << name;
+    expectStale(false);
     EXPECT_EQ(widget<QLabel>("PortProblemPanel")->text(), QString());
-    EXPECT_TRUE(widget<QLabel>("StatusPanel")
-                    ->text()
-                    .startsWith(QStringLiteral("COM2: связь восстановлена, ")));
+    expectReturnReported();
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -244,6 +244,21 @@ int TWakePort::Exchange(wake::Command command, int alsoFrom)
     }
 }
 
+std::vector<int> TWakePort::Call(wake::Command command, std::span<const int> values, int alsoFrom)
+{
+    const wake::CommandInfo& entry = wake::commandInfo(command);
+    wake::encodeFields(entry.request, values, txBuf_.data());
+    const int count = Exchange(command, alsoFrom);
+    std::vector<int> answer;
+    answer.reserve(entry.answer.size());
+    for (const wake::FieldValue& v :
+         wake::decodeAnswer(entry, rxBuf_.data(), static_cast<std::size_t>(count)))
+        answer.push_back(static_cast<int>(v.value));
+    // Exchange took only a complete answer: every field is there.
+    answer.resize(entry.answer.size());
+    return answer;
+}
+
 void TWakePort::Notify(ExchangeRecord& record, ExchangeOutcome outcome) const
 {
     record.duration = std::chrono::steady_clock::now() - record.start;
@@ -266,27 +281,6 @@ void TWakePort::SetObserver(ExchangeObserver observer)
     observer_ = std::move(observer);
 }
 
-void TWakePort::PutByte(int pos, int v)
-{
-    txBuf_[pos] = static_cast<std::uint8_t>(v & 0xFF);
-}
-
-void TWakePort::PutWord(int pos, int v)
-{
-    PutByte(pos, v);
-    PutByte(pos + 1, v >> 8);
-}
-
-int TWakePort::Byte(int pos) const
-{
-    return rxBuf_[pos];
-}
-
-int TWakePort::Word(int pos) const
-{
-    return rxBuf_[pos] | (rxBuf_[pos + 1] << 8);
-}
-
 // Each command holds lock_ from filling txBuf_ to the end of decoding; the
 // guard also releases it when the exchange raises, and then nothing is returned.
 
@@ -302,174 +296,154 @@ std::string TWakePort::GetInfo()
 void TWakePort::SetAddr(int addr)
 {
     std::lock_guard guard(lock_);
-    PutByte(0, wake::SetAddrPrefix[0]);
-    PutByte(1, wake::SetAddrPrefix[1]);
-    PutByte(2, addr);
-    // The actuator may answer from the address it has just taken.
-    Exchange(wake::Command::SetAddr, addr & 0x7F);
+    // The key is the prefix's two bytes as one word, low byte first. The
+    // actuator may answer from the address it has just taken.
+    const int key = wake::SetAddrPrefix[0] | (wake::SetAddrPrefix[1] << 8);
+    Call(wake::Command::SetAddr, std::array{key, addr}, addr & 0x7F);
 }
 
 void TWakePort::SetM(const MValues& m)
 {
     std::lock_guard guard(lock_);
-    PutWord(0, m.vmin);
-    PutByte(2, m.extra);
-    Exchange(wake::Command::SetM);
+    Call(wake::Command::SetM, std::array{m.vmin, m.extra});
 }
 
 MValues TWakePort::GetM()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetM);
-    return {Word(1), Byte(3)};
+    const std::vector<int> f = Call(wake::Command::GetM);
+    return {f[0], f[1]};
 }
 
 void TWakePort::SetA(const AValues& a)
 {
     std::lock_guard guard(lock_);
-    PutWord(0, a.a);
-    PutWord(2, a.ia);
-    Exchange(wake::Command::SetA);
+    Call(wake::Command::SetA, std::array{a.a, a.ia});
 }
 
 AValues TWakePort::GetA()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetA);
-    return {Word(1), Word(3)};
+    const std::vector<int> f = Call(wake::Command::GetA);
+    return {f[0], f[1]};
 }
 
 void TWakePort::SetP(const PValues& p)
 {
     std::lock_guard guard(lock_);
-    PutWord(0, p.vp);
-    PutWord(2, p.ip);
-    PutWord(4, p.np);
-    Exchange(wake::Command::SetP);
+    Call(wake::Command::SetP, std::array{p.vp, p.ip, p.np});
 }
 
 PValues TWakePort::GetP()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetP);
-    return {Word(1), Word(3), Word(5)};
+    const std::vector<int> f = Call(wake::Command::GetP);
+    return {f[0], f[1], f[2]};
 }
 
 void TWakePort::SetL(const LValues& l)
 {
     std::lock_guard guard(lock_);
-    PutWord(0, l.vl);
-    PutWord(2, l.il);
-    PutWord(4, l.no);
-    PutWord(6, l.nc);
-    Exchange(wake::Command::SetL);
+    Call(wake::Command::SetL, std::array{l.vl, l.il, l.no, l.nc});
 }
 
 LValues TWakePort::GetL()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetL);
-    return {Word(1), Word(3), Word(5), Word(7)};
+    const std::vector<int> f = Call(wake::Command::GetL);
+    return {f[0], f[1], f[2], f[3]};
 }
 
 void TWakePort::SetW(const SpeedSteps& steps)
 {
     std::lock_guard guard(lock_);
+    std::array<int, 2 * std::tuple_size_v<SpeedSteps>> values{};
     for (std::size_t k = 0; k < steps.size(); ++k) {
-        PutWord(4 * static_cast<int>(k), steps[k].v);
-        PutWord(4 * static_cast<int>(k) + 2, steps[k].i);
+        values[2 * k] = steps[k].v;
+        values[2 * k + 1] = steps[k].i;
     }
-    Exchange(wake::Command::SetW);
+    Call(wake::Command::SetW, values);
 }
 
 WValues TWakePort::GetW()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetW);
+    const std::vector<int> f = Call(wake::Command::GetW);
     WValues w;
     for (std::size_t k = 0; k < w.steps.size(); ++k)
-        w.steps[k] = {Word(1 + 4 * static_cast<int>(k)), Word(3 + 4 * static_cast<int>(k))};
-    w.workStatus = Byte(17);
+        w.steps[k] = {f[2 * k], f[2 * k + 1]};
+    w.workStatus = f[2 * w.steps.size()];
     return w;
 }
 
 void TWakePort::SetS(int motionCode)
 {
     std::lock_guard guard(lock_);
-    PutByte(0, motionCode);
-    Exchange(wake::Command::SetS);
+    Call(wake::Command::SetS, std::array{motionCode});
 }
 
 DriveStatus TWakePort::GetS()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetS);
-    return {Byte(1), Byte(2)};
+    const std::vector<int> f = Call(wake::Command::GetS);
+    return {f[0], f[1]};
 }
 
 void TWakePort::SetN(int n)
 {
     std::lock_guard guard(lock_);
-    PutWord(0, n);
-    Exchange(wake::Command::SetN);
+    Call(wake::Command::SetN, std::array{n});
 }
 
 int TWakePort::GetN()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetN);
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(Word(1)));
+    return Call(wake::Command::GetN)[0];  // signed, as the table says
 }
 
 void TWakePort::SetT(int nt)
 {
     std::lock_guard guard(lock_);
-    PutWord(0, nt);
-    Exchange(wake::Command::SetT);
+    Call(wake::Command::SetT, std::array{nt});
 }
 
 int TWakePort::GetT()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetT);
-    return Word(1);
+    return Call(wake::Command::GetT)[0];
 }
 
 int TWakePort::GetI()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetI);
-    return Word(1);
+    return Call(wake::Command::GetI)[0];
 }
 
 void TWakePort::SetR(const RelayChannels& relays)
 {
     std::lock_guard guard(lock_);
+    std::array<int, 4 * std::tuple_size_v<RelayChannels>> values{};
     for (std::size_t k = 0; k < relays.size(); ++k) {
-        const int at = 4 * static_cast<int>(k);
-        PutByte(at, relays[k].en);
-        PutByte(at + 1, relays[k].min);
-        PutByte(at + 2, relays[k].max);
-        PutByte(at + 3, relays[k].hyst);
+        values[4 * k] = relays[k].en;
+        values[4 * k + 1] = relays[k].min;
+        values[4 * k + 2] = relays[k].max;
+        values[4 * k + 3] = relays[k].hyst;
     }
-    Exchange(wake::Command::SetR);
+    Call(wake::Command::SetR, values);
 }
 
 RelayChannels TWakePort::GetR()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetR);
+    const std::vector<int> f = Call(wake::Command::GetR);
     RelayChannels relays;
-    for (std::size_t k = 0; k < relays.size(); ++k) {
-        const int at = 1 + 4 * static_cast<int>(k);
-        relays[k] = {Byte(at), Byte(at + 1), Byte(at + 2), Byte(at + 3)};
-    }
+    for (std::size_t k = 0; k < relays.size(); ++k)
+        relays[k] = {f[4 * k], f[4 * k + 1], f[4 * k + 2], f[4 * k + 3]};
     return relays;
 }
 
 int TWakePort::GetRS()
 {
     std::lock_guard guard(lock_);
-    Exchange(wake::Command::GetRS);
-    return Byte(1);
+    return Call(wake::Command::GetRS)[0];
 }

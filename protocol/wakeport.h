@@ -164,10 +164,11 @@ private:
     // the outcome.
     [[noreturn]] void Fail(ExchangeOutcome outcome, int deviceError = 0);
     void Notify(ExchangeRecord& record, ExchangeOutcome outcome) const;
-    void PutByte(int pos, int v);
-    void PutWord(int pos, int v);
-    int Byte(int pos) const;
-    int Word(int pos) const;
+    // One exchange whose request carries `values` and whose answer's values
+    // come back, both in the order and layout of the command table (a
+    // signed word comes back signed).
+    std::vector<int> Call(wake::Command command, std::span<const int> values = {},
+                          int alsoFrom = -1);
 
     // Each command holds it from filling txBuf_ to the end of decoding.
     std::recursive_mutex lock_;

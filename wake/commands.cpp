@@ -176,6 +176,23 @@ std::vector<FieldValue> decodeFields(std::span<const Field> fields, const std::u
     return out;
 }
 
+std::size_t encodeFields(std::span<const Field> fields, std::span<const int> values,
+                         std::uint8_t* data)
+{
+    std::size_t pos = 0;
+    for (std::size_t k = 0; k < fields.size() && k < values.size(); ++k) {
+        const int width = widthOf(fields[k].kind);
+        if (width == 0)
+            break;
+        const auto value = static_cast<unsigned>(values[k]);
+        data[pos] = static_cast<std::uint8_t>(value & 0xFF);
+        if (width == 2)
+            data[pos + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+        pos += static_cast<std::size_t>(width);
+    }
+    return pos;
+}
+
 std::vector<FieldValue> decodeRequest(const CommandInfo& command, const std::uint8_t* data,
                                       std::size_t count)
 {

@@ -78,6 +78,10 @@ struct FieldValue {
 // Reads the fields in order as far as the data goes; a field cut short is left out.
 std::vector<FieldValue> decodeFields(std::span<const Field> fields, const std::uint8_t* data,
                                      std::size_t count);
+// Writes the values into data by the fields' layout (a word low byte first),
+// as far as both go; a Text field ends it. Gives the bytes written.
+std::size_t encodeFields(std::span<const Field> fields, std::span<const int> values,
+                         std::uint8_t* data);
 std::vector<FieldValue> decodeRequest(const CommandInfo& command, const std::uint8_t* data,
                                       std::size_t count);
 // Skips the error byte where the answer has one.

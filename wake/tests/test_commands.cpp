@@ -70,3 +70,22 @@ TEST(CommandTable, DecodesFramesIntoNamedFields)
     // The identification text: Windows-1251 up to the first zero byte.
     EXPECT_EQ(decoded(Command::GetInfo, false, {0xD2, 0xC8, 0xD0, 0xD1, 0, 'x'}), "Text=\"ТИРС\"");
 }
+
+TEST(CommandTable, EncodesValuesInTheLayoutItDecodes)
+{
+    const auto encoded = [](Command c, std::vector<int> values) {
+        std::vector<std::uint8_t> data(32, 0xEE);
+        const std::size_t n = wake::encodeFields(wake::commandInfo(c).request, values, data.data());
+        data.resize(n);
+        return data;
+    };
+    EXPECT_EQ(encoded(Command::SetA, {200, 1500}),
+              (std::vector<std::uint8_t>{0xC8, 0x00, 0xDC, 0x05}));
+    EXPECT_EQ(encoded(Command::SetAddr, {0xA35C, 2}),
+              (std::vector<std::uint8_t>{0x5C, 0xA3, 0x02}));
+    EXPECT_EQ(encoded(Command::SetN, {-1}), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+    EXPECT_EQ(encoded(Command::SetS, {0x1FF}),
+              (std::vector<std::uint8_t>{0xFF}));  // a byte is a byte
+    // Fewer values than fields: only those are written.
+    EXPECT_EQ(encoded(Command::SetM, {80}), (std::vector<std::uint8_t>{0x50, 0x00}));
+}

@@ -115,7 +115,7 @@ void LineOverview::pollRead(int address, const PollSnapshot& snapshot, Clock::ti
     LineEntry* e = entry(address);
     if (!e)
         return;
-    if (snapshot.failed) {
+    if (snapshot.failed()) {
         e->silent = true;
         return;
     }

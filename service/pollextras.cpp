@@ -24,7 +24,7 @@ unsigned extraReadings(PollPage page, const PollNeeds& needs)
 
 void readExtras(TWakePort& port, unsigned extras, PollSnapshot& snapshot)
 {
-    if (snapshot.failed || extras == 0)
+    if (snapshot.failed() || extras == 0)
         return;
     readActuator(port, extras, extras, snapshot);
 }

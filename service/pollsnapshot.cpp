@@ -58,7 +58,6 @@ PollSnapshot readPoll(TWakePort& port, PollPage page)
     try {
         readActuator(port, pageReadings(page), ReadInput | ReadRelays, s);
     } catch (const EHardwareException& e) {
-        s.failed = true;
         s.failure = e.outcome();
     }
     return s;

@@ -34,10 +34,11 @@ struct PollSnapshot {
     std::optional<int> upperZone, lowerZone;  // No, Nc
     std::optional<int> inputCurrent;          // microamperes
     std::optional<int> relayStates;
-    // An exchange failed: the actuator is taken as gone. The live relay
-    // readings do not count (their failure leaves the rest standing).
-    bool failed = false;
-    ExchangeOutcome failure = ExchangeOutcome::Answer;  // how, when failed
+    // How an exchange failed, when one did: the actuator is taken as gone.
+    // The live relay readings do not count (their failure leaves the rest
+    // standing).
+    std::optional<ExchangeOutcome> failure;
+    bool failed() const { return failure.has_value(); }
 };
 
 // Reads the readings in `wanted` that the snapshot lacks, in the order

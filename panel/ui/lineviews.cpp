@@ -124,7 +124,7 @@ void LineViews::pollRead(const service::PollSnapshot& snapshot)
     if (form_.Owner.exclusive() || !form_.WakePort)
         return;
     const int address = form_.Address;
-    if (!snapshot.failed)
+    if (!snapshot.failed())
         record_.addPoll(snapshot, QDateTime::currentMSecsSinceEpoch(), address,
                         service::PositionScale{form_.MMPerStep, form_.MotSteps, form_.OptoBlades});
     if (trends_)

@@ -77,16 +77,14 @@ void TMainForm::Timer1Timer()
 
     Timer1->stop();
     ReopenLostPort();
-    bool answered = true;
-    ExchangeOutcome failure = ExchangeOutcome::Answer;
+    std::optional<ExchangeOutcome> failure;
     try {
         if (!DeviceFound)
             IdentifyDevice();
     } catch (const EHardwareException& e) {
-        answered = false;
         failure = e.outcome();
     }
-    if (answered) {
+    if (!failure) {
         QWidget* page = ui->PageControl->currentWidget();
         const service::PollPage pollPage = page == ui->tsControl  ? service::PollPage::Control
                                            : page == ui->tsRelays ? service::PollPage::Relays
@@ -101,9 +99,9 @@ void TMainForm::Timer1Timer()
         needs.strokePending = Service->recorder().strokePending(Address);
         service::readExtras(*WakePort, service::extraReadings(pollPage, needs), snapshot);
         Views->pollRead(snapshot);
-        answered = !snapshot.failed;
         failure = snapshot.failure;
     }
+    const bool answered = !failure;
     if (answered && linkLost_)
         ReportDone(PortNameText() + QStringLiteral(": связь восстановлена"));
     linkLost_ = answered ? false : linkLost_ || DeviceFound;

@@ -86,7 +86,7 @@ TEST(LineOverview, KeepsReadingsAcrossANewDeviceListAndTakesTheSelectedFromItsPo
     o.pollRead(17, s, Clock::now());
     EXPECT_EQ(o.find(17)->percent(), 30000);
     EXPECT_FALSE(o.find(17)->driveState);
-    s.failed = true;
+    s.failure = ExchangeOutcome::NoAnswer;
     o.pollRead(17, s, Clock::now());
     EXPECT_TRUE(o.find(17)->silent);
     EXPECT_EQ(o.find(17)->position, 300);

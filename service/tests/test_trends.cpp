@@ -210,7 +210,7 @@ TEST_F(PollReading, TheTickAndTheStatusReadInOneOrder)
 
     // The tick takes a silent actuator as gone; the status throws.
     setFaults(silentFaults());
-    EXPECT_TRUE(service::readPoll(port, PollPage::Control).failed);
+    EXPECT_TRUE(service::readPoll(port, PollPage::Control).failed());
     EXPECT_THROW(service::readStatus(port, SimAddress), EHardwareException);
 }
 
@@ -240,7 +240,7 @@ TEST_F(TrendExtras, AddOnlyWhatThePageLacksAndOnlyWhenNeeded)
     // GetS 17, GetT 21, GetI 22, GetRS 25: at most three per tick for the
     // trends, one for a stroke, none for neither.
     service::PollSnapshot control, relays, other, first, timed, idle, failed;
-    failed.failed = true;
+    failed.failure = ExchangeOutcome::NoAnswer;
     EXPECT_EQ(sent(PollPage::Control, trends, control), (std::vector<int>{22, 25}));
     EXPECT_EQ(sent(PollPage::Relays, trends, relays), (std::vector<int>{17}));
     EXPECT_EQ(sent(PollPage::Other, trends, other), (std::vector<int>{17, 22, 25}));
@@ -266,7 +266,7 @@ TEST_F(TrendExtras, AddOnlyWhatThePageLacksAndOnlyWhenNeeded)
     pty->clearRequests();
     service::readExtras(port, service::extraReadings(PollPage::Other, trends), silent);
     EXPECT_EQ(pty->requests().size(), 1u);
-    EXPECT_FALSE(silent.failed);
+    EXPECT_FALSE(silent.failed());
     EXPECT_FALSE(silent.driveState);
     EXPECT_FALSE(silent.inputCurrent);
 }

@@ -74,7 +74,7 @@ public:
     int MotSteps = 200;
     int OptoBlades = 8;
     // How many actuators the last scan listed (0 before the first scan).
-    int LastScanCount = 0;
+    int LastScanCount() const { return static_cast<int>(LastScan.size()); }
     // Ms the scan waits at each address ("Ожидание ответа" on "Сеть").
     int ScanTimeout = service::DefaultScanTimeoutMs;
     // What the last scan found, kept in the settings file; ScanKept while

@@ -163,9 +163,6 @@ void TMainForm::bbScanStartClick()
 
     uiNet->ScanProgressBar->setValue(0);
     Scanning = false;
-    LastScanCount = 0;
-    for (int r = 0; r < grid->rowCount(); ++r)
-        LastScanCount += !cellText(grid, r, ColAddress).isEmpty();
     grid->setCurrentCell(0, grid->currentColumn() >= 0 ? grid->currentColumn() : GridCol);
     if (closed_) {
         // The window closed during the scan: the client is released now.
@@ -204,7 +201,6 @@ void TMainForm::showKeptScan()
     uiNet->seScanTimeout->setValue(ScanTimeout);
     for (const service::FoundActuator& found : LastScan)
         showFound(found);
-    LastScanCount = static_cast<int>(LastScan.size());
     // The selected actuator's row, so that "Выбрать" keeps it selected.
     const auto selected = std::find_if(LastScan.begin(), LastScan.end(),
                                        [this](const auto& f) { return f.address == Address; });

@@ -299,7 +299,7 @@ TEST_F(MainFormNet, TheLastScanIsShownAfterARestartUntilTheNextScan)
     auto& again = createForm();
     again.show();
     EXPECT_EQ(rows(), found);
-    EXPECT_EQ(again.LastScanCount, 2);
+    EXPECT_EQ(again.LastScanCount(), 2);
     EXPECT_EQ(widget<QLabel>("lbScanOrigin")->text(),
               QStringLiteral("Приводы из последнего сканирования (до перезапуска программы)"));
     EXPECT_EQ(widget<QSpinBox>("seScanTimeout")->value(), 20);

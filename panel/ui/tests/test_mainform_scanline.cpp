@@ -85,7 +85,7 @@ TEST_F(ScanLine, ScanHoldsThePollAndTheButtonsBackAndListsALateAnswerAsLate)
     EXPECT_EQ(duringScan, std::vector<bool>(allEnabled.size(), false));
     EXPECT_EQ(statusDuringScan, kInfo1);
     EXPECT_EQ(lineActionsEnabled(), allEnabled);
-    EXPECT_EQ(f.LastScanCount, 3);
+    EXPECT_EQ(f.LastScanCount(), 3);
     EXPECT_TRUE(boxes.empty());
 
     // From the first probe to the last: the probes alone, each address once.
